@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+#include "engine/number_text.h"
+#include "engine/sd_deriver.h"
+
+namespace kelmory {
+
+// Composes the result box text and the working box text of one Result.
+class WorkingReport {
+ public:
+  explicit WorkingReport(NumberLocale locale = {});
+  std::string result_text(const DerivationFigures& figures) const;
+  std::string working_text(const DerivationFigures& figures) const;
+
+ private:
+  NumberLocale locale_;
+};
+
+}  // namespace kelmory
