@@ -1,0 +1,135 @@
+#include <QApplication>
+#include <QFont>
+#include <QFontInfo>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <optional>
+
+#include "toolkit/toolkit.h"
+
+namespace kelmory::toolkit {
+
+namespace {
+
+// Design properties hold colour values as VB-style hex text, "&H8000000F&",
+// or plain numbers; either way the same 32-bit value.
+std::optional<std::uint32_t> DesignColour(const QWidget* control, const char* name) {
+  const QVariant value = control->property(name);
+  if (!value.isValid()) return std::nullopt;
+  QString text = value.toString().trimmed().toUpper();
+  if (text.startsWith("&H")) text = text.mid(2);
+  if (text.endsWith('&')) text.chop(1);
+  if (text.startsWith("0X")) text = text.mid(2);
+  bool ok = false;
+  const std::uint32_t colour = text.toUInt(&ok, 16);
+  if (!ok) return std::nullopt;
+  return colour;
+}
+
+bool IsTextBox(const QWidget* control) {
+  return qobject_cast<const QLineEdit*>(control) || qobject_cast<const QPlainTextEdit*>(control);
+}
+
+void SetRole(QWidget* control, QPalette::ColorRole role, const QColor& colour) {
+  QPalette palette = control->palette();
+  palette.setColor(role, colour);  // every colour group, disabled included
+  control->setPalette(palette);
+}
+
+}  // namespace
+
+QColor ColourValue(std::uint32_t value, const QPalette& scheme) {
+  if (!(value & kSystemColourFlag)) {
+    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+  }
+  switch (value) {
+    case kWindowBackground:
+      return scheme.color(QPalette::Active, QPalette::Base);
+    case kWindowText:
+      return scheme.color(QPalette::Active, QPalette::Text);
+    case kGreyText:
+      return scheme.color(QPalette::Disabled, QPalette::Text);
+    case kButtonText:
+      return scheme.color(QPalette::Active, QPalette::ButtonText);
+    case kButtonFace:
+    default:
+      return scheme.color(QPalette::Active, QPalette::Button);
+  }
+}
+
+void SetBackColour(QWidget* control, std::uint32_t value) {
+  const QColor colour = ColourValue(value, QApplication::palette());
+  if (IsTextBox(control)) {
+    SetRole(control, QPalette::Base, colour);
+  } else {
+    SetRole(control, QPalette::Window, colour);
+    SetRole(control, QPalette::Button, colour);
+  }
+}
+
+void SetForeColour(QWidget* control, std::uint32_t value) {
+  const QColor colour = ColourValue(value, QApplication::palette());
+  if (IsTextBox(control)) {
+    SetRole(control, QPalette::Text, colour);
+  } else {
+    // Option and check captions are drawn in WindowText, buttons in ButtonText.
+    SetRole(control, QPalette::WindowText, colour);
+    SetRole(control, QPalette::ButtonText, colour);
+  }
+}
+
+QFont DesignFont() {
+  static const bool substituted = [] {
+    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arimo", "DejaVu Sans"});
+    return true;
+  }();
+  (void)substituted;
+  QFont font("MS Sans Serif");
+  font.setPointSizeF(8.25);
+  font.setWeight(QFont::Normal);
+  font.setStyleHint(QFont::SansSerif);
+  // The substitutes run about 8% wider than the original face, enough to
+  // push the designs' longest lines out of their boxes.
+  if (QFontInfo(font).family() != font.family()) font.setStretch(92);
+  return font;
+}
+
+void ApplyDesign(QWidget* form, Border border, StartPosition start) {
+  form->setFont(DesignFont());
+
+  QList<QWidget*> controls = form->findChildren<QWidget*>();
+  controls.prepend(form);
+  for (QWidget* control : controls) {
+    if (const auto back = DesignColour(control, "BackColor")) SetBackColour(control, *back);
+    if (const auto fore = DesignColour(control, "ForeColor")) SetForeColour(control, *fore);
+    if (auto* box = qobject_cast<QPlainTextEdit*>(control)) {
+      // Edit-control margins: the designs' small boxes have no room for more.
+      box->document()->setDocumentMargin(1);
+    }
+    if (auto* box = qobject_cast<QLineEdit*>(control);
+        box && box->property("Appearance").toString() == QLatin1String("0")) {
+      box->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid palette(dark); }"));
+    }
+  }
+
+  Qt::WindowFlags flags = Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+  if (border == Border::FixedSingle) {
+    flags |= Qt::Window | Qt::WindowSystemMenuHint;
+  } else {
+    flags |= Qt::Dialog;
+  }
+  form->setWindowFlags(flags);
+  form->setFixedSize(form->size());
+  form->setAttribute(Qt::WA_DeleteOnClose);
+
+  if (start == StartPosition::CentreScreen) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      const QRect area = screen->availableGeometry();
+      form->move(area.center() - QPoint(form->width() / 2, form->height() / 2));
+    }
+  }
+}
+
+}  // namespace kelmory::toolkit

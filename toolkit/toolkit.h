@@ -1,0 +1,90 @@
+#pragma once
+// The toolkit layer: what Kelmory's windows rely on from the windowing
+// toolkit, mapped onto Qt 6 Widgets. The windows (main_window/, ttable/,
+// credits/) build themselves from their .ui designs and then hand the result
+// to ApplyDesign; every message box, key filter, CR LF text and window
+// lifetime goes through here, so the windows never talk to Qt's quirks
+// directly.
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+class QPlainTextEdit;
+class QPalette;
+class QColor;
+
+namespace kelmory::toolkit {
+
+// Designs are written in twips; at 96 dpi fifteen of them make one pixel.
+constexpr int kTwipsPerPixel = 15;
+constexpr int Pixels(double twips) { return static_cast<int>(twips / kTwipsPerPixel); }
+
+// Colour values: with the flag, an entry of the user's colour scheme;
+// without it, a fixed colour stored as 0x00BBGGRR.
+constexpr std::uint32_t kSystemColourFlag = 0x80000000u;
+constexpr std::uint32_t kWindowBackground = 0x80000005u;
+constexpr std::uint32_t kWindowText = 0x80000008u;
+constexpr std::uint32_t kButtonFace = 0x8000000Fu;
+constexpr std::uint32_t kGreyText = 0x80000011u;
+constexpr std::uint32_t kButtonText = 0x80000012u;
+
+QColor ColourValue(std::uint32_t value, const QPalette& scheme);
+void SetBackColour(QWidget* control, std::uint32_t value);
+void SetForeColour(QWidget* control, std::uint32_t value);
+
+enum class Border {
+  FixedSingle,  // system menu and close box; a taskbar entry of its own
+  FixedDialog,  // close box only, no taskbar entry
+};
+enum class StartPosition { CentreScreen, SystemDefault };
+
+// Finishes a window built by setupUi: the design font, the colour
+// properties "BackColor"/"ForeColor" of its controls, the fixed border and
+// the start position. The window is deleted when it closes.
+void ApplyDesign(QWidget* form, Border border, StartPosition start);
+
+// "MS Sans Serif" 8.25 pt, or a metric-close substitute where it is missing.
+QFont DesignFont();
+
+// A modal box with the text, one OK button, no icon and the title "Kelmory".
+// Returns when the user has dismissed it.
+void ShowMessage(const QString& text);
+
+// Multi-line box text on the program's side is CR LF text.
+QString BoxText(const QPlainTextEdit* box);
+void SetBoxText(QPlainTextEdit* box, const QString& crlf_text);
+
+// Runs `handler` for each typed character before `box` inserts it. The code
+// is the character's first UTF-16 unit; setting it to 0 drops the keystroke.
+using KeyPressHandler = std::function<void(std::int16_t& key_ascii)>;
+void OnKeyPress(QWidget* box, KeyPressHandler handler);
+
+QString ProgramDirectory();
+void OpenWebAddress(const QString& address);
+
+// A window object created on first use and kept for the program's life. The
+// widget itself is built afresh from its design at each show after a close.
+class FormHolder {
+ public:
+  using Factory = std::function<QWidget*(QWidget* owner)>;
+  explicit FormHolder(Factory factory);
+
+  // Shows without an owner and returns at once; an open window comes to the
+  // front.
+  QWidget* ShowModeless();
+  // Shows over `owner` and returns only once the window has closed.
+  void ShowModal(QWidget* owner);
+  // The loaded window, or null while none is loaded.
+  QWidget* Loaded() const { return form_; }
+
+ private:
+  QWidget* Load(QWidget* owner);
+
+  Factory factory_;
+  QPointer<QWidget> form_;
+};
+
+}  // namespace kelmory::toolkit
