@@ -117,10 +117,14 @@ void ApplyDesign(QWidget* form, Border border, StartPosition start) {
   Qt::WindowFlags flags = Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
   if (border == Border::FixedSingle) {
     flags |= Qt::Window | Qt::WindowSystemMenuHint;
+  } else if (border == Border::OwnerlessFixedDialog) {
+    flags |= Qt::Tool;  // taskbars leave tool windows out
   } else {
     flags |= Qt::Dialog;
   }
   form->setWindowFlags(flags);
+  // Qt drops tool windows from the last-window count; this one must count.
+  if (border == Border::OwnerlessFixedDialog) form->setAttribute(Qt::WA_QuitOnClose);
   form->setFixedSize(form->size());
   form->setAttribute(Qt::WA_DeleteOnClose);
 

@@ -38,6 +38,9 @@ void SetForeColour(QWidget* control, std::uint32_t value);
 enum class Border {
   FixedSingle,  // system menu and close box; a taskbar entry of its own
   FixedDialog,  // close box only, no taskbar entry
+  // Close box only and no taskbar entry even without an owner, yet it keeps
+  // the program running while it is open, as any other window does.
+  OwnerlessFixedDialog,
 };
 enum class StartPosition { CentreScreen, SystemDefault };
 
