@@ -2,8 +2,10 @@
 
 #include <QLocale>
 
+#include "credits/frm_credits.h"
 #include "main_window/entry_filters.h"
 #include "toolkit/toolkit.h"
+#include "ttable/frm_citable.h"
 #include "ui_frmMain.h"
 
 namespace kelmory {
@@ -108,8 +110,8 @@ void frmMain::cmdReset_Click() {
 
 void frmMain::cmdExit_Click() { close(); }
 
-void frmMain::cmdTable2_Click() {}
+void frmMain::cmdTable2_Click() { CITableWindow().ShowModal(this); }
 
-void frmMain::cmdCredits_Click() {}
+void frmMain::cmdCredits_Click() { CreditsWindow().ShowModeless(); }
 
 }  // namespace kelmory

@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include "main_window/frm_main.h"
 
@@ -35,6 +37,18 @@ int main(int argc, char* argv[]) {
                    QStringLiteral("3.92"));
   QTest::mouseClick(main_window->findChild<QPushButton*>(QStringLiteral("cmdSE")), Qt::LeftButton);
   Save(main_window, out.filePath(QStringLiteral("main-window-result.png")));
+
+  // The t-table window is modal: grab it from inside its own loop.
+  QTest::mouseClick(main_window->findChild<QRadioButton*>(QStringLiteral("opOther")),
+                    Qt::LeftButton);
+  QTimer::singleShot(100, [&] {
+    if (QWidget* table = QApplication::activeModalWidget()) {
+      Save(table, out.filePath(QStringLiteral("ttable-window.png")));
+      table->close();
+    }
+  });
+  QTest::mouseClick(main_window->findChild<QPushButton*>(QStringLiteral("cmdTable2")),
+                    Qt::LeftButton);
 
   main_window->close();
   return 0;

@@ -1,0 +1,16 @@
+// Kelmory's start-up exactly as app/main.cpp does it, up to the shown window.
+
+#include <QApplication>
+#include <QIcon>
+
+#include "benchmarks/startup/probe.h"
+#include "main_window/frm_main.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Kelmory"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/kelmory/kelmory.ico")));
+  auto* main_window = new kelmory::frmMain();
+  main_window->show();
+  return ReportWhenShown(main_window);
+}

@@ -1,0 +1,53 @@
+#pragma once
+// Support for the window tests: a QApplication on the offscreen platform, a
+// watchdog that answers every message box and records it, and lookups of
+// real widgets by object name.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+namespace kelmory::testing {
+
+struct SeenMessage {
+  QString title;
+  QString text;
+  bool has_icon = false;
+  int button_count = 0;
+};
+
+// Every message box is answered with OK as soon as it shows. What it said is
+// kept until a test takes it; a test that leaves a box untaken fails.
+class MessageBoxes {
+ public:
+  static std::vector<SeenMessage> Take();
+  // Runs while the box is up, before it is answered.
+  static void OnShow(std::function<void(const SeenMessage&)> observer);
+};
+
+// Fails the test on any message box it did not take.
+class GuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+};
+
+template <class Widget>
+Widget* Find(const QWidget* root, const char* name) {
+  auto* widget = root->findChild<Widget*>(QString::fromLatin1(name));
+  EXPECT_NE(widget, nullptr) << "no " << name;
+  return widget;
+}
+
+// Offscreen windows do not get activation back after a modal box closes.
+void Activate(QWidget* window);
+
+// Runs `inspect` on the modal window as soon as it shows, then closes it.
+// Call before the click that opens the window.
+void WhenModalShows(std::function<void(QWidget* modal)> inspect);
+
+}  // namespace kelmory::testing
