@@ -23,6 +23,9 @@ std::optional<double> ParseNumber(std::string_view text, const NumberLocale& loc
 // exponent form from 1E+15 up and below 0.0001.
 std::string NumberText(double value, const NumberLocale& locale = {});
 
+// NumberText appended to out, without a temporary string.
+void AppendNumberText(std::string& out, double value, const NumberLocale& locale = {});
+
 // Half-to-even rounding decided on the scaled double product.
 double RoundToPlaces(double value, int places);
 
