@@ -1,0 +1,58 @@
+# Installation and the Debian package. The program and its data file share
+# one private directory, P/lib/kelmory; P/bin/kelmory is a relative link to
+# the program, which finds the data file through its resolved directory.
+# The desktop file, icons and metainfo all carry the one application id.
+
+set(KELMORY_APP_ID example.varonel.Kelmory)
+set(kelmory_private_dir lib/kelmory)
+
+install(TARGETS kelmory RUNTIME DESTINATION ${kelmory_private_dir})
+get_target_property(kelmory_data_file kelmory_cutoff_data KELMORY_DATA_FILE)
+install(FILES ${kelmory_data_file} DESTINATION ${kelmory_private_dir})
+
+# The link is made in the build tree and installed as a link, so that the
+# install manifest and the package both list it.
+set(kelmory_link ${CMAKE_CURRENT_BINARY_DIR}/install/kelmory)
+file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/install)
+file(CREATE_LINK ../${kelmory_private_dir}/kelmory ${kelmory_link} SYMBOLIC)
+install(FILES ${kelmory_link} DESTINATION bin)
+
+install(FILES ${KELMORY_SOURCE_DIR}/packaging/${KELMORY_APP_ID}.desktop
+        DESTINATION share/applications)
+install(FILES ${KELMORY_SOURCE_DIR}/packaging/${KELMORY_APP_ID}.metainfo.xml
+        DESTINATION share/metainfo)
+foreach(size IN ITEMS 16 32 48)
+  install(FILES ${KELMORY_SOURCE_DIR}/app/icons/kelmory-${size}.png
+          DESTINATION share/icons/hicolor/${size}x${size}/apps
+          RENAME ${KELMORY_APP_ID}.png)
+endforeach()
+
+if(NOT KELMORY_TOP_LEVEL)
+  return()
+endif()
+
+# cpack -G DEB in the build folder: kelmory_<version>_<arch>.deb.
+set(CPACK_PACKAGE_NAME kelmory)
+set(CPACK_PACKAGE_VENDOR Varonel)
+set(CPACK_PACKAGE_CONTACT "Varonel <kelmory@varonel.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "standard deviation from a standard error or confidence interval")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Kelmory is a small, exact desktop calculator for people who read research
+papers. From a reported standard error of the mean, or the half-width of a
+95%, 99% or user-valued confidence interval, together with the sample size N,
+it recovers the sample's standard deviation and shows the working step by
+step. For small samples it advises a t value and offers a read-only table of
+t critical values at twelve confidence levels.")
+set(CPACK_PACKAGE_HOMEPAGE_URL https://www.varonel.example/)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_GENERATOR DEB)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION math)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The libraries come from dpkg-shlibdeps; the font is what the designs are
+# measured against where the original face is missing.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-liberation2)
+include(CPack)

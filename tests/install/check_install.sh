@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks what a desktop needs:
+#   check_install.sh <build dir> <t-table probe library> <application id>
+# The program must find its data file when started through bin/kelmory, a
+# relative link: once with the data file beside the real program (it opens
+# the t-table), once with the file only beside the link (it must not).
+set -uo pipefail
+build=$1 probe=$2 app_id=$3
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+prefix=$tmp/prefix
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$tmp/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
+
+# The layout.
+for file in lib/kelmory/kelmory lib/kelmory/cutoff.mdb \
+    "share/applications/$app_id.desktop" "share/metainfo/$app_id.metainfo.xml"; do
+  [[ -f $prefix/$file ]] && pass "$file" || fail "$file is missing"
+done
+[[ -x $prefix/lib/kelmory/kelmory ]] || fail "lib/kelmory/kelmory is not executable"
+link=$(readlink "$prefix/bin/kelmory")
+[[ $link == ../lib/kelmory/kelmory ]] && pass "bin/kelmory -> $link" ||
+  fail "bin/kelmory should be the relative link ../lib/kelmory/kelmory, is '$link'"
+for size in 16 32 48; do
+  icon=share/icons/hicolor/${size}x${size}/apps/$app_id.png
+  file -b "$prefix/$icon" | grep -q "^PNG image data, $size x $size," && pass "$icon" ||
+    fail "$icon is not a $size x $size PNG"
+done
+
+# The desktop file and the metainfo, on their own and as one tree.
+desktop=$prefix/share/applications/$app_id.desktop
+metainfo=$prefix/share/metainfo/$app_id.metainfo.xml
+out=$(desktop-file-validate "$desktop" 2>&1) && [[ -z $out ]] && pass "desktop-file-validate" ||
+  fail "desktop-file-validate: $out"
+out=$(appstreamcli validate --no-net "$metainfo" 2>&1) && pass "appstreamcli validate" ||
+  fail "appstreamcli validate: $out"
+out=$(appstreamcli validate-tree --no-net "$prefix" 2>&1) && pass "appstreamcli validate-tree" ||
+  fail "appstreamcli validate-tree (metainfo, desktop file and icon together): $out"
+grep -qx "Icon=$app_id" "$desktop" || fail "the desktop file names another icon"
+
+# Started through the link it runs until stopped: 124 is timeout's status.
+timeout 3 "$prefix/bin/kelmory" >/dev/null 2>&1
+status=$?
+[[ $status -eq 124 ]] && pass "bin/kelmory starts and runs" ||
+  fail "bin/kelmory ended with status $status instead of running"
+
+probe_run() {  # the probe's line; the status is the program's (pipefail)
+  timeout 30 env LD_PRELOAD="$probe" "$1/bin/kelmory" 2>/dev/null | grep '^kelmory-probe:'
+}
+
+out=$(probe_run "$prefix") && [[ $out =~ ^kelmory-probe:\ rows\ [1-9] ]] && pass "t-table through the link: $out" ||
+  fail "t-table through the link: ${out:-no probe output}"
+
+# Data file beside the link only: the program must look in its real directory.
+moved=$tmp/moved
+cp -a "$prefix" "$moved"
+mv "$moved/lib/kelmory/cutoff.mdb" "$moved/bin/cutoff.mdb"
+out=$(probe_run "$moved")
+[[ $out == "kelmory-probe: failed: "* ]] && pass "no t-table with the file beside the link only" ||
+  fail "with the file beside the link only the probe said: ${out:-nothing}"
+
+((failures == 0)) && echo "all install checks passed" || echo "$failures install check(s) failed"
+((failures == 0))
