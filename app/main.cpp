@@ -10,6 +10,8 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kelmory"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/kelmory/kelmory.ico")));
+  // Lets Wayland desktops match the window to the installed desktop file.
+  QGuiApplication::setDesktopFileName(QStringLiteral("example.varonel.Kelmory"));
 
   auto* main_window = new kelmory::frmMain();
   main_window->show();

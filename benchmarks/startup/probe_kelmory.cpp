@@ -10,6 +10,7 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kelmory"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/kelmory/kelmory.ico")));
+  QGuiApplication::setDesktopFileName(QStringLiteral("example.varonel.Kelmory"));
   auto* main_window = new kelmory::frmMain();
   main_window->show();
   return ReportWhenShown(main_window);

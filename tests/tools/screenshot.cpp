@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "credits/frm_credits.h"
 #include "main_window/frm_main.h"
 
 namespace {
@@ -49,6 +50,13 @@ int main(int argc, char* argv[]) {
   });
   QTest::mouseClick(main_window->findChild<QPushButton*>(QStringLiteral("cmdTable2")),
                     Qt::LeftButton);
+
+  QTest::mouseClick(main_window->findChild<QPushButton*>(QStringLiteral("cmdCredits")),
+                    Qt::LeftButton);
+  QWidget* credits = kelmory::CreditsWindow().Loaded();
+  if (!credits || !QTest::qWaitForWindowExposed(credits)) qFatal("the credits window did not show");
+  Save(credits, out.filePath(QStringLiteral("credits-window.png")));
+  credits->close();
 
   main_window->close();
   return 0;
