@@ -48,7 +48,10 @@ BENCHMARK(BM_DeriveConfidenceErrorModeOther);
 
 void BM_DeriveConfidenceErrorModeArabic(benchmark::State& state) {
   const SdDeriver deriver(NumberLocale{"\xD9\xAB"});
-  const DerivationRequest request{"", "20", "5", "2\xD9\xAB" "09", ConfidenceChoice::ConfOther};
+  const DerivationRequest request{"", "20", "5",
+                                  "2\xD9\xAB"
+                                  "09",
+                                  ConfidenceChoice::ConfOther};
   for (auto _ : state) {
     auto outcome = deriver.derive(request);
     benchmark::DoNotOptimize(outcome);
@@ -67,8 +70,14 @@ void BM_DeriveRefusal(benchmark::State& state) {
 BENCHMARK(BM_DeriveRefusal);
 
 void BM_NumberText(benchmark::State& state) {
-  const double values[] = {0.38819875776397517, 1.7360776222824454, 4.47213595499958, 20.0,
-                           1e15, 4.94065645841247e-324, 0.3882, 123456789012345.5};
+  const double values[] = {0.38819875776397517,
+                           1.7360776222824454,
+                           4.47213595499958,
+                           20.0,
+                           1e15,
+                           4.94065645841247e-324,
+                           0.3882,
+                           123456789012345.5};
   std::size_t i = 0;
   for (auto _ : state) {
     auto text = kelmory::NumberText(values[i++ % std::size(values)]);
@@ -89,7 +98,12 @@ BENCHMARK(BM_ParseNumber);
 
 void BM_ParseNumberArabic(benchmark::State& state) {
   const NumberLocale locale{"\xD9\xAB"};
-  const std::string texts[] = {"2\xD9\xAB" "09", " 3\xD9\xAB" "92 ", "100", "2.5"};
+  const std::string texts[] = {
+      "2\xD9\xAB"
+      "09",
+      " 3\xD9\xAB"
+      "92 ",
+      "100", "2.5"};
   std::size_t i = 0;
   for (auto _ : state) {
     auto value = kelmory::ParseNumber(texts[i++ % std::size(texts)], locale);

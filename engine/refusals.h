@@ -23,7 +23,8 @@ inline constexpr std::string_view kTotalNBox =
     "The Total N box (b) does not hold a number that can be used.";
 inline constexpr std::string_view kConfidenceErrorBox =
     "The Confidence Error box (c) does not hold a number that can be used.";
-inline constexpr std::string_view kZBox = "The z or t value box does not hold a number that can be used.";
+inline constexpr std::string_view kZBox =
+    "The z or t value box does not hold a number that can be used.";
 inline constexpr std::string_view kZNotPositive = "The z or t value must be greater than 0.";
 inline constexpr std::string_view kNoConfidenceLevel =
     "Please select 95%, 99% or Other ... to compute from a confidence error.";

@@ -64,11 +64,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   kelmory::NumberLocale locale;
   switch (separator_kind) {
-    case 0: locale.decimal_separator = "."; break;
-    case 1: locale.decimal_separator = ","; break;
-    case 2: locale.decimal_separator = "\xD9\xAB"; break;
-    case 3: locale.decimal_separator = "'"; break;
-    default: locale.decimal_separator = std::string(NextField(rest)); break;
+    case 0:
+      locale.decimal_separator = ".";
+      break;
+    case 1:
+      locale.decimal_separator = ",";
+      break;
+    case 2:
+      locale.decimal_separator = "\xD9\xAB";
+      break;
+    case 3:
+      locale.decimal_separator = "'";
+      break;
+    default:
+      locale.decimal_separator = std::string(NextField(rest));
+      break;
   }
 
   const kelmory::DerivationOutcome outcome = kelmory::SdDeriver(locale).derive(request);

@@ -122,11 +122,15 @@ const LocaleRow kLocaleRows[] = {
     {"CommaMantissa", ",", 1.5e-7, "1,5E-07"},
     {"CommaLarge", ",", 1.5e20, "1,5E+20"},
     {"CommaZero", ",", 0.0, "0"},
-    {"ArabicFraction", kelmory::testing::kArabicSeparator, 2.5, "2\xD9\xAB" "5"},
+    {"ArabicFraction", kelmory::testing::kArabicSeparator, 2.5,
+     "2\xD9\xAB"
+     "5"},
     {"ArabicBelowOne", kelmory::testing::kArabicSeparator, 0.388198757763975,
-     "0\xD9\xAB" "388198757763975"},
+     "0\xD9\xAB"
+     "388198757763975"},
     {"ArabicMantissa", kelmory::testing::kArabicSeparator, 4.94065645841247e-324,
-     "4\xD9\xAB" "94065645841247E-324"},
+     "4\xD9\xAB"
+     "94065645841247E-324"},
     {"ArabicWhole", kelmory::testing::kArabicSeparator, 20.0, "20"},
     {"EmptySeparatorFallsBackToPoint", "", 2.5, "2.5"},
 };

@@ -47,6 +47,7 @@ const std::string kHalfUlpAboveMax =
 const std::optional<double> kNothing;
 const char* const kArabic = kelmory::testing::kArabicSeparator;
 
+// clang-format off
 const ParseRow kParseRows[] = {
     // The Part's forms.
     {"Digits", ".", "25", 25.0},
@@ -129,6 +130,7 @@ const ParseRow kParseRows[] = {
     {"ArabicSecondByteOnly", kArabic, "2\xAB" "5", kNothing},
     {"CommaInArabicLocale", kArabic, "2,5", kNothing},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Rows, ParseNumberTable, ::testing::ValuesIn(kParseRows),
                          kelmory::testing::RowName{});

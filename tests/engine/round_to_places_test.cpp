@@ -63,8 +63,7 @@ const RoundRow kRoundRows[] = {
     {"TwoToThe52", 0x1p52, 5, 0x1p52},
     {"ProductDividedBack", 1e300, 5, 1e300 * 1e5 / 1e5},  // 1.0000000000000002e300
     // A product beyond the double range: the value is already whole.
-    {"ProductOverflows", std::numeric_limits<double>::max(), 5,
-     std::numeric_limits<double>::max()},
+    {"ProductOverflows", std::numeric_limits<double>::max(), 5, std::numeric_limits<double>::max()},
     // Other places (the system uses 5 only).
     {"ZeroPlacesTieDown", 2.5, 0, 2.0},
     {"ZeroPlacesTieUp", 3.5, 0, 4.0},

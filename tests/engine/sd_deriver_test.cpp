@@ -35,13 +35,14 @@ const std::string kBoxB = "The Total N box (b) does not hold a number that can b
 const std::string kBoxC = "The Confidence Error box (c) does not hold a number that can be used.";
 const std::string kBoxZ = "The z or t value box does not hold a number that can be used.";
 const std::string kZNotPositive = "The z or t value must be greater than 0.";
-const std::string kNoLevel = "Please select 95%, 99% or Other ... to compute from a confidence error.";
+const std::string kNoLevel =
+    "Please select 95%, 99% or Other ... to compute from a confidence error.";
 const std::string kTooLarge = "The result is too large to be computed.";
 const std::string kAdvisory =
     "Your sample is less than 31 and we would suggest that you use a more conservative estimate by "
     "using a t (alpha/2) value corresponding to N-1 degrees of freedom in computing the standard "
-    "error (on the way to computing the SD) from a confidence interval. You can enter this value by "
-    "selecting the 'Other' option.";
+    "error (on the way to computing the SD) from a confidence interval. You can enter this value "
+    "by selecting the 'Other' option.";
 
 const std::string kSeLine1 = "Standard Deviation = sqrt(N) * Standard Error";
 const std::string kCiLine1 =
@@ -50,8 +51,9 @@ const std::string kCiLine5 = "The estimated Standard Deviation = sqrt(N) * Stand
 
 std::string CentralLimitLine(const std::string& z, const std::string& label,
                              const std::string& rounded_se) {
-  return "Applying the Central Limit Theorem (and assuming a z-value of " + z + " for the entered " +
-         label + " confidence interval), the estimated standard error computes as " +
+  return "Applying the Central Limit Theorem (and assuming a z-value of " + z +
+         " for the entered " + label +
+         " confidence interval), the estimated standard error computes as " +
          "(approximately): " + rounded_se;
 }
 
@@ -130,6 +132,7 @@ TEST_P(GoldenRows, GiveTheExactFiguresAndTexts) {
   }
 }
 
+// clang-format off
 const GoldenRow kGoldenRows[] = {
     // Part 1.1 and 1.2: standard-error mode.
     {"Se2N25", ".", Request("2", "25", ""), Mode::StandardErrorMode, 25, 2, 10, 0, "",
@@ -231,6 +234,7 @@ const GoldenRow kGoldenRows[] = {
       "Therefore, the SD = 8\xD9\xAB" "21583836257749"},
      false},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Rows, GoldenRows, ::testing::ValuesIn(kGoldenRows),
                          kelmory::testing::RowName{});
@@ -322,6 +326,7 @@ TEST_P(ModeTable, BlanksCountAsFilled) {
   }
 }
 
+// clang-format off
 const ModeRow kModeRows[] = {
     {"FFF", true, true, true, std::nullopt, kAllThree},
     {"FFE", true, true, false, Mode::StandardErrorMode, ""},
@@ -332,6 +337,7 @@ const ModeRow kModeRows[] = {
     {"EEF", false, false, true, std::nullopt, kNeither},
     {"EEE", false, false, false, std::nullopt, kNeither},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Rows, ModeTable, ::testing::ValuesIn(kModeRows),
                          kelmory::testing::RowName{});
@@ -358,6 +364,7 @@ TEST_P(Refusals, GiveTheMessage) {
 const std::string kBig = "1" + std::string(300, '0');  // 1e300
 const std::string kTooBig = "1" + std::string(400, '0');
 
+// clang-format off
 const RefusalRow kRefusalRows[] = {
     // The all-three refusal comes first, whatever the texts and the choice.
     {"AllThreeNumbers", ".", Request("2", "25", "3"), kAllThree},
@@ -430,6 +437,7 @@ const RefusalRow kRefusalRows[] = {
      Request("", "0", "1", "0." + std::string(323, '0') + "5", Choice::ConfOther), kTooLarge},
     {"SdOverflowsAt95", ".", Request("", "4", kMaxText), kTooLarge},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Rows, Refusals, ::testing::ValuesIn(kRefusalRows),
                          kelmory::testing::RowName{});
@@ -456,6 +464,7 @@ TEST_P(Advisory, AppearsExactlyForSmallSamplesAt95And99) {
   }
 }
 
+// clang-format off
 const AdvisoryRow kAdvisoryRows[] = {
     {"N30At95", Request("", "30", "2"), true},
     {"N31At95", Request("", "31", "2"), false},
@@ -472,6 +481,7 @@ const AdvisoryRow kAdvisoryRows[] = {
     {"StandardErrorN5", Request("2", "5", ""), false},
     {"StandardErrorN5Conf99", Request("2", "5", "", "", Choice::Conf99), false},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Rows, Advisory, ::testing::ValuesIn(kAdvisoryRows),
                          kelmory::testing::RowName{});
@@ -504,6 +514,7 @@ TEST_P(Ignored, GivesTheSameTextsAndFigures) {
   EXPECT_EQ(got.advisory_message, want.advisory_message);
 }
 
+// clang-format off
 const IgnoredRow kIgnoredRows[] = {
     // The z box is ignored under 95% and 99%.
     {"ZThreeAt95", Request("", "20", "1", "3", Choice::Conf95), Request("", "20", "1")},
@@ -519,6 +530,7 @@ const IgnoredRow kIgnoredRows[] = {
     {"SeAt99", Request("2", "25", "", "3", Choice::Conf99), Request("2", "25", "")},
     {"SeNoLevel", Request("2", "25", "", "", Choice::ConfNone), Request("2", "25", "")},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Rows, Ignored, ::testing::ValuesIn(kIgnoredRows),
                          kelmory::testing::RowName{});

@@ -26,10 +26,8 @@ namespace {  // the same unnamed namespace as the rows of the including file
 
 // Failure messages show a row by its name rather than its bytes.
 template <class Row>
-  requires requires(const Row& row) { std::string(row.name); }
-void PrintTo(const Row& row, std::ostream* os) {
-  *os << row.name;
-}
+requires requires(const Row& row) { std::string(row.name); }
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
 }  // namespace
 }  // namespace kelmory

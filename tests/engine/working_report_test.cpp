@@ -47,9 +47,9 @@ TEST_P(ResultText, ShowsTheSdRoundedToFivePlaces) {
   const ResultRow& row = GetParam();
   EXPECT_EQ(WorkingReport().result_text(SeFigures(4, 1, row.sd)),
             std::string("The standard deviation is: ") + row.text);
-  EXPECT_EQ(WorkingReport().result_text(
-                CiFigures(ConfidenceChoice::Conf95, 4, 1, row.sd, 1.96, "95%")),
-            std::string("The standard deviation is: ") + row.text);
+  EXPECT_EQ(
+      WorkingReport().result_text(CiFigures(ConfidenceChoice::Conf95, 4, 1, row.sd, 1.96, "95%")),
+      std::string("The standard deviation is: ") + row.text);
 }
 
 const ResultRow kResultRows[] = {
@@ -93,8 +93,7 @@ TEST(WorkingReport, CentralLimitSentenceNamesTheLabelAndRoundsTheSe) {
 }
 
 TEST(WorkingReport, UserValueSentenceHasNoLabel) {
-  EXPECT_EQ(WorkingReport().working_text(
-                CiFigures(ConfidenceChoice::ConfOther, 16, 1.5, 6, 2, "")),
+  EXPECT_EQ(WorkingReport().working_text(CiFigures(ConfidenceChoice::ConfOther, 16, 1.5, 6, 2, "")),
             "Standard Error = Confidence Error / z-value equivalence of confidence interval\r\n"
             "\r\n"
             "Applying a user specified value of 2 as the z-value or t-value equivalent of the "
@@ -110,8 +109,8 @@ TEST(WorkingReport, UserValueSentenceHasNoLabel) {
 
 TEST(WorkingReport, WritesTheLocaleSeparatorEverywhere) {
   const WorkingReport report(NumberLocale{","});
-  const DerivationFigures figures =
-      CiFigures(ConfidenceChoice::Conf99, 20, 0.38819875776397517, 1.7360776222824454, 2.576, "99%");
+  const DerivationFigures figures = CiFigures(ConfidenceChoice::Conf99, 20, 0.38819875776397517,
+                                              1.7360776222824454, 2.576, "99%");
   EXPECT_EQ(report.result_text(figures), "The standard deviation is: 1,73608");
   EXPECT_EQ(report.working_text(figures),
             "Standard Error = Confidence Error / z-value equivalence of confidence interval\r\n"
