@@ -6,7 +6,7 @@
 
 namespace kelmory::refusals {
 
-// Part 1.1, mode selection and confidence-error mode step 1.
+// Mode selection, and Other without a z value.
 inline constexpr std::string_view kAllThreeBoxes =
     "You have data in all 3 boxes. Please clear either the Standard Error box or the Confidence "
     "Error box.";
@@ -15,7 +15,7 @@ inline constexpr std::string_view kNeitherMode =
 inline constexpr std::string_view kOtherWithoutZ =
     "You must enter data in the z or t value box if you selected the 'Other' radio box.";
 
-// Input from which no figures can be computed (issue 2, section 3). Each of
+// Input from which no figures can be computed. Each of
 // the first four names the first box that fails in the conversion order.
 inline constexpr std::string_view kStandardErrorBox =
     "The Standard Error box (a) does not hold a number that can be used.";
@@ -34,8 +34,7 @@ inline constexpr std::string_view kTooLarge = "The result is too large to be com
 
 namespace kelmory {
 
-// Part 1.1, confidence-error mode step 6: three fragments joined with nothing
-// in between.
+// Confidence-error mode at 95% or 99% with N below 31.
 inline constexpr std::string_view kSmallSampleAdvisory =
     "Your sample is less than 31 and we would suggest that you use a more conservative estimate "
     "by using a "

@@ -10,7 +10,6 @@
 namespace kelmory {
 namespace {
 
-// Part 1.1, Constants.
 constexpr double kZ95 = 1.96;
 constexpr double kZ99 = 2.576;
 constexpr double kSmallSampleThreshold = 31;

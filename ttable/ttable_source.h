@@ -1,7 +1,7 @@
 #pragma once
-// The t-table data source (Part 3.1): reads the rows of table `ttable` from
+// The t-table data source: reads the rows of table `ttable` from
 // the data file "cutoff.mdb" beside the program, read only, through the
-// SQLite C API. Plain C++: no Qt here, so the window (Part 3.2) and the tests
+// SQLite C API. Plain C++: no Qt here, so the window and the tests
 // use it alike. All texts are UTF-8.
 
 #include <array>

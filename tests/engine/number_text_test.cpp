@@ -1,4 +1,4 @@
-// NumberText (Part 1.2 and issue 2, section 3): 15 significant digits rounded
+// NumberText: 15 significant digits rounded
 // from the exact double, ties to even, trailing zeros dropped, plain notation
 // from 0.0001 up to below 10^15 judged after the rounding, exponent notation
 // elsewhere, the locale's separator.

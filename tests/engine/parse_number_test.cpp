@@ -1,4 +1,4 @@
-// ParseNumber (Part 1.1 and issue 2, section 3): digits with at most one
+// ParseNumber: digits with at most one
 // separator (the locale's or the point) and at least one digit, blanks
 // around; the nearest double; nothing for anything else or beyond the range.
 

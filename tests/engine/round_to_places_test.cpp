@@ -1,4 +1,4 @@
-// RoundToPlaces (Part 1.2): the five steps on doubles, ties to even judged on
+// RoundToPlaces: the five steps on doubles, ties to even judged on
 // the double product value * 10^places.
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// SdDeriver (Part 1.1, with the texts of Part 1.2 and the decisions of issue
-// 2, section 3): the mode table, the order of the refusals, the worked
+// SdDeriver: the mode table, the order of the refusals, the worked
 // examples as golden rows, the advisory and every refusal for input from
 // which no figures can be computed.
 
@@ -95,7 +94,7 @@ void ExpectRefusal(const DerivationOutcome& outcome, const std::string& message)
 }
 
 // ---------------------------------------------------------------------------
-// Golden rows: the worked examples of Parts 1.1 and 1.2 and a few more, with
+// Golden rows: the worked examples of the derivation and a few more, with
 // exact doubles and the whole working text.
 
 struct GoldenRow {
@@ -134,7 +133,7 @@ TEST_P(GoldenRows, GiveTheExactFiguresAndTexts) {
 
 // clang-format off
 const GoldenRow kGoldenRows[] = {
-    // Part 1.1 and 1.2: standard-error mode.
+    // Standard-error mode.
     {"Se2N25", ".", Request("2", "25", ""), Mode::StandardErrorMode, 25, 2, 10, 0, "",
      "The standard deviation is: 10",
      {kSeLine1, "Which computes to 5 * 2", "", "Therefore, the SD = 10"}, false},
@@ -143,7 +142,7 @@ const GoldenRow kGoldenRows[] = {
      {kSeLine1, "Which computes to 5.47722557505166 * 1.5", "",
       "Therefore, the SD = 8.21583836257749"},
      false},
-    // Part 1.1 and 1.2: confidence-error mode.
+    // Confidence-error mode.
     {"Ci392At95N100", ".", Request("", "100", "3.92"), Mode::ConfidenceErrorMode, 100, 2, 20, 1.96,
      "95%", "The standard deviation is: 20",
      {kCiLine1, "", CentralLimitLine("1.96", "95%", "2"), "", kCiLine5, "",
@@ -343,8 +342,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, ModeTable, ::testing::ValuesIn(kModeRows),
                          kelmory::testing::RowName{});
 
 // ---------------------------------------------------------------------------
-// Refusals: the fixed ones of Part 1.1 in their order, then the ones of
-// issue 2, section 3, each naming the first box that fails in the conversion
+// Refusals: the three fixed ones in their order, then those for texts that
+// give no figures, each naming the first box that fails in the conversion
 // order se, n (standard-error mode) and z (under Other only), n, ci.
 
 struct RefusalRow {

@@ -1,4 +1,4 @@
-// WorkingReport (Part 1.2) on figures given directly: the two texts, which
+// WorkingReport on figures given directly: the two texts, which
 // numbers are rounded and which are not, and the two SE sentences.
 
 #include "engine/working_report.h"

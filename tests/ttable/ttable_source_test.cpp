@@ -1,4 +1,4 @@
-// TTableSource (Part 3.1 with issue 4): the path rule, the reads, the
+// TTableSource: the path rule, the reads, the
 // failures that end a read, the row limit and the read-only guarantee.
 
 #include "ttable/ttable_source.h"
