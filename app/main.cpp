@@ -1,19 +1,9 @@
-// Kelmory's start-up: the application, its icon and the main window. There
-// are no settings and no command-line options of Kelmory's own.
-
 #include <QApplication>
-#include <QIcon>
 
-#include "main_window/frm_main.h"
+#include "app/start_up.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Kelmory"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/kelmory/kelmory.ico")));
-  // Lets Wayland desktops match the window to the installed desktop file.
-  QGuiApplication::setDesktopFileName(QStringLiteral("example.varonel.Kelmory"));
-
-  auto* main_window = new kelmory::frmMain();
-  main_window->show();
+  kelmory::StartUp();
   return QApplication::exec();
 }

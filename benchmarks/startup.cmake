@@ -1,7 +1,7 @@
 # Start-up time: two probe programs and the runner that times them.
 find_package(Qt6 REQUIRED COMPONENTS Test)
 add_executable(startup_probe_kelmory startup/probe_kelmory.cpp)
-target_link_libraries(startup_probe_kelmory PRIVATE kelmory_main_window Qt6::Test)
+target_link_libraries(startup_probe_kelmory PRIVATE kelmory_app Qt6::Test)
 add_executable(startup_probe_floor startup/probe_floor.cpp)
 target_include_directories(startup_probe_floor PRIVATE ${KELMORY_SOURCE_DIR})
 target_link_libraries(startup_probe_floor PRIVATE Qt6::Widgets Qt6::Test)

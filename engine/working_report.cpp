@@ -10,6 +10,20 @@ namespace {
 constexpr std::string_view kCrLf = "\r\n";
 constexpr int kRoundedPlaces = 5;
 
+// The last lines of both working texts: the formula's numbers, an empty
+// line, and the unrounded SD.
+void AppendComputation(std::string& text, const DerivationFigures& figures,
+                       const NumberLocale& locale) {
+  text.append("Which computes to ");
+  AppendNumberText(text, std::sqrt(figures.n), locale);
+  text.append(" * ");
+  AppendNumberText(text, figures.se, locale);
+  text.append(kCrLf);
+  text.append(kCrLf);
+  text.append("Therefore, the SD = ");
+  AppendNumberText(text, figures.sd, locale);
+}
+
 }  // namespace
 
 WorkingReport::WorkingReport(NumberLocale locale) : locale_(std::move(locale)) {}
@@ -23,21 +37,13 @@ std::string WorkingReport::result_text(const DerivationFigures& figures) const {
 }
 
 std::string WorkingReport::working_text(const DerivationFigures& figures) const {
-  const double root = std::sqrt(figures.n);
   std::string text;
 
   if (figures.mode == DerivationMode::StandardErrorMode) {
     text.reserve(160);
     text.append("Standard Deviation = sqrt(N) * Standard Error");
     text.append(kCrLf);
-    text.append("Which computes to ");
-    AppendNumberText(text, root, locale_);
-    text.append(" * ");
-    AppendNumberText(text, figures.se, locale_);
-    text.append(kCrLf);
-    text.append(kCrLf);
-    text.append("Therefore, the SD = ");
-    AppendNumberText(text, figures.sd, locale_);
+    AppendComputation(text, figures, locale_);
     return text;
   }
 
@@ -65,14 +71,7 @@ std::string WorkingReport::working_text(const DerivationFigures& figures) const 
   text.append("The estimated Standard Deviation = sqrt(N) * Standard Error");
   text.append(kCrLf);
   text.append(kCrLf);
-  text.append("Which computes to ");
-  AppendNumberText(text, root, locale_);
-  text.append(" * ");
-  AppendNumberText(text, figures.se, locale_);
-  text.append(kCrLf);
-  text.append(kCrLf);
-  text.append("Therefore, the SD = ");
-  AppendNumberText(text, figures.sd, locale_);
+  AppendComputation(text, figures, locale_);
   return text;
 }
 

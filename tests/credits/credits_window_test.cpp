@@ -14,7 +14,7 @@
 #include "credits/credits_texts.h"
 #include "credits/frm_credits.h"
 #include "main_window/frm_main.h"
-#include "tests/support/gui_test.h"
+#include "tests/support/main_window_fixture.h"
 #include "toolkit/toolkit.h"
 
 namespace kelmory {
@@ -40,16 +40,8 @@ class UrlCatcher final : public QObject {
   void Open(const QUrl& url) { opened.append(url); }
 };
 
-class CreditsWindowTest : public testing::GuiTest {
+class CreditsWindowTest : public testing::ShownMainWindow {
  protected:
-  void SetUp() override {
-    GuiTest::SetUp();
-    main_ = new frmMain();
-    main_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(main_));
-    testing::Activate(main_);
-  }
-
   void PressCredits() {
     QTest::mouseClick(Find<QPushButton>(main_, "cmdCredits"), Qt::LeftButton);
     QApplication::processEvents();
@@ -79,8 +71,6 @@ class CreditsWindowTest : public testing::GuiTest {
     QApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
-
-  QPointer<frmMain> main_;
 };
 
 TEST_F(CreditsWindowTest, OpensOwnerlessFixedAndOffTheTaskbar) {

@@ -12,7 +12,7 @@
 #include <QTreeWidget>
 
 #include "main_window/frm_main.h"
-#include "tests/support/gui_test.h"
+#include "tests/support/main_window_fixture.h"
 
 namespace kelmory {
 namespace {
@@ -30,19 +30,16 @@ void WriteTable(const char* sql) {
   sqlite3_close(db);
 }
 
-class CITableFailureTest : public testing::GuiTest {
+class CITableFailureTest : public testing::ShownMainWindow {
  protected:
   void SetUp() override {
-    GuiTest::SetUp();
     QFile::remove(DataFile());
-    main_ = new frmMain();
-    main_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(main_));
+    ShownMainWindow::SetUp();
     QTest::mouseClick(Find<QRadioButton>(main_, "opOther"), Qt::LeftButton);
   }
   void TearDown() override {
     QFile::remove(DataFile());
-    GuiTest::TearDown();
+    ShownMainWindow::TearDown();
   }
 
   // Opens the table; returns its row count and the messages shown on the way.
@@ -58,8 +55,6 @@ class CITableFailureTest : public testing::GuiTest {
     EXPECT_EQ(columns, 13) << "the headers stand even over a failed read";
     return rows;
   }
-
-  frmMain* main_ = nullptr;
 };
 
 TEST_F(CITableFailureTest, AMissingFileIsReportedWithItsPath) {

@@ -7,7 +7,7 @@
 #include <QTreeWidget>
 
 #include "main_window/frm_main.h"
-#include "tests/support/gui_test.h"
+#include "tests/support/main_window_fixture.h"
 #include "ttable/frm_citable.h"
 
 namespace kelmory {
@@ -52,23 +52,14 @@ TableSeen Inspect(QWidget* modal, QWidget* owner) {
   return seen;
 }
 
-class CITableWindowTest : public testing::GuiTest {
+class CITableWindowTest : public testing::ShownMainWindow {
  protected:
-  void SetUp() override {
-    GuiTest::SetUp();
-    main_ = new frmMain();
-    main_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(main_));
-  }
-
   TableSeen OpenTable() {
     TableSeen seen;
     testing::WhenModalShows([&](QWidget* modal) { seen = Inspect(modal, main_); });
     QTest::mouseClick(Find<QPushButton>(main_, "cmdTable2"), Qt::LeftButton);
     return seen;  // the click returns once the window has closed
   }
-
-  frmMain* main_ = nullptr;
 };
 
 TEST_F(CITableWindowTest, TheButtonWaitsForOther) {

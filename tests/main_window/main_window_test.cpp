@@ -13,7 +13,7 @@
 #include <QTest>
 
 #include "main_window/frm_main.h"
-#include "tests/support/gui_test.h"
+#include "tests/support/main_window_fixture.h"
 #include "toolkit/toolkit.h"
 
 namespace kelmory {
@@ -29,19 +29,11 @@ const char* const kAdvisory =
     "enter this value by selecting the 'Other' option.";
 const char* const kNeedB = "You must put data in box (b) and one other box to continue. Exiting.";
 
-class MainWindowTest : public testing::GuiTest {
+class MainWindowTest : public testing::ShownMainWindow {
  protected:
-  void SetUp() override {
-    GuiTest::SetUp();
-    window_ = new frmMain();
-    window_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
-    testing::Activate(window_);
-  }
-
-  QLineEdit* Box(const char* name) const { return Find<QLineEdit>(window_, name); }
-  QPlainTextEdit* Multi(const char* name) const { return Find<QPlainTextEdit>(window_, name); }
-  QAbstractButton* Button(const char* name) const { return Find<QAbstractButton>(window_, name); }
+  QLineEdit* Box(const char* name) const { return Find<QLineEdit>(main_, name); }
+  QPlainTextEdit* Multi(const char* name) const { return Find<QPlainTextEdit>(main_, name); }
+  QAbstractButton* Button(const char* name) const { return Find<QAbstractButton>(main_, name); }
   QString Working() const { return toolkit::BoxText(Multi("txtWorking")); }
   QString Result() const { return Box("txtSD")->text(); }
 
@@ -61,25 +53,23 @@ class MainWindowTest : public testing::GuiTest {
     for (const auto& seen : MessageBoxes::Take()) texts.push_back(seen.text);
     return texts;
   }
-
-  frmMain* window_ = nullptr;
 };
 
 TEST_F(MainWindowTest, StartsInTheDesignedState) {
-  EXPECT_EQ(window_->objectName(), "frmMain");
-  EXPECT_EQ(window_->windowTitle(), "Kelmory");
-  EXPECT_EQ(window_->size(), QSize(729, 596));
-  EXPECT_EQ(window_->minimumSize(), window_->maximumSize()) << "the border must be fixed";
-  const Qt::WindowFlags flags = window_->windowFlags();
+  EXPECT_EQ(main_->objectName(), "frmMain");
+  EXPECT_EQ(main_->windowTitle(), "Kelmory");
+  EXPECT_EQ(main_->size(), QSize(729, 596));
+  EXPECT_EQ(main_->minimumSize(), main_->maximumSize()) << "the border must be fixed";
+  const Qt::WindowFlags flags = main_->windowFlags();
   EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
   EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
   EXPECT_TRUE(flags & Qt::WindowSystemMenuHint);
 
   EXPECT_EQ(QApplication::focusWidget(), Box("txtSE"));
-  EXPECT_TRUE(Find<QRadioButton>(window_, "op95")->isChecked());
+  EXPECT_TRUE(Find<QRadioButton>(main_, "op95")->isChecked());
   for (const char* name : {"Frame2", "txtUser", "txtZ", "cmdTable2"}) {
-    EXPECT_FALSE(Find<QWidget>(window_, name)->isEnabled()) << name;
+    EXPECT_FALSE(Find<QWidget>(main_, name)->isEnabled()) << name;
   }
   for (const char* name : {"txtSE", "txtN", "txtCI", "txtZ", "txtSD"}) {
     EXPECT_TRUE(Box(name)->text().isEmpty()) << name;
@@ -92,14 +82,14 @@ TEST_F(MainWindowTest, StartsInTheDesignedState) {
   EXPECT_TRUE(instructions.endsWith(QStringLiteral("frame.\"\r\n")));
   EXPECT_EQ(toolkit::BoxText(Multi("txtUser")),
             QStringLiteral("Enter the z or t value to use in formula:\r\n"));
-  EXPECT_EQ(Find<QLabel>(window_, "lblN")->text(), "(b)" + QString(31, ' ') + "Total N:");
+  EXPECT_EQ(Find<QLabel>(main_, "lblN")->text(), "(b)" + QString(31, ' ') + "Total N:");
   EXPECT_EQ(Box("txtN")->palette().color(QPalette::Base), QColor(255, 0, 0));
   EXPECT_EQ(Multi("txtInstructions")->palette().color(QPalette::Text), QColor(0, 0, 255));
 }
 
 TEST_F(MainWindowTest, EveryInputAndButtonHasAnAccessibleName) {
   EXPECT_EQ(Box("txtN")->accessibleName(), "(b) Total N");
-  for (QWidget* control : window_->findChildren<QWidget*>()) {
+  for (QWidget* control : main_->findChildren<QWidget*>()) {
     if (qobject_cast<QLineEdit*>(control) || qobject_cast<QAbstractButton*>(control)) {
       EXPECT_FALSE(control->accessibleName().isEmpty()) << control->objectName().toStdString();
     }
@@ -267,9 +257,9 @@ TEST_F(MainWindowTest, TheSelectorSwitchesTheZFrameAndTheCaptionColours) {
        {State{"opOther", true, grey, grey, normal}, State{"op99", false, grey, normal, grey},
         State{"op95", false, normal, grey, grey}, State{"op95", false, normal, grey, grey}}) {
     Click(s.option);
-    EXPECT_TRUE(Find<QRadioButton>(window_, s.option)->isChecked());
+    EXPECT_TRUE(Find<QRadioButton>(main_, s.option)->isChecked());
     for (const char* name : {"Frame2", "txtUser", "txtZ", "cmdTable2"}) {
-      EXPECT_EQ(Find<QWidget>(window_, name)->isEnabled(), s.z_enabled) << s.option << name;
+      EXPECT_EQ(Find<QWidget>(main_, name)->isEnabled(), s.z_enabled) << s.option << name;
     }
     EXPECT_EQ(caption("op95"), s.c95) << s.option;
     EXPECT_EQ(caption("op99"), s.c99) << s.option;
@@ -305,8 +295,8 @@ TEST_F(MainWindowTest, ResetAllUnderOtherEmptiesTheSixBoxesAndKeepsTheSelection)
     EXPECT_TRUE(Box(name)->text().isEmpty()) << name;
   }
   EXPECT_TRUE(Working().isEmpty());
-  EXPECT_TRUE(Find<QRadioButton>(window_, "opOther")->isChecked());
-  EXPECT_TRUE(Find<QWidget>(window_, "txtZ")->isEnabled());
+  EXPECT_TRUE(Find<QRadioButton>(main_, "opOther")->isChecked());
+  EXPECT_TRUE(Find<QWidget>(main_, "txtZ")->isEnabled());
   EXPECT_TRUE(toolkit::BoxText(Multi("txtInstructions")).size() == 640);
   Click("cmdReset");  // again, with nothing left to clear
   EXPECT_TRUE(MessagesShown().empty());
@@ -327,7 +317,7 @@ TEST_F(MainWindowTest, TabFollowsTheDesignedOrder) {
             (std::vector<QString>{"txtN", "txtCI", "cmdSE", "cmdReset", "cmdExit", "op95",
                                   "cmdCredits", "txtSE"}));
   Click("opOther");
-  testing::Activate(window_);
+  testing::Activate(main_);
   Box("txtSE")->setFocus();
   EXPECT_EQ(TabCycle(Box("txtSE"), 9),
             (std::vector<QString>{"txtN", "txtCI", "cmdSE", "cmdReset", "cmdExit", "cmdTable2",
@@ -337,17 +327,16 @@ TEST_F(MainWindowTest, TabFollowsTheDesignedOrder) {
 TEST_F(MainWindowTest, AccessKeysPressTheirButtons) {
   Type("txtSE", "2");
   // An access key animates its button and clicks it a moment later.
-  QTest::keyClick(window_, Qt::Key_R, Qt::AltModifier);
+  QTest::keyClick(main_, Qt::Key_R, Qt::AltModifier);
   EXPECT_TRUE(QTest::qWaitFor([&] { return Box("txtSE")->text().isEmpty(); })) << "Alt+R resets";
 
-  QTest::keyClick(window_, Qt::Key_C, Qt::AltModifier);
+  QTest::keyClick(main_, Qt::Key_C, Qt::AltModifier);
   QTest::qWaitFor([&] { return false; }, 300);
   EXPECT_EQ(MessagesShown(), std::vector<QString>{kNeedB}) << "Alt+C computes";
 
-  testing::Activate(window_);
-  QPointer<QWidget> window = window_;
-  QTest::keyClick(window_, Qt::Key_X, Qt::AltModifier);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !window || !window->isVisible(); })) << "Alt+X exits";
+  testing::Activate(main_);
+  QTest::keyClick(main_, Qt::Key_X, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !main_ || !main_->isVisible(); })) << "Alt+X exits";
 }
 
 TEST_F(MainWindowTest, EnterAndEscapePressNothing) {
@@ -360,7 +349,7 @@ TEST_F(MainWindowTest, EnterAndEscapePressNothing) {
     QTest::keyClick(Box(name), Qt::Key_Escape);
   }
   EXPECT_TRUE(Result().isEmpty()) << "Enter must not compute";
-  EXPECT_TRUE(window_->isVisible()) << "Escape must not exit";
+  EXPECT_TRUE(main_->isVisible()) << "Escape must not exit";
   EXPECT_EQ(Box("txtSE")->text(), "2");
 }
 
