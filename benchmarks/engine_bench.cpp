@@ -16,58 +16,29 @@ using kelmory::DerivationRequest;
 using kelmory::NumberLocale;
 using kelmory::SdDeriver;
 
-void BM_DeriveStandardErrorMode(benchmark::State& state) {
-  const SdDeriver deriver;
-  const DerivationRequest request{"1.5", "30", "", "", ConfidenceChoice::Conf95};
+// One derive, result and working texts included.
+void BM_Derive(benchmark::State& state, const NumberLocale& locale,
+               const DerivationRequest& request) {
+  const SdDeriver deriver(locale);
   for (auto _ : state) {
     auto outcome = deriver.derive(request);
     benchmark::DoNotOptimize(outcome);
   }
 }
-BENCHMARK(BM_DeriveStandardErrorMode);
-
-void BM_DeriveConfidenceErrorMode99(benchmark::State& state) {
-  const SdDeriver deriver;
-  const DerivationRequest request{"", "20", "1", "", ConfidenceChoice::Conf99};
-  for (auto _ : state) {
-    auto outcome = deriver.derive(request);  // with the advisory
-    benchmark::DoNotOptimize(outcome);
-  }
-}
-BENCHMARK(BM_DeriveConfidenceErrorMode99);
-
-void BM_DeriveConfidenceErrorModeOther(benchmark::State& state) {
-  const SdDeriver deriver;
-  const DerivationRequest request{"", "20", "5", "2.09", ConfidenceChoice::ConfOther};
-  for (auto _ : state) {
-    auto outcome = deriver.derive(request);
-    benchmark::DoNotOptimize(outcome);
-  }
-}
-BENCHMARK(BM_DeriveConfidenceErrorModeOther);
-
-void BM_DeriveConfidenceErrorModeArabic(benchmark::State& state) {
-  const SdDeriver deriver(NumberLocale{"\xD9\xAB"});
-  const DerivationRequest request{"", "20", "5",
-                                  "2\xD9\xAB"
-                                  "09",
-                                  ConfidenceChoice::ConfOther};
-  for (auto _ : state) {
-    auto outcome = deriver.derive(request);
-    benchmark::DoNotOptimize(outcome);
-  }
-}
-BENCHMARK(BM_DeriveConfidenceErrorModeArabic);
-
-void BM_DeriveRefusal(benchmark::State& state) {
-  const SdDeriver deriver;
-  const DerivationRequest request{"2", "25", "3", "", ConfidenceChoice::Conf95};
-  for (auto _ : state) {
-    auto outcome = deriver.derive(request);
-    benchmark::DoNotOptimize(outcome);
-  }
-}
-BENCHMARK(BM_DeriveRefusal);
+BENCHMARK_CAPTURE(BM_Derive, StandardErrorMode, NumberLocale{},
+                  DerivationRequest{"1.5", "30", "", "", ConfidenceChoice::Conf95});
+// With the advisory.
+BENCHMARK_CAPTURE(BM_Derive, ConfidenceErrorMode99, NumberLocale{},
+                  DerivationRequest{"", "20", "1", "", ConfidenceChoice::Conf99});
+BENCHMARK_CAPTURE(BM_Derive, ConfidenceErrorModeOther, NumberLocale{},
+                  DerivationRequest{"", "20", "5", "2.09", ConfidenceChoice::ConfOther});
+BENCHMARK_CAPTURE(BM_Derive, ConfidenceErrorModeArabic, NumberLocale{"\xD9\xAB"},
+                  DerivationRequest{"", "20", "5",
+                                    "2\xD9\xAB"
+                                    "09",
+                                    ConfidenceChoice::ConfOther});
+BENCHMARK_CAPTURE(BM_Derive, Refusal, NumberLocale{},
+                  DerivationRequest{"2", "25", "3", "", ConfidenceChoice::Conf95});
 
 void BM_NumberText(benchmark::State& state) {
   const double values[] = {0.38819875776397517,
