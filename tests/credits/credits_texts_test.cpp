@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "credits/credits_texts.h"
@@ -12,101 +11,51 @@
 namespace kelmory::credits {
 namespace {
 
-// Splits at CR LF; fails on any line that does not end so, or on a lone CR
-// or LF inside a line.
-std::vector<std::string> CrLfLines(std::string_view text) {
+// The lines of a text in which every line, the last included, ends in CR LF.
+std::vector<std::string> Lines(std::string_view text) {
   std::vector<std::string> lines;
-  while (!text.empty()) {
-    const size_t end = text.find("\r\n");
-    if (end == std::string_view::npos) {
-      ADD_FAILURE() << "text after the last CR LF: " << text;
-      break;
-    }
-    const std::string_view line = text.substr(0, end);
-    EXPECT_EQ(line.find_first_of("\r\n"), std::string_view::npos) << "lone CR or LF: " << line;
-    lines.emplace_back(line);
-    text.remove_prefix(end + 2);
+  for (size_t end; (end = text.find("\r\n")) != std::string_view::npos;
+       text.remove_prefix(end + 2)) {
+    lines.emplace_back(text.substr(0, end));
+    EXPECT_EQ(lines.back().find_first_of("\r\n"), std::string::npos) << "a lone CR or LF";
   }
+  EXPECT_TRUE(text.empty()) << "text after the last CR LF";
   return lines;
 }
 
-bool EndsWith(std::string_view text, std::string_view end) {
-  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
-TEST(CitationText, IsTwoCrLfLinesOf130Characters) {
+TEST(CreditsTexts, HaveTheirLengthsInCrLfLines) {
   EXPECT_EQ(kCitationText.size(), 130u);
-  const auto lines = CrLfLines(kCitationText);
-  ASSERT_EQ(lines.size(), 2u);
-
-  // Author, year, maker, product and version, with the blank before CR LF.
-  const std::string_view first = lines[0];
-  EXPECT_TRUE(EndsWith(first, ". (2011). Varonel Software - Kelmory (v1.00). ")) << first;
-  EXPECT_NE(first.find(", "), std::string_view::npos) << "surname, then initials";
-
-  // The maker's address, one blank, the city and country, a full stop.
-  const std::string_view second = lines[1];
-  EXPECT_EQ(second.substr(0, kMakerWebsite.size() + 1), std::string(kMakerWebsite) + " ");
-  EXPECT_NE(second.find(", ", kMakerWebsite.size()), std::string_view::npos) << "city, country";
-  EXPECT_TRUE(EndsWith(second, ".")) << second;
-}
-
-TEST(TermsOfUseText, IsTwentyFourCrLfLinesOf1315Characters) {
+  EXPECT_EQ(Lines(kCitationText).size(), 2u);
+  EXPECT_TRUE(Lines(kCitationText)[0].find("(2011).") != std::string::npos);
+  EXPECT_TRUE(Lines(kCitationText)[0].ends_with("Kelmory (v1.00). "));
+  EXPECT_TRUE(Lines(kCitationText)[1].starts_with(kMakerWebsite));
   EXPECT_EQ(kTermsOfUseText.size(), 1315u);
-  EXPECT_EQ(CrLfLines(kTermsOfUseText).size(), 24u);
+  EXPECT_EQ(Lines(kTermsOfUseText).size(), 24u);
 }
 
-TEST(TermsOfUseText, FollowsTheSectionLayout) {
-  const auto lines = CrLfLines(kTermsOfUseText);
-  ASSERT_FALSE(lines.empty());
-
-  // Each heading with whether an empty line stands before it.
-  struct Heading {
-    std::string_view text;
-    bool after_empty_line;
-  };
-  const std::vector<Heading> headings = {
-      {"I. Summary", false},
-      {"II. Limitations", true},
-      {"II. a. Good Faith", false},  // follows "II. Limitations" directly
-      {"II. b. Warranty", true},
-      {"II.c. Liability", true},
-      {"II.d. Use of application in whole", true},
-  };
-
+TEST(CreditsTexts, TermsFollowTheSectionLayout) {
+  const std::vector<std::string> lines = Lines(kTermsOfUseText);
+  // Each heading, and whether an empty line stands before it.
+  const std::vector<std::pair<std::string, bool>> headings = {
+      {"I. Summary", false},        {"II. Limitations", true},
+      {"II. a. Good Faith", false}, {"II. b. Warranty", true},
+      {"II.c. Liability", true},    {"II.d. Use of application in whole", true}};
   size_t at = 0;
-  for (const Heading& heading : headings) {
-    SCOPED_TRACE(std::string(heading.text));
-    if (heading.after_empty_line) {
-      ASSERT_LT(at, lines.size());
-      EXPECT_EQ(lines[at], "") << "an empty line before the heading";
-      ++at;
-    }
-    ASSERT_LT(at, lines.size());
-    EXPECT_EQ(lines[at], heading.text);
-    ++at;
-    if (heading.text == "II. Limitations") continue;  // heading only
-
-    // The paragraph: broken after a blank, the last line without one.
+  for (const auto& [heading, after_empty_line] : headings) {
+    if (after_empty_line) EXPECT_EQ(lines.at(at++), "") << "before " << heading;
+    EXPECT_EQ(lines.at(at++), heading);
+    if (heading == "II. Limitations") continue;  // a heading only
     const size_t start = at;
     while (at < lines.size() && !lines[at].empty()) ++at;
-    ASSERT_GT(at, start) << "a section without text";
+    EXPECT_GT(at, start) << heading << " has no text";
     for (size_t i = start; i < at; ++i) {
       EXPECT_LE(lines[i].size(), 129u) << lines[i];
-      EXPECT_EQ(EndsWith(lines[i], " "), i + 1 < at) << "line " << i << ": " << lines[i];
+      EXPECT_EQ(lines[i].ends_with(' '), i + 1 < at) << "a break comes after a blank: " << lines[i];
     }
   }
-
-  // An empty line, then one closing line that names the maker.
   ASSERT_EQ(lines.size(), at + 2);
   EXPECT_EQ(lines[at], "");
-  EXPECT_NE(lines[at + 1].find("Varonel"), std::string::npos) << lines[at + 1];
-}
-
-TEST(CreditsTexts, ArePlainAscii) {
-  for (const std::string_view text : {kCitationText, kTermsOfUseText, kMakerWebsite}) {
-    for (const char c : text) EXPECT_LT(static_cast<unsigned char>(c), 0x80u);
-  }
+  EXPECT_NE(lines[at + 1].find("Varonel"), std::string::npos) << "the closing line names the maker";
 }
 
 }  // namespace

@@ -9,7 +9,13 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <ostream>
 #include <vector>
+
+// Failure messages show Qt texts as text, not as bytes.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 namespace kelmory::testing {
 

@@ -3,6 +3,7 @@
 // as at program start.
 
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 
 #include "main_window/frm_main.h"
