@@ -10,7 +10,7 @@
 // computed twice, in double and in long double through the complement, and
 // the tool refuses to write when the two do not round alike or when a value
 // lies too close to a rounding boundary for three decimals to be certain.
-// tests/ttable/ttable_data_test.cpp recomputes every value of the built file.
+// tests/ttable/ttable_test.cpp recomputes every value of the built file.
 
 #include <boost/math/distributions/normal.hpp>
 #include <boost/math/distributions/students_t.hpp>
