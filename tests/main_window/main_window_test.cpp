@@ -102,53 +102,17 @@ TEST_P(ComputeTest, ShowsTheResultThenAnyMessage) {
         << "the boxes are written before the message shows";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, ComputeTest,
-    ::testing::Values(ComputeCase{"op95",
-                                  "2",
-                                  "25",
-                                  "",
-                                  "",
-                                  "The standard deviation is: 10",
-                                  "Standard Deviation = sqrt(N) * Standard Error\r\nWhich computes "
-                                  "to 5 * 2\r\n\r\nTherefore, the SD = 10",
-                                  {}},
-                      ComputeCase{"opOther",
-                                  "",
-                                  "20",
-                                  "5",
-                                  "2.09",
-                                  "The standard deviation is: 10.69889",
-                                  "Therefore, the SD = 10.6988898444966",
-                                  {}},
-                      ComputeCase{"op99",
-                                  "",
-                                  "20",
-                                  "1",
-                                  "2.09",
-                                  "The standard deviation is: 1.73608",
-                                  "Which computes to 4.47213595499958 * "
-                                  "0.388198757763975\r\n\r\nTherefore, the SD = 1.73607762228245",
-                                  {kAdvisory}},
-                      ComputeCase{"op95",
-                                  "1",
-                                  "9",
-                                  "2",
-                                  "",
-                                  "",
-                                  "",
-                                  {"You have data in all 3 boxes. Please clear either the Standard "
-                                   "Error box or the Confidence Error box."}},
-                      ComputeCase{"op95", "1", "", "", "", "", "", {kNeedB}},
-                      ComputeCase{"opOther",
-                                  "",
-                                  "9",
-                                  "2",
-                                  "",
-                                  "",
-                                  "",
-                                  {"You must enter data in the z or t value box if you selected "
-                                   "the 'Other' radio box."}}));
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Inputs, ComputeTest, ::testing::Values(
+    ComputeCase{"op95", "2", "25", "", "", "The standard deviation is: 10",
+                "Standard Deviation = sqrt(N) * Standard Error\r\nWhich computes to 5 * 2\r\n\r\nTherefore, the SD = 10", {}},
+    ComputeCase{"opOther", "", "20", "5", "2.09", "The standard deviation is: 10.69889", "Therefore, the SD = 10.6988898444966", {}},
+    ComputeCase{"op99", "", "20", "1", "2.09", "The standard deviation is: 1.73608",
+                "Which computes to 4.47213595499958 * 0.388198757763975\r\n\r\nTherefore, the SD = 1.73607762228245", {kAdvisory}},
+    ComputeCase{"op95", "1", "9", "2", "", "", "", {"You have data in all 3 boxes. Please clear either the Standard Error box or the Confidence Error box."}},
+    ComputeCase{"op95", "1", "", "", "", "", "", {kNeedB}},
+    ComputeCase{"opOther", "", "9", "2", "", "", "", {"You must enter data in the z or t value box if you selected the 'Other' radio box."}}));
+// clang-format on
 
 TEST_F(MainWindowTest, ARefusalEmptiesTheWorkingBoxAndKeepsTheResult) {
   Type("txtSE", "2"), Type("txtN", "25");
@@ -184,14 +148,13 @@ TEST_P(FilterTest, KeepsOnlyWhatTheBoxAccepts) {
   EXPECT_EQ(Box(GetParam().box)->text(), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    TypedKeys, FilterTest,
-    ::testing::Values(KeyCase{"txtSE", "0123456789", "0123456789"}, KeyCase{"txtSE", ".5", ".5"},
-                      KeyCase{"txtSE", "5.", "5."}, KeyCase{"txtCI", "1.5.", "1.5"},
-                      KeyCase{"txtZ", "2.0.9", "2.09"}, KeyCase{"txtCI", "1.5\b\b.7", "1.7"},
-                      KeyCase{"txtSE", "-+,eE xA\r\x1b", ""}, KeyCase{"txtN", "3.-0", "30"},
-                      KeyCase{"txtN", "1e5\b", "1"},
-                      KeyCase{"txtCI", QString::fromUtf8("٫²½"), ""}));
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(TypedKeys, FilterTest, ::testing::Values(
+    KeyCase{"txtSE", "0123456789", "0123456789"}, KeyCase{"txtSE", ".5", ".5"}, KeyCase{"txtSE", "5.", "5."},
+    KeyCase{"txtCI", "1.5.", "1.5"}, KeyCase{"txtZ", "2.0.9", "2.09"}, KeyCase{"txtCI", "1.5\b\b.7", "1.7"},
+    KeyCase{"txtSE", "-+,eE xA\r\x1b", ""}, KeyCase{"txtN", "3.-0", "30"}, KeyCase{"txtN", "1e5\b", "1"},
+    KeyCase{"txtCI", QString::fromUtf8("٫²½"), ""}));
+// clang-format on
 
 TEST_F(MainWindowTest, APointOverASelectedPointIsRefusedButADigitReplacesIt) {
   Click("opOther");
