@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <initializer_list>
 #include <optional>
 
 #include "toolkit/toolkit.h"
@@ -32,9 +33,12 @@ bool IsTextBox(const QWidget* control) {
   return qobject_cast<const QLineEdit*>(control) || qobject_cast<const QPlainTextEdit*>(control);
 }
 
-void SetRole(QWidget* control, QPalette::ColorRole role, const QColor& colour) {
+// One palette change for all the roles a colour stands for, every colour
+// group included, disabled too.
+void SetRoles(QWidget* control, std::initializer_list<QPalette::ColorRole> roles,
+              const QColor& colour) {
   QPalette palette = control->palette();
-  palette.setColor(role, colour);  // every colour group, disabled included
+  for (const QPalette::ColorRole role : roles) palette.setColor(role, colour);
   control->setPalette(palette);
 }
 
@@ -61,23 +65,15 @@ QColor ColourValue(std::uint32_t value, const QPalette& scheme) {
 
 void SetBackColour(QWidget* control, std::uint32_t value) {
   const QColor colour = ColourValue(value, QApplication::palette());
-  if (IsTextBox(control)) {
-    SetRole(control, QPalette::Base, colour);
-  } else {
-    SetRole(control, QPalette::Window, colour);
-    SetRole(control, QPalette::Button, colour);
-  }
+  if (IsTextBox(control)) return SetRoles(control, {QPalette::Base}, colour);
+  SetRoles(control, {QPalette::Window, QPalette::Button}, colour);
 }
 
 void SetForeColour(QWidget* control, std::uint32_t value) {
   const QColor colour = ColourValue(value, QApplication::palette());
-  if (IsTextBox(control)) {
-    SetRole(control, QPalette::Text, colour);
-  } else {
-    // Option and check captions are drawn in WindowText, buttons in ButtonText.
-    SetRole(control, QPalette::WindowText, colour);
-    SetRole(control, QPalette::ButtonText, colour);
-  }
+  if (IsTextBox(control)) return SetRoles(control, {QPalette::Text}, colour);
+  // Option and check captions are drawn in WindowText, buttons in ButtonText.
+  SetRoles(control, {QPalette::WindowText, QPalette::ButtonText}, colour);
 }
 
 QFont DesignFont() {

@@ -20,7 +20,6 @@ namespace kelmory::toolkit {
 
 // Designs are written in twips; at 96 dpi fifteen of them make one pixel.
 constexpr int kTwipsPerPixel = 15;
-constexpr int Pixels(double twips) { return static_cast<int>(twips / kTwipsPerPixel); }
 
 // Colour values: with the flag, an entry of the user's colour scheme;
 // without it, a fixed colour stored as 0x00BBGGRR.

@@ -167,17 +167,13 @@ TTableReadOutcome TTableSource::ReadRowsFromFile(std::string_view data_file_path
                                                  const RowHandler& handler) {
   TTableReadOutcome outcome;
   try {
-    const std::string path(data_file_path);
-    try {
-      Read(path, handler, outcome);
-    } catch (const std::exception& error) {
-      // Thrown by the handler or by an allocation; the read has closed all.
-      Fail(outcome, "Reading the t-table failed (" + std::string(error.what()) + "): " + path);
-    } catch (...) {
-      Fail(outcome, "Reading the t-table failed: " + path);
-    }
+    Read(std::string(data_file_path), handler, outcome);
+  } catch (const std::exception& error) {
+    // Thrown by the handler or by an allocation; the read has closed all.
+    Fail(outcome, "Reading the t-table failed (" + std::string(error.what()) +
+                      "): " + std::string(data_file_path));
   } catch (...) {
-    Fail(outcome, {});
+    Fail(outcome, "Reading the t-table failed: " + std::string(data_file_path));
   }
   return outcome;
 }
