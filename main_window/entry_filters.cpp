@@ -1,5 +1,7 @@
 #include "main_window/entry_filters.h"
 
+#include <algorithm>
+
 namespace kelmory {
 
 namespace {
@@ -16,11 +18,15 @@ bool IsDigit(std::int16_t key_ascii) {
 
 }  // namespace
 
-void DecimalFilter(std::int16_t& key_ascii, const QString& box_text) {
-  const std::int16_t point = CodeOf(".");
-  if (key_ascii != point && key_ascii != kBackspace && !IsDigit(key_ascii)) key_ascii = 0;
-  // The whole text is searched: a selected point still counts as present.
-  if (key_ascii == point && box_text.contains(QChar(point))) key_ascii = 0;
+void DecimalFilter(std::int16_t& key_ascii, const QString& box_text, QChar locale_separator) {
+  const QChar point(CodeOf("."));
+  const auto is_separator = [&](QChar c) { return c == point || c == locale_separator; };
+  const QChar key(static_cast<char16_t>(key_ascii));
+  if (!is_separator(key) && key_ascii != kBackspace && !IsDigit(key_ascii)) key_ascii = 0;
+  // The whole text is searched: a selected separator still counts as present.
+  if (key_ascii != 0 && is_separator(key) &&
+      std::any_of(box_text.begin(), box_text.end(), is_separator))
+    key_ascii = 0;
 }
 
 void WholeNumberFilter(std::int16_t& key_ascii) {

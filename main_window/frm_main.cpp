@@ -16,6 +16,9 @@ namespace {
 
 std::string Utf8(const QString& text) { return text.toStdString(); }
 
+// Read afresh at each use, as Compute reads it.
+QChar LocaleSeparator() { return QLocale::system().decimalPoint().front(); }
+
 }  // namespace
 
 frmMain::frmMain(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::frmMain>()) {
@@ -49,13 +52,15 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::fr
 frmMain::~frmMain() = default;
 
 void frmMain::txtSE_KeyPress(std::int16_t& KeyAscii) {
-  DecimalFilter(KeyAscii, ui_->txtSE->text());
+  DecimalFilter(KeyAscii, ui_->txtSE->text(), LocaleSeparator());
 }
 void frmMain::txtN_KeyPress(std::int16_t& KeyAscii) { WholeNumberFilter(KeyAscii); }
 void frmMain::txtCI_KeyPress(std::int16_t& KeyAscii) {
-  DecimalFilter(KeyAscii, ui_->txtCI->text());
+  DecimalFilter(KeyAscii, ui_->txtCI->text(), LocaleSeparator());
 }
-void frmMain::txtZ_KeyPress(std::int16_t& KeyAscii) { DecimalFilter(KeyAscii, ui_->txtZ->text()); }
+void frmMain::txtZ_KeyPress(std::int16_t& KeyAscii) {
+  DecimalFilter(KeyAscii, ui_->txtZ->text(), LocaleSeparator());
+}
 
 void frmMain::ShowSelection(bool other_enabled, std::uint32_t colour95, std::uint32_t colour99,
                             std::uint32_t colour_other) {
@@ -94,7 +99,7 @@ void frmMain::cmdSE_Click() {
     tk::ShowMessage(QString::fromStdString(outcome.refusal_message));
     return;
   }
-  ui_->txtSD->setText(QString::fromStdString(outcome.result_text));
+  tk::SetLineText(ui_->txtSD, QString::fromStdString(outcome.result_text));
   tk::SetBoxText(ui_->txtWorking, QString::fromStdString(outcome.working_text));
   if (outcome.advisory_message) tk::ShowMessage(QString::fromStdString(*outcome.advisory_message));
 }

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QUrl>
@@ -12,13 +13,13 @@ namespace kelmory::toolkit {
 
 namespace {
 
-// The code a typed key carries, or nothing for keys that only edit, move
-// the caret or the focus, or belong to the access keys.
+// The code a typed key carries, or nothing for keys that only edit or move
+// the caret or the focus. Access keys never get here: their shortcut takes
+// the keystroke first, so Alt with any other key is typed like the key alone.
 std::optional<std::int16_t> CharacterCode(const QKeyEvent& event) {
   const int key = event.key();
   if (key == Qt::Key_Tab || key == Qt::Key_Backtab) return std::nullopt;
   const Qt::KeyboardModifiers modifiers = event.modifiers();
-  if (modifiers & Qt::AltModifier) return std::nullopt;
   switch (key) {
     case Qt::Key_Backspace:
       return 8;
@@ -72,6 +73,11 @@ class KeyPressFilter final : public QObject {
 
 void OnKeyPress(QWidget* box, KeyPressHandler handler) {
   box->installEventFilter(new KeyPressFilter(box, std::move(handler)));
+}
+
+void SetLineText(QLineEdit* box, const QString& text) {
+  box->setText(text);
+  box->setCursorPosition(0);
 }
 
 QString BoxText(const QPlainTextEdit* box) {

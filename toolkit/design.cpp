@@ -5,7 +5,10 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <algorithm>
+#include <cmath>
 #include <initializer_list>
+#include <limits>
 #include <optional>
 
 #include "toolkit/toolkit.h"
@@ -13,6 +16,8 @@
 namespace kelmory::toolkit {
 
 namespace {
+
+constexpr int kNoLengthLimit = std::numeric_limits<int>::max();
 
 // Design properties hold colour values as VB-style hex text, "&H8000000F&",
 // or plain numbers; either way the same 32-bit value.
@@ -40,6 +45,70 @@ void SetRoles(QWidget* control, std::initializer_list<QPalette::ColorRole> roles
   QPalette palette = control->palette();
   for (const QPalette::ColorRole role : roles) palette.setColor(role, colour);
   control->setPalette(palette);
+}
+
+void SetTextRoles(QWidget* control, const QColor& colour) {
+  if (IsTextBox(control)) return SetRoles(control, {QPalette::Text}, colour);
+  // Option and check captions are drawn in WindowText, buttons in ButtonText.
+  SetRoles(control, {QPalette::WindowText, QPalette::ButtonText}, colour);
+}
+
+double Luminance(const QColor& colour) {
+  const auto linear = [](double v) {
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+         0.0722 * linear(colour.blueF());
+}
+
+// The text colour itself where it reads at 4.5:1 on the background;
+// otherwise the colour of the same hue and saturation whose lightness is
+// nearest that does. Black or white always reads, so one side succeeds.
+QColor ReadableColour(const QColor& text, const QColor& background) {
+  constexpr double kLeastContrast = 4.5;
+  if (ContrastRatio(text, background) >= kLeastContrast) return text;
+  const float hue = std::max(text.hslHueF(), 0.0f);  // greys have no hue
+  const float saturation = text.hslSaturationF();
+  const float lightness = text.lightnessF();
+  const auto at = [&](float l) { return QColor(QColor::fromHslF(hue, saturation, l).rgb()); };
+  const auto reads = [&](float l) { return ContrastRatio(at(l), background) >= kLeastContrast; };
+  float best = 0.0f;
+  float best_distance = 2.0f;
+  // Luminance grows with lightness, so on each side the colours that read
+  // run from the end up to one boundary.
+  for (const float end : {0.0f, 1.0f}) {
+    if (!reads(end)) continue;
+    float fails = lightness;
+    float passes = end;
+    for (int i = 0; i < 20; ++i) {
+      const float middle = (fails + passes) / 2;
+      (reads(middle) ? passes : fails) = middle;
+    }
+    if (std::abs(passes - lightness) < best_distance) {
+      best = passes;
+      best_distance = std::abs(passes - lightness);
+    }
+  }
+  return at(best);
+}
+
+// The designs mix fixed colours with the user's scheme. Where one of text
+// and background is fixed and the other the scheme's, a dark scheme can make
+// the pair unreadable; the text then takes the nearest colour that reads.
+void ApplyDesignColours(QWidget* control) {
+  const std::optional<std::uint32_t> back = DesignColour(control, "BackColor");
+  const std::optional<std::uint32_t> fore = DesignColour(control, "ForeColor");
+  if (!back && !fore) return;
+  if (back) SetBackColour(control, *back);
+  if (fore) SetForeColour(control, *fore);
+  const bool text_box = IsTextBox(control);
+  const std::uint32_t back_value = back.value_or(text_box ? kWindowBackground : kButtonFace);
+  const std::uint32_t fore_value = fore.value_or(text_box ? kWindowText : kButtonText);
+  if (bool(back_value & kSystemColourFlag) == bool(fore_value & kSystemColourFlag)) return;
+  const QPalette& scheme = QApplication::palette();
+  const QColor text = ColourValue(fore_value, scheme);
+  const QColor readable = ReadableColour(text, ColourValue(back_value, scheme));
+  if (readable != text) SetTextRoles(control, readable);
 }
 
 }  // namespace
@@ -70,10 +139,13 @@ void SetBackColour(QWidget* control, std::uint32_t value) {
 }
 
 void SetForeColour(QWidget* control, std::uint32_t value) {
-  const QColor colour = ColourValue(value, QApplication::palette());
-  if (IsTextBox(control)) return SetRoles(control, {QPalette::Text}, colour);
-  // Option and check captions are drawn in WindowText, buttons in ButtonText.
-  SetRoles(control, {QPalette::WindowText, QPalette::ButtonText}, colour);
+  SetTextRoles(control, ColourValue(value, QApplication::palette()));
+}
+
+double ContrastRatio(const QColor& one, const QColor& other) {
+  const double a = Luminance(one);
+  const double b = Luminance(other);
+  return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
 }
 
 QFont DesignFont() {
@@ -98,8 +170,9 @@ void ApplyDesign(QWidget* form, Border border, StartPosition start) {
   QList<QWidget*> controls = form->findChildren<QWidget*>();
   controls.prepend(form);
   for (QWidget* control : controls) {
-    if (const auto back = DesignColour(control, "BackColor")) SetBackColour(control, *back);
-    if (const auto fore = DesignColour(control, "ForeColor")) SetForeColour(control, *fore);
+    ApplyDesignColours(control);
+    // Qt cuts single-line text at 32767 characters; the designs' boxes take any length.
+    if (auto* box = qobject_cast<QLineEdit*>(control)) box->setMaxLength(kNoLengthLimit);
     if (auto* box = qobject_cast<QPlainTextEdit*>(control)) {
       // Edit-control margins: the designs' small boxes have no room for more.
       box->document()->setDocumentMargin(1);

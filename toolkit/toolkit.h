@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 
+class QLineEdit;
 class QPlainTextEdit;
 class QPalette;
 class QColor;
@@ -33,6 +34,8 @@ constexpr std::uint32_t kButtonText = 0x80000012u;
 QColor ColourValue(std::uint32_t value, const QPalette& scheme);
 void SetBackColour(QWidget* control, std::uint32_t value);
 void SetForeColour(QWidget* control, std::uint32_t value);
+// The WCAG contrast ratio of two colours, from 1 to 21.
+double ContrastRatio(const QColor& one, const QColor& other);
 
 enum class Border {
   FixedSingle,  // system menu and close box; a taskbar entry of its own
@@ -54,6 +57,10 @@ QFont DesignFont();
 // A modal box with the text, one OK button, no icon and the title "Kelmory".
 // Returns when the user has dismissed it.
 void ShowMessage(const QString& text);
+
+// Sets a single-line box's text with the view at its beginning, where the
+// designs' toolkit leaves it, rather than at its end.
+void SetLineText(QLineEdit* box, const QString& text);
 
 // Multi-line box text on the program's side is CR LF text.
 QString BoxText(const QPlainTextEdit* box);
