@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <string>
@@ -100,14 +101,17 @@ inline void MakeViewOverDroppedTable(const std::string& path) {
                 "drop table other;");
 }
 
-// Every entry of the directory: its kind, and for a file its bytes.
+// Every entry of the directory: its kind, and for a file its size and a
+// digest of its bytes (short enough to read in a failure).
 inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& directory) {
   std::map<std::string, std::string> entries;
   for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-    std::string content = entry.is_regular_file() ? "file:" : "other";
+    std::string content = "not a file";
     if (entry.is_regular_file()) {
       std::ifstream in(entry.path(), std::ios::binary);
-      content.append(std::istreambuf_iterator<char>(in), {});
+      const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+      content = std::to_string(bytes.size()) + " bytes, digest " +
+                std::to_string(std::hash<std::string>{}(bytes));
     }
     entries[entry.path().filename().string()] = std::move(content);
   }
