@@ -8,7 +8,6 @@
 
 #include <QRadioButton>
 #include <QTreeWidget>
-#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -22,15 +21,13 @@ namespace kelmory {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Damage;
 using testing::Find;
+using testing::kLeftInChange;
 
 // The program's directory as the file system's bytes.
 fs::path Directory() { return fs::read_symlink("/proc/self/exe").parent_path(); }
 std::string DataFile() { return (Directory() / "cutoff.mdb").string(); }
-
-constexpr char kLatin1Directory[] = "caf\xE9";
-
-void MakeThreeRows(const std::string& path) { testing::Sql(path, testing::kPagesOfRows); }
 
 class CITableFailureTest : public testing::ShownMainWindow {
  protected:
@@ -60,22 +57,12 @@ class CITableFailureTest : public testing::ShownMainWindow {
   }
 };
 
-struct Damage {
-  std::string name;
-  std::function<void(const std::string& path)> make;
-  std::string text;  // the message before the path; empty when there is none
-  int rows;
-  bool in_latin1_directory = false;
-};
-
-void PrintTo(const Damage& damage, std::ostream* out) { *out << damage.name; }
-
 class CITableDamage : public CITableFailureTest, public ::testing::WithParamInterface<Damage> {
  protected:
   // Runs this case in a copy of the program that lies in a directory whose
   // name is no UTF-8.
   static void RunInLatin1Directory() {
-    const fs::path directory = Directory() / kLatin1Directory;
+    const fs::path directory = Directory() / testing::kLatin1Directory;
     const fs::path program = directory / "citable_failure_test";
     fs::create_directories(directory);
     std::error_code error;
@@ -96,7 +83,7 @@ class CITableDamage : public CITableFailureTest, public ::testing::WithParamInte
 
 TEST_P(CITableDamage, ShowsTheMessageThenTheRowsReadSoFar) {
   const Damage& damage = GetParam();
-  if (damage.in_latin1_directory && Directory().filename() != kLatin1Directory)
+  if (damage.in_latin1_directory && Directory().filename() != testing::kLatin1Directory)
     return RunInLatin1Directory();
   damage.make(DataFile());
   const auto before = testing::Snapshot(Directory());
@@ -115,32 +102,23 @@ TEST_P(CITableDamage, ShowsTheMessageThenTheRowsReadSoFar) {
   EXPECT_LT(testing::PeakMemoryMiB(), 512);
 }
 
-const char kLeftInChange[] =
-    "The t-table data file was left in the middle of a change and cannot be read without "
-    "changing it: ";
-
 INSTANTIATE_TEST_SUITE_P(
     Causes, CITableDamage,
     ::testing::Values(
         Damage{"missing", [](const std::string&) {}, "The t-table data file is missing: ", 0},
-        Damage{"an endless view", testing::MakeEndlessView,
+        Damage{"an endless view", testing::Run(testing::kEndlessView),
                "Reading the t-table took longer than 5 seconds and was stopped: ", 2},
-        Damage{"a blob bomb", testing::MakeBlobBomb,
+        Damage{"a blob bomb", testing::Run(testing::kBlobBomb),
                "Row 2 of the t-table holds a value longer than 1 MB: ", 1},
         Damage{"a FIFO", testing::MakeFifo, "The t-table data file is not a regular file: ", 0},
         Damage{"a hot journal", testing::MakeHotJournal, kLeftInChange, 0},
         Damage{"rows in the WAL without its index",
                [](const std::string& path) { testing::MakeRowsInWal(path, false); }, kLeftInChange,
                0},
-        Damage{"a view over a dropped table", testing::MakeViewOverDroppedTable,
+        Damage{"a view over a dropped table", testing::Run(testing::kViewOverDroppedTable),
                "The t-table data file cannot be read (no such table: main.other): ", 0},
-        Damage{"a directory named in Latin-1", MakeThreeRows, "", 3, true}),
-    [](const ::testing::TestParamInfo<Damage>& info) {
-      std::string name;
-      for (const char c : info.param.name)
-        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-      return name;
-    });
+        Damage{"a directory named in Latin-1", testing::Run(testing::kPagesOfRows), "", 3, true}),
+    testing::TestName);
 
 TEST_F(CITableFailureTest, EveryOpeningReadsTheFileAfresh) {
   QStringList messages;

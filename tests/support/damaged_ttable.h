@@ -10,14 +10,40 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <map>
+#include <ostream>
 #include <string>
 
 namespace kelmory::testing {
+
+// A row of a failure table: how the data file is damaged, the message
+// before its path (empty: none), and the rows that reach the window.
+struct Damage {
+  std::string name;
+  std::function<void(const std::string& path)> make;
+  std::string text;
+  int rows;
+  bool in_latin1_directory = false;  // the file lies in a directory whose name is no UTF-8
+};
+
+inline void PrintTo(const Damage& damage, std::ostream* out) { *out << damage.name; }
+
+inline std::string TestName(const ::testing::TestParamInfo<Damage>& info) {
+  std::string name;
+  for (const char c : info.param.name)
+    name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return name;
+}
+
+constexpr char kLatin1Directory[] = "caf\xE9";
+constexpr char kLeftInChange[] =
+    "The t-table data file was left in the middle of a change and cannot be read without "
+    "changing it: ";
 
 inline void Sql(const std::string& path, const std::string& sql) {
   sqlite3* db = nullptr;
@@ -50,32 +76,29 @@ inline std::string ViewColumns(const std::string& df, const std::string& value) 
   return columns;
 }
 
+// A maker that runs `sql` on the data file.
+inline std::function<void(const std::string& path)> Run(const std::string& sql) {
+  return [sql](const std::string& path) { Sql(path, sql); };
+}
+
 // Three rows, a few pages long.
-inline const char* const kPagesOfRows =
+inline const std::string kPagesOfRows =
     "create table ttable (c0, c1, c2, c3, c4, c5, c6, c7, c8, c9, c10, c11, c12);"
     "with recursive s(x) as (select 1 union all select x + 1 from s where x < 3) "
     "insert into ttable select x, printf('%.3000c', 'a'), 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12 from "
     "s;";
-
 // Two rows, then a recursion that never yields another.
-inline void MakeEndlessView(const std::string& path) {
-  Sql(path,
-      "create view ttable as with recursive c(x) as (select 1 union all select x + 1 from c) "
-      "select " +
-          ViewColumns("x", "1") + " from c where x < 3;");
-}
-
+inline const std::string kEndlessView =
+    "create view ttable as with recursive c(x) as (select 1 union all select x + 1 from c) "
+    "select " +
+    ViewColumns("x", "1") + " from c where x < 3";
 // One row, then twelve cells of 100 MB each.
-inline void MakeBlobBomb(const std::string& path) {
-  Sql(path, "create view ttable as select " + ViewColumns("1", "2") + " union all select " +
-                ViewColumns("2", "zeroblob(100000000)") + ";");
-}
-
-// A text of 10^9 characters in the second row.
-inline void MakeTextBomb(const std::string& path) {
-  Sql(path, "create view ttable as select " + ViewColumns("1", "2") + " union all select " +
-                ViewColumns("2", "printf('%.*c', 1000000000, 'x')") + ";");
-}
+inline const std::string kBlobBomb = "create view ttable as select " + ViewColumns("1", "2") +
+                                     " union all select " + ViewColumns("2", "zeroblob(100000000)");
+inline const std::string kViewOverDroppedTable =
+    kPagesOfRows +
+    "alter table ttable rename to other; create view ttable as select * from other; drop table "
+    "other;";
 
 inline void MakeFifo(const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }
 
@@ -90,15 +113,9 @@ inline void MakeHotJournal(const std::string& path) {
 // Committed rows that live only in the -wal file, with or without the
 // -shm index of it.
 inline void MakeRowsInWal(const std::string& path, bool keep_index) {
-  SqlThenDie(path, std::string("pragma journal_mode = wal;") + kPagesOfRows);
+  SqlThenDie(path, "pragma journal_mode = wal;" + kPagesOfRows);
   ASSERT_TRUE(std::filesystem::exists(path + "-wal"));
   if (!keep_index) std::filesystem::remove(path + "-shm");
-}
-
-inline void MakeViewOverDroppedTable(const std::string& path) {
-  Sql(path, std::string(kPagesOfRows) +
-                "alter table ttable rename to other; create view ttable as select * from other;"
-                "drop table other;");
 }
 
 // Every entry of the directory: its kind, and for a file its size and a

@@ -8,7 +8,6 @@
 #include <boost/math/distributions/normal.hpp>
 #include <boost/math/distributions/students_t.hpp>
 
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -141,32 +140,8 @@ TEST_F(TTableRead, NullsBlobsAndTheLongestCell) {
   EXPECT_EQ(values[11], Cell(1, 12));
 }
 
-// A WAL-mode file: a reader that takes locks or looks for a journal makes
-// -wal and -shm files beside it.
-TEST_F(TTableRead, ReadingChangesNeitherTheFileNorItsDirectory) {
-  MakeTable(file, 13, 200, "pragma journal_mode = wal;");
-  const auto snapshot = testing::Snapshot(dir);
-  ASSERT_EQ(snapshot.size(), 1u);
-  for (int opening = 0; opening < 5; ++opening) {
-    const TTableReadOutcome outcome =
-        TTableSource::ReadRows(dir.string(), [&](const TTableRow& row) {
-          if (row.RowNumber == 100) EXPECT_EQ(testing::Snapshot(dir), snapshot) << "while reading";
-        });
-    EXPECT_TRUE(outcome.completed) << outcome.failure_text;
-    EXPECT_EQ(outcome.rows_delivered, 200);
-  }
-  EXPECT_EQ(testing::Snapshot(dir), snapshot);
-}
-
-struct Damage {
-  std::string name;
-  std::function<void(const std::string& path)> make;
-  std::string text;  // the failure text before the path; empty when the read completes
-  int rows;
-  std::string directory = "";  // where the data file lies, under the test's directory
-};
-
-void PrintTo(const Damage& damage, std::ostream* out) { *out << damage.name; }
+using testing::Damage;
+using testing::kLeftInChange;
 
 class TTableFailure : public TTableRead, public ::testing::WithParamInterface<Damage> {};
 
@@ -175,7 +150,7 @@ class TTableFailure : public TTableRead, public ::testing::WithParamInterface<Da
 // nothing (a missing file stays missing), and memory stays bounded.
 TEST_P(TTableFailure, EndsTheReadNamingCauseAndPath) {
   const Damage& damage = GetParam();
-  const fs::path where = dir / damage.directory;
+  const fs::path where = damage.in_latin1_directory ? dir / testing::kLatin1Directory : dir;
   const std::string path = (where / "cutoff.mdb").string();
   fs::create_directories(where);
   damage.make(path);
@@ -192,9 +167,6 @@ TEST_P(TTableFailure, EndsTheReadNamingCauseAndPath) {
   EXPECT_LT(testing::PeakMemoryMiB(), 512);
 }
 
-const char kLeftInChange[] =
-    "The t-table data file was left in the middle of a change and cannot be read without "
-    "changing it: ";
 const char kTooLong[] = "Row 2 of the t-table holds a value longer than 1 MB: ";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -212,14 +184,17 @@ INSTANTIATE_TEST_SUITE_P(
                  MakeTable(path, 13, 1, "alter table ttable rename to other;");
                },
                "The t-table data file holds no table ttable: ", 0},
-        Damage{"a view over a dropped table", testing::MakeViewOverDroppedTable,
+        Damage{"a view over a dropped table", testing::Run(testing::kViewOverDroppedTable),
                "The t-table data file cannot be read (no such table: main.other): ", 0},
         Damage{"fewer than 13", [](const std::string& path) { MakeTable(path, 12, 2); },
                "Row 1 of the t-table has 12 fields, fewer than 13: ", 0},
-        Damage{"an endless view", testing::MakeEndlessView,
+        Damage{"an endless view", testing::Run(testing::kEndlessView),
                "Reading the t-table took longer than 5 seconds and was stopped: ", 2},
-        Damage{"a blob bomb", testing::MakeBlobBomb, kTooLong, 1},
-        Damage{"a text bomb", testing::MakeTextBomb,
+        Damage{"a blob bomb", testing::Run(testing::kBlobBomb), kTooLong, 1},
+        Damage{"a text bomb",
+               testing::Run("create view ttable as select " + testing::ViewColumns("1", "2") +
+                            " union all select " +
+                            testing::ViewColumns("2", "printf('%.*c', 1000000000, 'x')")),
                "The t-table data file cannot be read (unsafe use of printf()): ", 0},
         Damage{"a stored cell over 1 MB",
                [](const std::string& path) {
@@ -236,19 +211,18 @@ INSTANTIATE_TEST_SUITE_P(
                },
                "The t-table holds more than 32 MB of text; the read stopped at row 3: ", 2},
         Damage{"a hot journal", testing::MakeHotJournal, kLeftInChange, 0},
+        Damage{
+            "a WAL-mode file",
+            [](const std::string& path) { MakeTable(path, 13, 200, "pragma journal_mode = wal;"); },
+            "", 200},
         Damage{"rows in the WAL",
                [](const std::string& path) { testing::MakeRowsInWal(path, true); }, "", 3},
         Damage{"rows in the WAL without its index",
                [](const std::string& path) { testing::MakeRowsInWal(path, false); }, kLeftInChange,
                0},
         Damage{"a directory named in Latin-1",
-               [](const std::string& path) { MakeTable(path, 13, 3); }, "", 3, "caf\xE9"}),
-    [](const ::testing::TestParamInfo<Damage>& info) {
-      std::string name;
-      for (const char c : info.param.name)
-        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-      return name;
-    });
+               [](const std::string& path) { MakeTable(path, 13, 3); }, "", 3, true}),
+    testing::TestName);
 
 TEST(TTableData, EveryValueIsTheRecomputedQuantileToThreeDecimals) {
   const Read read = ReadFile(KELMORY_CUTOFF_FILE);
