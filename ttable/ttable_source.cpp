@@ -46,17 +46,16 @@ constexpr sqlite3_int64 kSqliteHeapBytes = 64 << 20;
 // cost nothing on the legitimate table, frequent enough to stop at once.
 constexpr int kStepsPerClockCheck = 1000;
 
-// Built-in SQL functions whose one call can run for minutes on values within
-// the length limit (a repeated character, quadratic searches), where the
-// progress handler cannot reach. A view or generated column that calls one
-// fails instead.
+// Built-in SQL functions one call of which can run for minutes on values
+// within the length limit (a repeated character, quadratic searches), out of
+// the progress handler's reach. The reader's connection replaces them with a
+// function that is not innocuous, which an untrusted schema may not call: a
+// view or generated column that calls one is refused before it runs.
 constexpr const char* kRefusedFunctions[] = {"printf", "format", "instr", "replace", "trim",
                                              "ltrim",  "rtrim",  "like",  "glob"};
 
 void Refuse(sqlite3_context* context, int, sqlite3_value**) {
-  const std::string message = std::string(static_cast<const char*>(sqlite3_user_data(context))) +
-                              "() is not allowed in the t-table data file";
-  sqlite3_result_error(context, message.c_str(), -1);
+  sqlite3_result_error(context, "not allowed in the t-table", -1);
 }
 
 struct Deadline {
@@ -209,8 +208,8 @@ class Reader {
     sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
     sqlite3_progress_handler(db, kStepsPerClockCheck, StopWhenLate, &deadline_);
     for (const char* name : kRefusedFunctions)
-      sqlite3_create_function_v2(db, name, -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                 const_cast<char*>(name), Refuse, nullptr, nullptr, nullptr);
+      sqlite3_create_function_v2(db, name, -1, SQLITE_UTF8, nullptr, Refuse, nullptr, nullptr,
+                                 nullptr);
     // Sorts and temporary tables stay under the heap limit instead of
     // filling the temporary directory.
     const int pragma_code =
@@ -298,8 +297,10 @@ class Reader {
                       "Reading the t-table took longer than 5 seconds and was stopped: " + path_);
         break;
       case SQLITE_TOOBIG:
-        return Fail(outcome_,
-                    "Row " + row + " of the t-table holds a value longer than 1 MB: " + path_);
+        if (row_number > 0)
+          return Fail(outcome_,
+                      "Row " + row + " of the t-table holds a value longer than 1 MB: " + path_);
+        break;
       case SQLITE_NOTADB:
         return Fail(outcome_, "The t-table data file is not a database: " + path_);
       case SQLITE_ERROR:
