@@ -1,5 +1,6 @@
 #include "ttable/ttable_source.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -91,6 +92,26 @@ std::string Uri(const std::string& path, const char* parameters) {
   uri += '?';
   uri += parameters;
   return uri;
+}
+
+// The file's kind is checked before SQLite opens it, yet it may change in
+// between: with O_NONBLOCK a FIFO put there meanwhile opens at once (and then
+// reads as no database) instead of waiting for a writer. The flag changes
+// nothing for a regular file. SQLite's table of system calls is
+// process-wide, so this is set once.
+int OpenWithoutBlocking(const char* path, int flags, int mode) {
+  return open(path, flags | O_NONBLOCK, mode);
+}
+
+void NeverBlockOnOpen() {
+  static const bool set = [] {
+    sqlite3_vfs* const vfs = sqlite3_vfs_find(nullptr);
+    return vfs != nullptr && vfs->iVersion >= 3 && vfs->xSetSystemCall != nullptr &&
+           vfs->xSetSystemCall(vfs, "open",
+                               reinterpret_cast<sqlite3_syscall_ptr>(OpenWithoutBlocking)) ==
+               SQLITE_OK;
+  }();
+  static_cast<void>(set);
 }
 
 bool Exists(const std::string& path) {
@@ -190,6 +211,7 @@ class Reader {
   // it from creating a -shm file.
   bool Open() {
     in_change_ = Exists(path_ + "-journal") || Exists(path_ + "-wal");
+    NeverBlockOnOpen();
     sqlite3* raw_db = nullptr;
     const int open_code = sqlite3_open_v2(
         Uri(path_, in_change_ ? "mode=ro&readonly_shm=1" : "immutable=1").c_str(), &raw_db,
