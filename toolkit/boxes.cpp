@@ -1,11 +1,14 @@
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QUrl>
+#include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include "toolkit/toolkit.h"
 
@@ -101,7 +104,15 @@ void ShowMessage(const QString& text) {
   box.exec();
 }
 
-QString ProgramDirectory() { return QCoreApplication::applicationDirPath(); }
+QByteArray ProgramDirectory() {
+  // Read from the link itself: Qt's own answer is a QString, which loses
+  // bytes that are no valid UTF-8.
+  std::error_code error;
+  const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error && executable.has_parent_path())
+    return QByteArray::fromStdString(executable.parent_path().native());
+  return QFile::encodeName(QCoreApplication::applicationDirPath());
+}
 
 void OpenWebAddress(const QString& address) { QDesktopServices::openUrl(QUrl(address)); }
 

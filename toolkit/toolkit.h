@@ -6,6 +6,7 @@
 // lifetime goes through here, so the windows never talk to Qt's quirks
 // directly.
 
+#include <QByteArray>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -71,7 +72,9 @@ void SetBoxText(QPlainTextEdit* box, const QString& crlf_text);
 using KeyPressHandler = std::function<void(std::int16_t& key_ascii)>;
 void OnKeyPress(QWidget* box, KeyPressHandler handler);
 
-QString ProgramDirectory();
+// The directory that holds the running executable, links resolved, as the
+// file system's own bytes: a directory name need not be valid text.
+QByteArray ProgramDirectory();
 void OpenWebAddress(const QString& address);
 
 // A window object created on first use and kept for the program's life. The

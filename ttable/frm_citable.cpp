@@ -1,6 +1,5 @@
 #include "ttable/frm_citable.h"
 
-#include <QFile>
 #include <QResizeEvent>
 #include <array>
 
@@ -45,9 +44,8 @@ void frmCITable::Form_Load() {
     list->setColumnWidth(column, qRound(width_twips / tk::kTwipsPerPixel));
   }
 
-  const TTableReadOutcome outcome =
-      TTableSource::ReadRows(QFile::encodeName(tk::ProgramDirectory()).toStdString(),
-                             [this](const TTableRow& row) { AddRow(row); });
+  const TTableReadOutcome outcome = TTableSource::ReadRows(
+      tk::ProgramDirectory().toStdString(), [this](const TTableRow& row) { AddRow(row); });
   if (!outcome.completed) tk::ShowMessage(QString::fromStdString(outcome.failure_text));
 }
 

@@ -2,9 +2,11 @@
 // The t-table data source: reads the rows of table `ttable` from
 // the data file "cutoff.mdb" beside the program, read only, through the
 // SQLite C API. Plain C++: no Qt here, so the window and the tests
-// use it alike. All texts are UTF-8.
+// use it alike. Cell texts are UTF-8; paths are the file system's own bytes,
+// and a failure text names the path by those bytes.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -40,13 +42,20 @@ class TTableSource {
   static constexpr std::string_view kTooManyRowsText =
       "The t-table holds more than 32766 rows; only the first 32766 are shown.";
 
+  // Bounds that keep a damaged or hostile file from freezing the program or
+  // exhausting memory: a read is stopped once it has run this long, no cell
+  // may be longer than this, and the cells of one read together no longer.
+  static constexpr std::chrono::seconds kTimeLimit{5};
+  static constexpr std::int64_t kMaxCellBytes = 1 << 20;
+  static constexpr std::int64_t kMaxTableBytes = 32 << 20;
+
   // The directory text as reported, then "/" unless the text without its
   // leading and trailing spaces ends in "/" (an empty text gets one), then
   // "cutoff.mdb". The spaces stay: only the test ignores them.
   static std::string DataFilePath(std::string_view program_directory);
 
-  // Reads DataFilePath(program_directory). The window passes
-  // QCoreApplication::applicationDirPath().
+  // Reads DataFilePath(program_directory). The window passes the native
+  // bytes of the directory that holds the executable.
   static TTableReadOutcome ReadRows(std::string_view program_directory, const RowHandler& handler);
 
   // Reads the file at data_file_path itself (tests, benchmarks).
