@@ -324,16 +324,16 @@ BatchSummary Runner::Run(const ByteSource& source, const Progress& progress) {
       break;
     }
     head.append(chunk.data(), static_cast<std::size_t>(got));
+    // Complete at its LF, or at a lone CR once the next byte is in: a CR
+    // at the end of a chunk may yet be followed by the LF of CR LF.
     bool quoted = false, seen_text = false, complete = false;
-    for (const char c : head) {
+    for (std::size_t i = 0; i < head.size() && !complete; ++i) {
+      const char c = head[i];
       if (c == '"') quoted = !quoted;
-      if (!quoted && (c == '\n' || c == '\r')) {
-        if (seen_text) {
-          complete = true;
-          break;
-        }
-      } else {
+      if (quoted || (c != '\n' && c != '\r')) {
         seen_text = true;
+      } else if (seen_text) {
+        complete = c == '\n' || (i + 1 < head.size() && head[i + 1] != '\n');
       }
     }
     if (complete) break;
