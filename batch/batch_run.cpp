@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <memory>
@@ -51,6 +52,7 @@ class Runner {
  public:
   Runner(const ByteSink& sink, const BatchOptions& options) : sink_(sink), options_(options) {
     column_.fill(-1);
+    buffer_.resize(2 * kFlushAt);
     csv_init(&parser_, CSV_STRICT | CSV_STRICT_FINI);
     csv_set_space_func(&parser_, NoSpace);
   }
@@ -76,9 +78,18 @@ class Runner {
   void FailAtLine(std::uint64_t line, std::string_view what);
   void Flush();
 
-  void AppendField(std::string_view text);
-  void AppendNumber(const std::optional<double>& value);
-  void Separator() { out_.push_back(delimiter_); }
+  // Output goes into buffer_ through w_, without a check per byte: Room
+  // first makes space for the most the next writes can take.
+  void Room(std::size_t bytes);
+  void Done() { used_ = static_cast<std::size_t>(w_ - buffer_.data()); }
+  void Put(std::string_view text) {
+    std::memcpy(w_, text.data(), text.size());
+    w_ += text.size();
+  }
+  void PutField(std::string_view text);
+  void PutNumber(const std::optional<double>& value);
+  void Separator() { *w_++ = delimiter_; }
+  static std::size_t FieldRoom(std::string_view text) { return 2 * text.size() + 3; }
 
   const ByteSink& sink_;
   const BatchOptions& options_;
@@ -86,9 +97,18 @@ class Runner {
   char delimiter_ = ',';
   RowSettings settings_;
   std::string_view line_end_ = "\n";
+  std::array<bool, 256> special_{};
   CriticalValueCache cache_;
 
-  std::vector<std::string> fields_;
+  // The cells of the record being read, back to back; ends_[i] is where
+  // cell i ends.
+  std::vector<char> cells_;
+  std::size_t cells_used_ = 0;
+  std::vector<std::size_t> ends_;
+  std::string_view Cell(std::size_t i) const {
+    const std::size_t begin = i ? ends_[i - 1] : 0;
+    return {cells_.data() + begin, ends_[i] - begin};
+  }
   std::size_t count_ = 0;
   bool header_done_ = false;
   std::size_t width_ = 0;
@@ -97,7 +117,17 @@ class Runner {
   std::uint64_t line_ = 1, record_line_ = 1;
   bool awaiting_record_ = true;
   bool failed_ = false;
-  std::string out_;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
+  char* w_ = nullptr;
+  bool quote_numbers_ = false;
+  struct NumberText {
+    std::uint64_t bits = 0;
+    std::uint8_t size = 0;  // 0: not yet written
+    std::array<char, 31> text;
+  };
+  static constexpr int kNumberMemoBits = 8;
+  std::array<NumberText, std::size_t{1} << kNumberMemoBits> numbers_{};
   BatchSummary summary_;
 };
 
@@ -113,38 +143,56 @@ void Runner::FailAtLine(std::uint64_t line, std::string_view what) {
 }
 
 void Runner::Flush() {
-  if (!out_.empty() && !failed_ && !sink_(out_)) Fail("cannot write the output");
-  out_.clear();
+  if (used_ && !failed_ && !sink_(std::string_view(buffer_.data(), used_))) {
+    Fail("cannot write the output");
+  }
+  used_ = 0;
 }
 
-void Runner::AppendField(std::string_view text) {
-  const bool quote = std::any_of(text.begin(), text.end(), [this](char c) {
-    return c == delimiter_ || c == '"' || c == '\r' || c == '\n';
-  });
-  if (!quote) {
-    out_.append(text);
-    return;
+void Runner::Room(std::size_t bytes) {
+  if (used_ + bytes > buffer_.size()) {
+    Flush();
+    if (bytes > buffer_.size()) buffer_.resize(bytes);
   }
-  out_.push_back('"');
+  w_ = buffer_.data() + used_;
+}
+
+void Runner::PutField(std::string_view text) {
+  bool quote = false;
+  for (const char c : text) quote |= special_[static_cast<unsigned char>(c)];
+  if (!quote) return Put(text);
+  *w_++ = '"';
   for (const char c : text) {
-    if (c == '"') out_.push_back('"');
-    out_.push_back(c);
+    if (c == '"') *w_++ = '"';
+    *w_++ = c;
   }
-  out_.push_back('"');
+  *w_++ = '"';
 }
 
-void Runner::AppendNumber(const std::optional<double>& value) {
+void Runner::PutNumber(const std::optional<double>& value) {
   if (!value) return;
-  std::array<char, 32> buf;
-  const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), *value);
-  std::replace(buf.data(), res.ptr, '.', settings_.decimal);
-  AppendField(std::string_view(buf.data(), static_cast<std::size_t>(res.ptr - buf.data())));
+  // Shortest text costs more than the rest of a row; the same few critical
+  // values and the sd that sd_t or sd_z repeats are written from a memo.
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(*value);
+  NumberText& memo = numbers_[(bits * 0x9E3779B97F4A7C15ULL) >> (64 - kNumberMemoBits)];
+  if (memo.size == 0 || memo.bits != bits) {
+    const auto res = std::to_chars(memo.text.data(), memo.text.data() + memo.text.size(), *value);
+    std::replace(memo.text.data(), res.ptr, '.', settings_.decimal);
+    memo.bits = bits;
+    memo.size = static_cast<std::uint8_t>(res.ptr - memo.text.data());
+  }
+  const std::string_view number(memo.text.data(), memo.size);
+  if (quote_numbers_) return PutField(number);
+  Put(number);
 }
 
 void Runner::Field(const char* data, std::size_t size) {
   if (failed_) return;
-  if (count_ == fields_.size()) fields_.emplace_back();
-  fields_[count_++].assign(data, size);
+  if (cells_used_ + size > cells_.size()) cells_.resize(2 * (cells_used_ + size));
+  if (size) std::memcpy(cells_.data() + cells_used_, data, size);
+  cells_used_ += size;
+  if (count_ == ends_.size()) ends_.emplace_back();
+  ends_[count_++] = cells_used_;
 }
 
 void Runner::Record() {
@@ -156,6 +204,7 @@ void Runner::Record() {
     }
   }
   count_ = 0;
+  cells_used_ = 0;
   awaiting_record_ = true;
 }
 
@@ -164,7 +213,7 @@ void Runner::Header() {
   width_ = count_;
   const std::size_t added = options_.working ? kAddedColumns.size() : kAddedColumns.size() - 1;
   for (std::size_t i = 0; i < count_; ++i) {
-    const std::string name = Lower(fields_[i]);
+    const std::string name = Lower(Cell(i));
     for (int c = 0; c < kColumnCount; ++c) {
       if (name != kColumnNames[c]) continue;
       if (column_[c] != -1) {
@@ -183,24 +232,29 @@ void Runner::Header() {
   }
   if (column_[kN] == -1) return FailAtLine(record_line_, "the header has no column named 'n'");
 
+  std::size_t room = line_end_.size();
+  for (std::size_t i = 0; i < count_; ++i) room += FieldRoom(Cell(i));
+  for (const std::string_view name : kAddedColumns) room += name.size() + 1;
+  Room(room);
   for (std::size_t i = 0; i < count_; ++i) {
     if (i) Separator();
-    AppendField(fields_[i]);
+    PutField(Cell(i));
   }
   for (std::size_t a = 0; a < added; ++a) {
     if (count_ || a) Separator();
-    out_.append(kAddedColumns[a]);
+    Put(kAddedColumns[a]);
   }
-  out_.append(line_end_);
+  Put(line_end_);
+  Done();
 }
 
 void Runner::Row() {
   ++summary_.rows;
   std::string extra;
-  for (std::size_t i = width_; i < count_; ++i) {
-    if (IsEmptyCell(fields_[i])) continue;
+  for (std::size_t i = width_; i < count_ && count_ > width_; ++i) {
+    if (IsEmptyCell(Cell(i))) continue;
     if (!extra.empty()) extra.append(", ");
-    extra.append("'" + fields_[i] + "'");
+    extra.append("'").append(Cell(i)).append("'");
   }
 
   RowResult result;
@@ -211,7 +265,7 @@ void Runner::Row() {
     RowCells cells;
     for (int c = 0; c < kColumnCount; ++c) {
       const int i = column_[c];
-      if (i >= 0 && static_cast<std::size_t>(i) < count_) cells.text[c] = fields_[i];
+      if (i >= 0 && static_cast<std::size_t>(i) < count_) cells.text[c] = Cell(i);
     }
     result = ConvertRow(cells, settings_, cache_);
   }
@@ -219,39 +273,47 @@ void Runner::Row() {
 
   // A short row is filled out with empty cells so that the added columns
   // stay under their names.
+  constexpr std::size_t kNumberRoom = 2 * 32 + 3;
+  std::size_t room = width_ + 6 * kNumberRoom + 16 + line_end_.size() + FieldRoom(result.warning) +
+                     FieldRoom(result.refusal) + FieldRoom(result.working);
+  for (std::size_t i = 0; i < count_ && i < width_; ++i) room += FieldRoom(Cell(i));
+  Room(room);
   for (std::size_t i = 0; i < width_; ++i) {
     if (i) Separator();
-    if (i < count_) AppendField(fields_[i]);
+    if (i < count_) PutField(Cell(i));
   }
   if (width_) Separator();
-  AppendNumber(result.sd);
+  PutNumber(result.sd);
   Separator();
-  out_.append(result.method);
+  Put(result.method);
   Separator();
-  AppendNumber(result.critical_value);
+  PutNumber(result.critical_value);
   Separator();
-  AppendNumber(result.df);
+  PutNumber(result.df);
   Separator();
-  AppendNumber(result.sd_z);
+  PutNumber(result.sd_z);
   Separator();
-  AppendNumber(result.sd_t);
+  PutNumber(result.sd_t);
   Separator();
-  AppendNumber(result.z_t_gap_percent);
+  PutNumber(result.z_t_gap_percent);
   Separator();
-  AppendField(result.warning);
+  PutField(result.warning);
   Separator();
-  AppendField(result.refusal);
+  PutField(result.refusal);
   if (options_.working) {
     Separator();
-    AppendField(result.working);
+    PutField(result.working);
   }
-  out_.append(line_end_);
-  if (out_.size() >= kFlushAt) Flush();
+  Put(line_end_);
+  Done();
+  if (used_ >= kFlushAt) Flush();
 }
 
 void Runner::Start(std::string_view head) {
   if (head.substr(0, kBom.size()) == kBom) {
-    out_.append(kBom);
+    Room(kBom.size());
+    Put(kBom);
+    Done();
     head.remove_prefix(kBom.size());
   }
   // The header line: past leading empty lines, up to its line end.
@@ -270,6 +332,9 @@ void Runner::Start(std::string_view head) {
   settings_.decimal = options_.decimal.value_or(delimiter_ == ';' ? ',' : '.');
   settings_.working = options_.working;
   csv_set_delim(&parser_, static_cast<unsigned char>(delimiter_));
+  quote_numbers_ = settings_.decimal == delimiter_;
+  // The bytes that make a cell need quotes.
+  for (const char c : {delimiter_, '"', '\r', '\n'}) special_[static_cast<unsigned char>(c)] = true;
   Feed(head);
 }
 

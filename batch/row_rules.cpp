@@ -88,8 +88,6 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
                    " given; give only one of se, ci, or lower and upper");
   }
 
-  const NumberLocale locale{std::string(1, settings.decimal)};
-  const WorkingReport report(locale);
   RowResult result;
 
   if (se) {
@@ -102,7 +100,9 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
     if (!std::isfinite(figures.sd)) return Refused("sd is too large to be computed");
     result.sd = figures.sd;
     result.method = "se";
-    if (settings.working) result.working = report.working_text(figures);
+    if (settings.working) {
+      result.working = WorkingReport(NumberLocale{{settings.decimal}}).working_text(figures);
+    }
     return result;
   }
 
@@ -172,6 +172,8 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
   }
 
   if (settings.working) {
+    const NumberLocale locale{{settings.decimal}};
+    const WorkingReport report(locale);
     if (bounds) {
       result.working = "Confidence Error = (upper - lower) / 2 = (";
       AppendNumberText(result.working, *value[kUpper], locale);

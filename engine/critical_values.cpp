@@ -26,11 +26,10 @@ std::optional<double> Finite(double value) {
   return value;
 }
 
-std::size_t Slot(double level, double df, std::size_t slots) {
-  std::uint64_t h = std::bit_cast<std::uint64_t>(level) * 0x9E3779B97F4A7C15ULL;
-  h ^= std::bit_cast<std::uint64_t>(df) + (h >> 29);
-  h *= 0xBF58476D1CE4E5B9ULL;
-  return static_cast<std::size_t>(h >> 40) % slots;
+std::size_t Slot(double level, double df, int bits) {
+  const std::uint64_t h = std::bit_cast<std::uint64_t>(level) * 0x9E3779B97F4A7C15ULL ^
+                          std::bit_cast<std::uint64_t>(df) * 0xBF58476D1CE4E5B9ULL;
+  return static_cast<std::size_t>(h >> (64 - bits));
 }
 
 }  // namespace
@@ -48,17 +47,37 @@ std::optional<double> StudentCritical(double level_percent, double df) {
 }
 
 std::optional<double> CriticalValueCache::normal(double level_percent) {
-  Entry& entry = normal_[Slot(level_percent, 0, normal_.size())];
-  if (entry.level != level_percent) entry = {level_percent, 0, NormalCritical(level_percent)};
-  return entry.value;
+  if (!ValidLevel(level_percent)) return std::nullopt;
+  if (level_percent != last_normal_.level) {
+    last_normal_ = {level_percent, 0, Find(level_percent, 0, false).value_or(0)};
+  }
+  if (last_normal_.value == 0) return std::nullopt;
+  return last_normal_.value;
 }
 
 std::optional<double> CriticalValueCache::student(double level_percent, double df) {
-  Entry& entry = student_[Slot(level_percent, df, student_.size())];
-  if (entry.level != level_percent || entry.df != df) {
-    entry = {level_percent, df, StudentCritical(level_percent, df)};
+  if (!ValidLevel(level_percent) || !(df >= 1) || !std::isfinite(df)) return std::nullopt;
+  return Find(level_percent, df, true);
+}
+
+std::optional<double> CriticalValueCache::Find(double level, double df, bool student) {
+  std::size_t slot = Slot(level, df, kSlotBits);
+  for (; entries_[slot].level != 0; slot = (slot + 1) % kSlots) {
+    const Entry& entry = entries_[slot];
+    if (entry.level == level && entry.df == df) {
+      if (entry.value == 0) return std::nullopt;
+      return entry.value;
+    }
   }
-  return entry.value;
+  if (used_ >= kSlots / 2) {
+    entries_.fill({});
+    used_ = 0;
+    slot = Slot(level, df, kSlotBits);
+  }
+  const std::optional<double> value = student ? StudentCritical(level, df) : NormalCritical(level);
+  entries_[slot] = {level, df, value.value_or(0)};
+  ++used_;
+  return value;
 }
 
 double SdFromHalfWidth(double n, double half_width, double divisor) {
