@@ -83,6 +83,7 @@ class Runner {
   void Room(std::size_t bytes);
   void Done() { used_ = static_cast<std::size_t>(w_ - buffer_.data()); }
   void Put(std::string_view text) {
+    if (text.empty()) return;  // an empty view may hold no pointer at all
     std::memcpy(w_, text.data(), text.size());
     w_ += text.size();
   }
