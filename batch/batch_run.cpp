@@ -178,7 +178,7 @@ void Runner::PutNumber(const std::optional<double>& value) {
   NumberText& memo = numbers_[(bits * 0x9E3779B97F4A7C15ULL) >> (64 - kNumberMemoBits)];
   if (memo.size == 0 || memo.bits != bits) {
     const auto res = std::to_chars(memo.text.data(), memo.text.data() + memo.text.size(), *value);
-    std::replace(memo.text.data(), res.ptr, '.', settings_.decimal);
+    if (settings_.decimal != '.') std::replace(memo.text.data(), res.ptr, '.', settings_.decimal);
     memo.bits = bits;
     memo.size = static_cast<std::uint8_t>(res.ptr - memo.text.data());
   }
