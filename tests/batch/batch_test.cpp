@@ -125,6 +125,7 @@ TEST(ConvertRow, RowRules) {
       {"n=10|ci=-0.5", T, '.', "", kNone, "", "ci is negative: '-0.5'"},
       {"n=10|ci=2|level=100", T, '.', "", kNone, "", "level is not between 0 and 100: '100'"},
       {"n=10|ci=2|z=0", T, '.', "", kNone, "", "z is not greater than 0: '0'"},
+      {"n=10|ci=2|level=1e-300", T, '.', "", kNone, "", "level gives no usable critical value: '1e-300'"},
       {"n=10|lower=1", T, '.', "", kNone, "", "lower is given without upper"},
       {"n=10|upper=1", T, '.', "", kNone, "", "upper is given without lower"},
       {"n=10|se= |ci=", T, '.', "", kNone, "", "no source: give se, ci, or lower and upper"},
