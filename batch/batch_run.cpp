@@ -88,7 +88,10 @@ class Runner {
     w_ += text.size();
   }
   void PutField(std::string_view text);
+  // Shortest text costs more than the rest of a row: values that recur
+  // from row to row (the critical value, df) are written from a memo.
   void PutNumber(const std::optional<double>& value);
+  void PutRepeated(const std::optional<double>& value);
   void Separator() { *w_++ = delimiter_; }
   static std::size_t FieldRoom(std::string_view text) { return 2 * text.size() + 3; }
 
@@ -124,8 +127,8 @@ class Runner {
   bool quote_numbers_ = false;
   struct NumberText {
     std::uint64_t bits = 0;
-    std::uint8_t size = 0;  // 0: not yet written
-    std::array<char, 31> text;
+    std::uint8_t size = 0;      // 0: not yet written
+    std::array<char, 64> text;  // room for a quoted number
   };
   static constexpr int kNumberMemoBits = 8;
   std::array<NumberText, std::size_t{1} << kNumberMemoBits> numbers_{};
@@ -172,19 +175,27 @@ void Runner::PutField(std::string_view text) {
 
 void Runner::PutNumber(const std::optional<double>& value) {
   if (!value) return;
-  // Shortest text costs more than the rest of a row; the same few critical
-  // values and the sd that sd_t or sd_z repeats are written from a memo.
+  std::array<char, 32> text;
+  char* const first = quote_numbers_ ? text.data() : w_;
+  const auto res = std::to_chars(first, first + text.size(), *value);
+  if (settings_.decimal != '.') std::replace(first, res.ptr, '.', settings_.decimal);
+  if (quote_numbers_) return PutField({first, static_cast<std::size_t>(res.ptr - first)});
+  w_ = res.ptr;
+}
+
+void Runner::PutRepeated(const std::optional<double>& value) {
+  if (!value) return;
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(*value);
   NumberText& memo = numbers_[(bits * 0x9E3779B97F4A7C15ULL) >> (64 - kNumberMemoBits)];
   if (memo.size == 0 || memo.bits != bits) {
-    const auto res = std::to_chars(memo.text.data(), memo.text.data() + memo.text.size(), *value);
-    if (settings_.decimal != '.') std::replace(memo.text.data(), res.ptr, '.', settings_.decimal);
+    char* const start = w_;
+    PutNumber(value);
     memo.bits = bits;
-    memo.size = static_cast<std::uint8_t>(res.ptr - memo.text.data());
+    memo.size = static_cast<std::uint8_t>(w_ - start);
+    std::memcpy(memo.text.data(), start, memo.size);
+    return;
   }
-  const std::string_view number(memo.text.data(), memo.size);
-  if (quote_numbers_) return PutField(number);
-  Put(number);
+  Put({memo.text.data(), memo.size});
 }
 
 void Runner::Field(const char* data, std::size_t size) {
@@ -284,17 +295,28 @@ void Runner::Row() {
     if (i < count_) PutField(Cell(i));
   }
   if (width_) Separator();
+  // The sd is one of sd_z and sd_t: its text is copied, not made again.
+  const char* const sd_start = w_;
   PutNumber(result.sd);
+  const std::string_view sd_text(sd_start, static_cast<std::size_t>(w_ - sd_start));
+  const auto put_sd_or = [&](const std::optional<double>& value) {
+    if (value && result.sd &&
+        std::bit_cast<std::uint64_t>(*value) == std::bit_cast<std::uint64_t>(*result.sd)) {
+      Put(sd_text);
+    } else {
+      PutNumber(value);
+    }
+  };
   Separator();
   Put(result.method);
   Separator();
-  PutNumber(result.critical_value);
+  PutRepeated(result.critical_value);
   Separator();
-  PutNumber(result.df);
+  PutRepeated(result.df);
   Separator();
-  PutNumber(result.sd_z);
+  put_sd_or(result.sd_z);
   Separator();
-  PutNumber(result.sd_t);
+  put_sd_or(result.sd_t);
   Separator();
   PutNumber(result.z_t_gap_percent);
   Separator();
