@@ -3,6 +3,7 @@
 // converts each row as it arrives and writes the table back with the added
 // columns, so memory stays flat whatever the number of rows.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>

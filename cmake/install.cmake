@@ -29,17 +29,19 @@ endforeach()
 
 # kelmory-batch, the converter for whole tables, stands on its own in P/bin;
 # its manual page is compressed as Debian installs manual pages.
-install(TARGETS kelmory-batch RUNTIME DESTINATION bin)
-find_program(KELMORY_GZIP gzip REQUIRED)
-set(kelmory_batch_man_dir ${CMAKE_CURRENT_BINARY_DIR}/install/man1)
-add_custom_command(OUTPUT ${kelmory_batch_man_dir}/kelmory-batch.1.gz
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${kelmory_batch_man_dir}
-  COMMAND ${CMAKE_COMMAND} -E copy ${KELMORY_SOURCE_DIR}/batch/kelmory-batch.1 ${kelmory_batch_man_dir}
-  COMMAND ${KELMORY_GZIP} -9nf ${kelmory_batch_man_dir}/kelmory-batch.1
-  DEPENDS ${KELMORY_SOURCE_DIR}/batch/kelmory-batch.1
-  VERBATIM)
-add_custom_target(kelmory_batch_man ALL DEPENDS ${kelmory_batch_man_dir}/kelmory-batch.1.gz)
-install(FILES ${kelmory_batch_man_dir}/kelmory-batch.1.gz DESTINATION share/man/man1)
+if(TARGET kelmory-batch)
+  install(TARGETS kelmory-batch RUNTIME DESTINATION bin)
+  find_program(KELMORY_GZIP gzip REQUIRED)
+  set(kelmory_batch_man_dir ${CMAKE_CURRENT_BINARY_DIR}/install/man1)
+  add_custom_command(OUTPUT ${kelmory_batch_man_dir}/kelmory-batch.1.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${kelmory_batch_man_dir}
+    COMMAND ${CMAKE_COMMAND} -E copy ${KELMORY_SOURCE_DIR}/batch/kelmory-batch.1 ${kelmory_batch_man_dir}
+    COMMAND ${KELMORY_GZIP} -9nf ${kelmory_batch_man_dir}/kelmory-batch.1
+    DEPENDS ${KELMORY_SOURCE_DIR}/batch/kelmory-batch.1
+    VERBATIM)
+  add_custom_target(kelmory_batch_man ALL DEPENDS ${kelmory_batch_man_dir}/kelmory-batch.1.gz)
+  install(FILES ${kelmory_batch_man_dir}/kelmory-batch.1.gz DESTINATION share/man/man1)
+endif()
 
 if(NOT KELMORY_TOP_LEVEL)
   return()
