@@ -24,11 +24,11 @@ constexpr double kNone = -1;  // no value in the cell
 struct Cells {
   std::vector<std::string> texts;
   RowCells cells;
-  explicit Cells(const std::string& spec) : texts(kColumnCount) {
+  explicit Cells(const std::string& listed) : texts(kColumnCount) {
     std::size_t start = 0;
-    while (start < spec.size()) {
-      const std::size_t end = std::min(spec.find('|', start), spec.size());
-      const std::string item = spec.substr(start, end - start);
+    while (start < listed.size()) {
+      const std::size_t end = std::min(listed.find('|', start), listed.size());
+      const std::string item = listed.substr(start, end - start);
       const std::size_t eq = item.find('=');
       for (int c = 0; c < kColumnCount; ++c) {
         if (item.substr(0, eq) == kColumnNames[c]) texts[c] = item.substr(eq + 1);
@@ -39,10 +39,10 @@ struct Cells {
   }
 };
 
-RowResult Convert(const std::string& spec, Method method = Method::T, char decimal = '.',
+RowResult Convert(const std::string& listed, Method method = Method::T, char decimal = '.',
                   bool working = false) {
   CriticalValueCache cache;
-  const Cells cells(spec);
+  const Cells cells(listed);
   return ConvertRow(cells.cells, RowSettings{method, 95, decimal, working}, cache);
 }
 
