@@ -207,7 +207,9 @@ int main(int argc, char** argv) {
   if (summary.status == 2) {
     const std::string name = from_file ? "'" + input + "'" : "standard input";
     if (read_errno) return Complain("cannot read " + name + ": " + std::strerror(read_errno));
-    return Complain(name + ", " + summary.message);
+    // Where the input is at fault, say which input and where.
+    if (summary.message.starts_with("line ")) return Complain(name + ", " + summary.message);
+    return Complain(summary.message);
   }
   if (file && !file->Commit()) {
     return Complain("cannot write '" + output + "': " + std::strerror(errno));
