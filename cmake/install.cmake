@@ -27,6 +27,22 @@ foreach(size IN ITEMS 16 32 48)
           RENAME ${KELMORY_APP_ID}.png)
 endforeach()
 
+# kelmory-batch, the converter for whole tables, stands on its own in P/bin;
+# its manual page is compressed as Debian installs manual pages.
+if(TARGET kelmory-batch)
+  install(TARGETS kelmory-batch RUNTIME DESTINATION bin)
+  find_program(KELMORY_GZIP gzip REQUIRED)
+  set(kelmory_batch_man_dir ${CMAKE_CURRENT_BINARY_DIR}/install/man1)
+  add_custom_command(OUTPUT ${kelmory_batch_man_dir}/kelmory-batch.1.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${kelmory_batch_man_dir}
+    COMMAND ${CMAKE_COMMAND} -E copy ${KELMORY_SOURCE_DIR}/batch/kelmory-batch.1 ${kelmory_batch_man_dir}
+    COMMAND ${KELMORY_GZIP} -9nf ${kelmory_batch_man_dir}/kelmory-batch.1
+    DEPENDS ${KELMORY_SOURCE_DIR}/batch/kelmory-batch.1
+    VERBATIM)
+  add_custom_target(kelmory_batch_man ALL DEPENDS ${kelmory_batch_man_dir}/kelmory-batch.1.gz)
+  install(FILES ${kelmory_batch_man_dir}/kelmory-batch.1.gz DESTINATION share/man/man1)
+endif()
+
 if(NOT KELMORY_TOP_LEVEL)
   return()
 endif()
@@ -44,6 +60,10 @@ papers. From a reported standard error of the mean, or the half-width of a
 it recovers the sample's standard deviation and shows the working step by
 step. For small samples it advises a t value and offers a read-only table of
 t critical values at twelve confidence levels.")
+string(APPEND CPACK_PACKAGE_DESCRIPTION "
+The package also holds kelmory-batch, which converts a whole CSV table of
+studies at once, with the SD under z and under t side by side and the
+working of every row.")
 set(CPACK_PACKAGE_HOMEPAGE_URL https://www.varonel.example/)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -24,6 +24,26 @@ void AppendComputation(std::string& text, const DerivationFigures& figures,
   AppendNumberText(text, figures.sd, locale);
 }
 
+// The confidence-error text: its first line, the SE sentence (its head, then
+// the rounded SE), the SD formula and the computation, empty lines between.
+void AppendConfidenceText(std::string& text, std::string_view first_line,
+                          std::string_view sentence_head, const DerivationFigures& figures,
+                          const NumberLocale& locale) {
+  text.reserve(text.size() + 512);
+  text.append(first_line);
+  text.append(kCrLf);
+  text.append(kCrLf);
+  text.append(sentence_head);
+  text.append("the estimated standard error computes as (approximately): ");
+  AppendNumberText(text, RoundToPlaces(figures.se, kRoundedPlaces), locale);
+  text.append(kCrLf);
+  text.append(kCrLf);
+  text.append("The estimated Standard Deviation = sqrt(N) * Standard Error");
+  text.append(kCrLf);
+  text.append(kCrLf);
+  AppendComputation(text, figures, locale);
+}
+
 }  // namespace
 
 WorkingReport::WorkingReport(NumberLocale locale) : locale_(std::move(locale)) {}
@@ -47,31 +67,38 @@ std::string WorkingReport::working_text(const DerivationFigures& figures) const 
     return text;
   }
 
-  text.reserve(512);
-  text.append("Standard Error = Confidence Error / z-value equivalence of confidence interval");
-  text.append(kCrLf);
-  text.append(kCrLf);
+  std::string sentence;
   if (figures.choice == ConfidenceChoice::ConfOther) {
-    text.append("Applying a user specified value of ");
-    AppendNumberText(text, figures.z, locale_);
-    text.append(" as the z-value ");
-    text.append("or t-value equivalent of the confidence interval, ");
+    sentence.append("Applying a user specified value of ");
+    AppendNumberText(sentence, figures.z, locale_);
+    sentence.append(" as the z-value ");
+    sentence.append("or t-value equivalent of the confidence interval, ");
   } else {
-    text.append("Applying the Central Limit Theorem (and assuming a z-");
-    text.append("value of ");
-    AppendNumberText(text, figures.z, locale_);
-    text.append(" for the entered ");
-    text.append(figures.confidence_label);
-    text.append(" confidence interval), ");
+    sentence.append("Applying the Central Limit Theorem (and assuming a z-");
+    sentence.append("value of ");
+    AppendNumberText(sentence, figures.z, locale_);
+    sentence.append(" for the entered ");
+    sentence.append(figures.confidence_label);
+    sentence.append(" confidence interval), ");
   }
-  text.append("the estimated standard error computes as (approximately): ");
-  AppendNumberText(text, RoundToPlaces(figures.se, kRoundedPlaces), locale_);
-  text.append(kCrLf);
-  text.append(kCrLf);
-  text.append("The estimated Standard Deviation = sqrt(N) * Standard Error");
-  text.append(kCrLf);
-  text.append(kCrLf);
-  AppendComputation(text, figures, locale_);
+  AppendConfidenceText(
+      text, "Standard Error = Confidence Error / z-value equivalence of confidence interval",
+      sentence, figures, locale_);
+  return text;
+}
+
+std::string WorkingReport::t_working_text(const DerivationFigures& figures, double df) const {
+  std::string sentence = "Applying Student's t distribution (a t-value of ";
+  AppendNumberText(sentence, figures.z, locale_);
+  sentence.append(" with ");
+  AppendNumberText(sentence, df, locale_);
+  sentence.append(" degrees of freedom for the entered ");
+  sentence.append(figures.confidence_label);
+  sentence.append(" confidence interval), ");
+  std::string text;
+  AppendConfidenceText(text,
+                       "Standard Error = Confidence Error / t-value with N-1 degrees of freedom",
+                       sentence, figures, locale_);
   return text;
 }
 

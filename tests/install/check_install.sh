@@ -66,5 +66,12 @@ out=$(probe_run "$moved")
 [[ $out == "kelmory-probe: failed: "* ]] && pass "no t-table with the file beside the link only" ||
   fail "with the file beside the link only the probe said: ${out:-nothing}"
 
+# kelmory-batch on the PATH, with its manual page.
+out=$(printf 'n,se\n4,1\n' | "$prefix/bin/kelmory-batch" 2>&1) && [[ $out == *$'\n4,1,2,se,'* ]] &&
+  pass "bin/kelmory-batch converts a table" || fail "bin/kelmory-batch: ${out:-no output}"
+man=$prefix/share/man/man1/kelmory-batch.1.gz
+gzip -t "$man" 2>/dev/null && zcat "$man" | grep -q '^\.TH KELMORY-BATCH 1' && pass "kelmory-batch.1.gz" ||
+  fail "share/man/man1/kelmory-batch.1.gz is missing or broken"
+
 ((failures == 0)) && echo "all install checks passed" || echo "$failures install check(s) failed"
 ((failures == 0))

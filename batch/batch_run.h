@@ -1,0 +1,47 @@
+#pragma once
+// The table reader and writer: reads a CSV table of studies in chunks,
+// converts each row as it arrives and writes the table back with the added
+// columns, so memory stays flat whatever the number of rows.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "batch/row_rules.h"
+
+namespace kelmory::batch {
+
+struct BatchOptions {
+  Method method = Method::T;
+  double level = 95;
+  std::optional<char> delimiter;  // found from the header line when absent
+  std::optional<char> decimal;    // "," with ";" as delimiter, else "."
+  bool working = false;
+};
+
+// Fills `buffer` and returns the bytes read, 0 at the end, -1 on a read error.
+using ByteSource = std::function<std::ptrdiff_t(char* buffer, std::size_t size)>;
+// Takes the next piece of output; false on a write error.
+using ByteSink = std::function<bool(std::string_view bytes)>;
+// Told the total bytes read so far, after each chunk.
+using Progress = std::function<void(std::uint64_t bytes_read)>;
+
+struct BatchSummary {
+  int status = 0;       // 0 all rows have an sd, 1 some refused, 2 the run failed
+  std::string message;  // status 2: one line, without the program's name
+  std::uint64_t rows = 0, refused = 0;
+};
+
+BatchSummary RunBatch(const ByteSource& source, const ByteSink& sink, const BatchOptions& options,
+                      const Progress& progress = {});
+
+// The columns the program adds, in their order.
+inline constexpr std::array<std::string_view, 10> kAddedColumns = {
+    "sd",   "method",          "critical_value", "df",      "sd_z",
+    "sd_t", "z_t_gap_percent", "warning",        "refusal", "working"};
+
+}  // namespace kelmory::batch

@@ -1,0 +1,23 @@
+#pragma once
+// The number cells of a batch table: stricter than the window's boxes in one
+// way (only the chosen decimal separator) and wider in another (a sign and an
+// exponent, as statistics software writes them).
+
+#include <string_view>
+
+namespace kelmory::batch {
+
+struct CellNumber {
+  enum class Kind { Number, NotANumber, OutOfRange };
+  Kind kind = Kind::NotANumber;
+  double value = 0;
+};
+
+// Blanks, an optional sign, digits with at most one `decimal`, an optional
+// exponent, blanks. With `percent`, one "%" may follow the number.
+CellNumber ParseCellNumber(std::string_view text, char decimal, bool percent = false);
+
+// Nothing or only blanks.
+bool IsEmptyCell(std::string_view text);
+
+}  // namespace kelmory::batch

@@ -1,0 +1,268 @@
+// kelmory-batch against its rules: the published quantiles, the row rules as
+// a table, the window's working texts, the golden files byte for byte, and
+// the inputs that stop a run.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "batch/batch_run.h"
+#include "batch/row_rules.h"
+#include "engine/critical_values.h"
+#include "engine/sd_deriver.h"
+
+namespace kelmory::batch {
+namespace {
+
+constexpr double kNone = -1;  // no value in the cell
+
+// "n=10|ci=3.92" -> the cells of the recognised columns.
+struct Cells {
+  std::vector<std::string> texts;
+  RowCells cells;
+  explicit Cells(const std::string& listed) : texts(kColumnCount) {
+    std::size_t start = 0;
+    while (start < listed.size()) {
+      const std::size_t end = std::min(listed.find('|', start), listed.size());
+      const std::string item = listed.substr(start, end - start);
+      const std::size_t eq = item.find('=');
+      for (int c = 0; c < kColumnCount; ++c) {
+        if (item.substr(0, eq) == kColumnNames[c]) texts[c] = item.substr(eq + 1);
+      }
+      start = end + 1;
+    }
+    for (int c = 0; c < kColumnCount; ++c) cells.text[c] = texts[c];
+  }
+};
+
+RowResult Convert(const std::string& listed, Method method = Method::T, char decimal = '.',
+                  bool working = false) {
+  CriticalValueCache cache;
+  const Cells cells(listed);
+  return ConvertRow(cells.cells, RowSettings{method, 95, decimal, working}, cache);
+}
+
+TEST(CriticalValues, MatchPublishedQuantiles) {
+  struct Row {
+    double level, df, expected;  // df 0: the normal quantile
+  };
+  const Row rows[] = {
+      {95, 24, 2.0638985616280254}, {95, 0, 1.959963984540054},    {99, 0, 2.5758293035489004},
+      {90, 0, 1.6448536269514722},  {99, 9, 3.2498355415921263},   {95, 1, 12.706204736174707},
+      {90, 1, 6.313751514675041},   {95, 1000, 1.962339080826408}, {99.9, 3, 12.923978636687},
+      {80, 59, 1.296065725122053},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.level << "% df " << row.df);
+    const auto value = row.df ? StudentCritical(row.level, row.df) : NormalCritical(row.level);
+    ASSERT_TRUE(value);
+    EXPECT_NEAR(*value, row.expected, row.expected * (row.level == 99.9 ? 1e-11 : 1e-12));
+  }
+  for (const double level : {0.0, 100.0, -5.0, std::nan("")}) {
+    EXPECT_FALSE(NormalCritical(level)) << level;
+    EXPECT_FALSE(StudentCritical(level, 5)) << level;
+  }
+  EXPECT_FALSE(StudentCritical(95, 0));
+}
+
+// The memo must give what a fresh computation gives, also when pairs that
+// share a slot take turns.
+TEST(CriticalValues, CacheAgreesWithTheQuantiles) {
+  CriticalValueCache cache;
+  for (int round = 0; round < 2; ++round) {
+    for (double df = 1; df < 6000; df += 7) {
+      for (const double level : {90.0, 95.0, 99.0}) {
+        ASSERT_EQ(cache.student(level, df), StudentCritical(level, df)) << level << " " << df;
+        ASSERT_EQ(cache.normal(level), NormalCritical(level)) << level;
+      }
+    }
+  }
+}
+
+TEST(ConvertRow, RowRules) {
+  struct Row {
+    std::string cells;
+    Method method;
+    char decimal;
+    std::string method_text;
+    double sd;  // exact for se and user rows, else within 1e-12 (from R)
+    std::string warning, refusal;
+  };
+  const std::string kSmall =
+      "n is below 60: the Cochrane Handbook advises t with n - 1 degrees of freedom; see sd_t";
+  const std::string kMore = "; give only one of se, ci, or lower and upper";
+  const auto T = Method::T, Z = Method::Z;
+  // clang-format off
+  const Row rows[] = {
+      {"n=25|se=2", T, '.', "se", 10, "", ""},
+      {"n=1e1|se=+2.5E-1", T, '.', "se", std::sqrt(10.0) * 0.25, "", ""},
+      {"n= 4 |se= 2 ", T, '.', "se", 4, "", ""},
+      {"n=10|se=1,5", T, ',', "se", std::sqrt(10.0) * 1.5, "", ""},
+      {"n=10|se=1e-400", T, '.', "se", 0, "", ""},
+      {"n=10|ci=3.92", T, '.', "t", 5.4797821441046537, "", ""},
+      {"n=10|ci=3.92", Z, '.', "z", 6.3246715376604525, kSmall, ""},
+      {"n=59|ci=3.92", Z, '.', "z", std::sqrt(59.0) * 2.0000367511446362, kSmall, ""},
+      {"n=60|ci=3.92", Z, '.', "z", std::sqrt(60.0) * 2.0000367511446362, "", ""},
+      {"n=10|lower=1|upper=5|level=90%", T, '.', "t", 3.4501722221621591, "", ""},
+      {"n=10|lower=1|upper=5|level= 90 % ", Z, '.', "z", 3.8450566158026618, kSmall, ""},
+      {"n=30|ci=1.5|level=97.5", T, '.', "t", 3.47562324624065466, "", ""},
+      {"n=20|ci=5|z=2.09", T, '.', "user", 10.698889844496602, "", ""},
+      {"n=1|ci=2|z=2", T, '.', "user", 1, "n is 1: there is no t value with 0 degrees of freedom, so sd_t is empty", ""},
+      {"n=1|ci=2", Z, '.', "z", 2 / 1.959963984540054, "n is 1: there is no t value with 0 degrees of freedom, so sd_t is empty", ""},
+      {"n=1|ci=2", T, '.', "", kNone, "", "n is 1: there is no t value with 0 degrees of freedom; give a z cell or use --method z"},
+      {"n=10|lower=1|upper=5|mean=3.1", T, '.', "t", 2.795807216379925, "", ""},
+      {"n=10|lower=1|upper=5|mean=3.5", T, '.', "t", 2.795807216379925, "asymmetric interval: its halves differ by 25.0% of its width; it may have been computed on a log scale", ""},
+      {"n=10|lower=1|upper=5|mean=5.5", T, '.', "", kNone, "", "mean lies outside the interval from lower to upper"},
+      {"n=10|lower=1|upper=5|mean=0.5", T, '.', "", kNone, "", "mean lies outside the interval from lower to upper"},
+      {"se=1", T, '.', "", kNone, "", "n is empty"},
+      {"n=2.5|se=1", T, '.', "", kNone, "", "n is not a whole number of at least 1: '2.5'"},
+      {"n=0|se=1", T, '.', "", kNone, "", "n is not a whole number of at least 1: '0'"},
+      {"n=10|se=-1", T, '.', "", kNone, "", "se is negative: '-1'"},
+      {"n=10|ci=-0.5", T, '.', "", kNone, "", "ci is negative: '-0.5'"},
+      {"n=10|ci=2|level=100", T, '.', "", kNone, "", "level is not between 0 and 100: '100'"},
+      {"n=10|ci=2|z=0", T, '.', "", kNone, "", "z is not greater than 0: '0'"},
+      {"n=10|ci=2|level=1e-300", T, '.', "", kNone, "", "level gives no usable critical value: '1e-300'"},
+      {"n=10|lower=1", T, '.', "", kNone, "", "lower is given without upper"},
+      {"n=10|upper=1", T, '.', "", kNone, "", "upper is given without lower"},
+      {"n=10|se= |ci=", T, '.', "", kNone, "", "no source: give se, ci, or lower and upper"},
+      {"n=10|se=1|ci=2", T, '.', "", kNone, "", "more than one source: se and ci are given" + kMore},
+      {"n=10|se=1|lower=1|upper=2", T, '.', "", kNone, "", "more than one source: se, lower and upper are given" + kMore},
+      {"n=10|lower=5|upper=1", T, '.', "", kNone, "", "upper is below lower"},
+      {"n=10|se=1,5", T, '.', "", kNone, "", "se is not a number: '1,5'"},
+      {"n=10|se=1.5", T, ',', "", kNone, "", "se is not a number: '1.5'"},
+      {"n=10|se=1 000", T, '.', "", kNone, "", "se is not a number: '1 000'"},
+      {"n=10|se=inf", T, '.', "", kNone, "", "se is not a number: 'inf'"},
+      {"n=10|se=1e", T, '.', "", kNone, "", "se is not a number: '1e'"},
+      {"n=10|se=1|level=abc", T, '.', "", kNone, "", "level is not a number: 'abc'"},
+      {"n=10|se=1|mean=5%", T, '.', "", kNone, "", "mean is not a number: '5%'"},
+      {"n=10|se=1e400", T, '.', "", kNone, "", "se is beyond the double range: '1e400'"},
+      {"n=10|se=1e308", T, '.', "", kNone, "", "sd is too large to be computed"},
+  };
+  // clang-format on
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.cells);
+    const RowResult r = Convert(row.cells, row.method, row.decimal);
+    EXPECT_EQ(r.method, row.method_text);
+    EXPECT_EQ(r.warning, row.warning);
+    EXPECT_EQ(r.refusal, row.refusal);
+    if (row.sd == kNone) {
+      EXPECT_FALSE(r.sd || r.critical_value || r.df || r.sd_z || r.sd_t || r.z_t_gap_percent);
+      continue;
+    }
+    ASSERT_TRUE(r.sd);
+    if (row.method_text == "se" || row.method_text == "user") {
+      EXPECT_EQ(*r.sd, row.sd);
+    } else {
+      EXPECT_NEAR(*r.sd, row.sd, row.sd * 1e-12);
+    }
+    // The chosen SD is one of the two side-by-side figures, bit for bit.
+    if (row.method_text == "t") EXPECT_EQ(r.sd, r.sd_t);
+    if (row.method_text == "z") EXPECT_EQ(r.sd, r.sd_z);
+    if (r.sd_t) EXPECT_EQ(*r.df, std::stod(Cells(row.cells).texts[kN]) - 1);
+  }
+}
+
+// Rows that the window can also compute carry its working text exactly.
+TEST(ConvertRow, WorkingTextIsTheWindows) {
+  struct Row {
+    std::string cells;
+    char decimal;
+    DerivationRequest request;
+  };
+  using C = ConfidenceChoice;
+  const Row rows[] = {
+      {"n=30|se=1.5", '.', {"1.5", "30", ""}},
+      {"n=20|ci=5|z=2.09", '.', {"", "20", "5", "2.09", C::ConfOther}},
+      {"n=20|ci=1,0|z=2,576", ',', {"", "20", "1,0", "2,576", C::ConfOther}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.cells);
+    const std::string window =
+        SdDeriver(NumberLocale{std::string(1, row.decimal)}).derive(row.request).working_text;
+    ASSERT_FALSE(window.empty());
+    EXPECT_EQ(Convert(row.cells, Method::T, row.decimal, true).working, window);
+  }
+}
+
+std::string ReadFile(const std::string& name) {
+  std::ifstream in(std::string(KELMORY_GOLDEN_DIR) + "/" + name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Runs over `input` handed out `step` bytes at a time.
+BatchSummary RunOver(const std::string& input, const BatchOptions& options, std::string& output,
+                     std::size_t step = 1 << 16) {
+  std::size_t at = 0;
+  return RunBatch(
+      [&](char* buffer, std::size_t size) -> std::ptrdiff_t {
+        const std::size_t n = std::min({size, step, input.size() - at});
+        std::copy_n(input.data() + at, n, buffer);
+        at += n;
+        return static_cast<std::ptrdiff_t>(n);
+      },
+      [&](std::string_view bytes) {
+        output.append(bytes);
+        return true;
+      },
+      options);
+}
+
+TEST(RunBatch, GoldenFilesByteForByte) {
+  struct Pair {
+    std::string input;
+    BatchOptions options;
+  };
+  const Pair pairs[] = {
+      {"review", {Method::T, 95, {}, {}, true}},
+      {"review-semicolon", {Method::Z, 95, {}, {}, false}},
+  };
+  for (const Pair& pair : pairs) {
+    const std::string input = ReadFile(pair.input + ".csv");
+    const std::string expected = ReadFile(pair.input + ".expected.csv");
+    ASSERT_FALSE(input.empty() || expected.empty()) << pair.input;
+    // Whole, and a byte at a time: chunk edges must not show.
+    for (const std::size_t step : {std::size_t{1} << 16, std::size_t{1}}) {
+      SCOPED_TRACE(pair.input + " in steps of " + std::to_string(step));
+      std::string output;
+      const BatchSummary summary = RunOver(input, pair.options, output, step);
+      EXPECT_EQ(summary.status, 1);
+      EXPECT_EQ(output, expected);
+    }
+  }
+}
+
+TEST(RunBatch, StatusAndStops) {
+  struct Row {
+    std::string input;
+    int status;
+    std::string message;
+  };
+  const Row rows[] = {
+      {"n,se\n4,1\n", 0, ""},
+      {"n,se\n4,1\n4,x\n", 1, ""},
+      {"n,se\r\n4,\"1\r\n\r\n", 2,
+       "line 2: broken CSV: a quoted cell is not closed before the end of the input"},
+      {"n,se\n4,1\n4,2\"x\n", 2,
+       "line 3: broken CSV: a quote inside an unquoted cell, or text after a closing quote"},
+      {"study,se\nA,1\n", 2, "line 1: the header has no column named 'n'"},
+      {"\n\nN ,n\n", 2, "line 3: the header has two columns named 'n'"},
+      {"n,SD\n4,1\n", 2,
+       "line 1: the input already has a column named 'sd', which the program adds"},
+      {"", 2, "the input is empty: it has no header row"},
+      {"\r\n\r\n", 2, "the input is empty: it has no header row"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.input);
+    std::string output;
+    const BatchSummary summary = RunOver(row.input, {}, output);
+    EXPECT_EQ(summary.status, row.status);
+    EXPECT_EQ(summary.message, row.message);
+  }
+}
+
+}  // namespace
+}  // namespace kelmory::batch
