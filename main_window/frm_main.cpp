@@ -19,7 +19,9 @@ std::string Utf8(const QString& text) { return text.toStdString(); }
 }  // namespace
 
 frmMain::frmMain(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::frmMain>()) {
+  tk::BeginDesign(this);
   ui_->setupUi(this);
+  setWindowIcon(tk::ProgramIcon());
   tk::ApplyDesign(this, tk::Border::FixedSingle, tk::StartPosition::CentreScreen);
 
   tk::OnKeyPress(ui_->txtSE, [this](std::int16_t& key) { txtSE_KeyPress(key); });

@@ -15,6 +15,7 @@
 class QPlainTextEdit;
 class QPalette;
 class QColor;
+class QIcon;
 
 namespace kelmory::toolkit {
 
@@ -43,13 +44,22 @@ enum class Border {
 };
 enum class StartPosition { CentreScreen, SystemDefault };
 
-// Finishes a window built by setupUi: the design font, the colour
-// properties "BackColor"/"ForeColor" of its controls, the fixed border and
-// the start position. The window is deleted when it closes.
+// Starts a window before setupUi builds its controls: the design font, so
+// that each control is created and laid out once, in it.
+void BeginDesign(QWidget* form);
+
+// Finishes a window built by setupUi: the colour properties
+// "BackColor"/"ForeColor" of its controls, the fixed border and the start
+// position. The window is deleted when it closes.
 void ApplyDesign(QWidget* form, Border border, StartPosition start);
 
 // "MS Sans Serif" 8.25 pt, or a metric-close substitute where it is missing.
+// Resolved once per program run.
 QFont DesignFont();
+
+// The program's icon at the three sizes desktops ask a window for, decoded
+// once and shared by the application and its windows.
+QIcon ProgramIcon();
 
 // A modal box with the text, one OK button, no icon and the title "Kelmory".
 // Returns when the user has dismissed it.

@@ -24,7 +24,9 @@ float frmCITable::ColumnWidthTwips(float list_width_twips, int column) {
 }
 
 frmCITable::frmCITable(QWidget* owner) : QWidget(owner), ui_(std::make_unique<Ui::frmCITable>()) {
+  tk::BeginDesign(this);
   ui_->setupUi(this);
+  setWindowIcon(tk::ProgramIcon());
   tk::ApplyDesign(this, tk::Border::FixedDialog, tk::StartPosition::CentreScreen);
   Form_Load();
 }
