@@ -25,7 +25,7 @@ constexpr std::array<double, 13> kWidthFactors = {0.05, 0.07, 0.07, 0.08, 0.08, 
 QString LocaleValueText(const std::string& stored, const QString& decimal_point) {
   const std::string_view text(stored);
   const std::size_t point = text.find('.');
-  if (point == std::string_view::npos || decimal_point == QLatin1String(".")) {
+  if (point == std::string_view::npos || (decimal_point.size() == 1 && decimal_point[0] == u'.')) {
     return QString::fromStdString(stored);
   }
   const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
