@@ -1,10 +1,10 @@
 #pragma once
 // The toolkit layer: what Kelmory's windows rely on from the windowing
 // toolkit, mapped onto Qt 6 Widgets. The windows (main_window/, ttable/,
-// credits/) build themselves from their .ui designs and then hand the result
-// to ApplyDesign; every message box, key filter, CR LF text and window
-// lifetime goes through here, so the windows never talk to Qt's quirks
-// directly.
+// credits/) start with BeginDesign, build themselves from their .ui designs
+// and then hand the result to ApplyDesign; every message box, key filter,
+// CR LF text and window lifetime goes through here, so the windows never
+// talk to Qt's quirks directly.
 
 #include <QPointer>
 #include <QString>
