@@ -4,12 +4,17 @@
 #include <QIcon>
 
 #include "main_window/frm_main.h"
+#include "toolkit/toolkit.h"
 
 namespace kelmory {
 
 QWidget* StartUp() {
   QApplication::setApplicationName(QStringLiteral("Kelmory"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/kelmory/kelmory.ico")));
+  QApplication::setWindowIcon(toolkit::ProgramIcon());
+  // Every text box lays its document out in the application font before its
+  // own applies; with the design font there from the start, no other font
+  // is loaded, and message boxes read in it too.
+  QApplication::setFont(toolkit::DesignFont());
   // Lets Wayland desktops match the window to the installed desktop file.
   QGuiApplication::setDesktopFileName(QStringLiteral("example.varonel.Kelmory"));
 

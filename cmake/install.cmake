@@ -21,26 +21,47 @@ install(FILES ${KELMORY_SOURCE_DIR}/packaging/${KELMORY_APP_ID}.desktop
         DESTINATION share/applications)
 install(FILES ${KELMORY_SOURCE_DIR}/packaging/${KELMORY_APP_ID}.metainfo.xml
         DESTINATION share/metainfo)
-foreach(size IN ITEMS 16 32 48)
+# The window sizes and the larger ones that software centres show.
+foreach(size IN ITEMS 16 32 48 64 128 256)
   install(FILES ${KELMORY_SOURCE_DIR}/app/icons/kelmory-${size}.png
           DESTINATION share/icons/hicolor/${size}x${size}/apps
           RENAME ${KELMORY_APP_ID}.png)
 endforeach()
+install(FILES ${KELMORY_SOURCE_DIR}/app/icons/kelmory.svg
+        DESTINATION share/icons/hicolor/scalable/apps
+        RENAME ${KELMORY_APP_ID}.svg)
 
-# kelmory-batch, the converter for whole tables, stands on its own in P/bin;
-# its manual page is compressed as Debian installs manual pages.
+# Installs a text file gzip-compressed, as Debian wants manual pages and
+# changelogs. gzip -n: no name or time stamp, so the same text gives the
+# same bytes.
+function(kelmory_install_gzipped source destination)
+  get_filename_component(name ${source} NAME)
+  set(copy ${CMAKE_CURRENT_BINARY_DIR}/gzipped/${destination}/${name})
+  add_custom_command(OUTPUT ${copy}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${KELMORY_SOURCE_DIR}/${source} ${copy}
+    COMMAND gzip -9 -n -f ${copy}
+    DEPENDS ${KELMORY_SOURCE_DIR}/${source}
+    VERBATIM)
+  string(MAKE_C_IDENTIFIER ${destination}/${name} target)
+  add_custom_target(kelmory_gzip_${target} ALL DEPENDS ${copy}.gz)
+  install(FILES ${copy}.gz DESTINATION ${destination})
+endfunction()
+
+# One call a manual page; its section is the name's last suffix.
+function(kelmory_install_man_page source)
+  string(REGEX MATCH "[^.]+$" section ${source})
+  kelmory_install_gzipped(${source} share/man/man${section})
+endfunction()
+kelmory_install_man_page(packaging/kelmory.1)
+
+# The package's copyright and changelog, where Debian looks for them.
+install(FILES ${KELMORY_SOURCE_DIR}/packaging/copyright DESTINATION share/doc/kelmory)
+kelmory_install_gzipped(packaging/changelog share/doc/kelmory)
+
+# kelmory-batch, the converter for whole tables, stands on its own in P/bin.
 if(TARGET kelmory-batch)
   install(TARGETS kelmory-batch RUNTIME DESTINATION bin)
-  find_program(KELMORY_GZIP gzip REQUIRED)
-  set(kelmory_batch_man_dir ${CMAKE_CURRENT_BINARY_DIR}/install/man1)
-  add_custom_command(OUTPUT ${kelmory_batch_man_dir}/kelmory-batch.1.gz
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${kelmory_batch_man_dir}
-    COMMAND ${CMAKE_COMMAND} -E copy ${KELMORY_SOURCE_DIR}/batch/kelmory-batch.1 ${kelmory_batch_man_dir}
-    COMMAND ${KELMORY_GZIP} -9nf ${kelmory_batch_man_dir}/kelmory-batch.1
-    DEPENDS ${KELMORY_SOURCE_DIR}/batch/kelmory-batch.1
-    VERBATIM)
-  add_custom_target(kelmory_batch_man ALL DEPENDS ${kelmory_batch_man_dir}/kelmory-batch.1.gz)
-  install(FILES ${kelmory_batch_man_dir}/kelmory-batch.1.gz DESTINATION share/man/man1)
+  kelmory_install_man_page(batch/kelmory-batch.1)
 endif()
 
 if(NOT KELMORY_TOP_LEVEL)

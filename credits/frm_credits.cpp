@@ -41,6 +41,7 @@ QString Text(std::string_view ascii) {
 }  // namespace
 
 frmCredits::frmCredits(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::frmCredits>()) {
+  tk::BeginDesign(this);
   ui_->setupUi(this);
   tk::ApplyDesign(this, tk::Border::OwnerlessFixedDialog, tk::StartPosition::SystemDefault);
   WrapCaption(ui_->cmdVaronelWebsite);

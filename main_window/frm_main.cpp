@@ -22,7 +22,9 @@ QChar LocaleSeparator() { return QLocale::system().decimalPoint().front(); }
 }  // namespace
 
 frmMain::frmMain(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::frmMain>()) {
+  tk::BeginDesign(this);
   ui_->setupUi(this);
+  setWindowIcon(tk::ProgramIcon());
   tk::ApplyDesign(this, tk::Border::FixedSingle, tk::StartPosition::CentreScreen);
 
   tk::OnKeyPress(ui_->txtSE, [this](std::int16_t& key) { txtSE_KeyPress(key); });

@@ -50,25 +50,50 @@ def render(size, shade):
     return image
 
 
+BASE, HEIGHT, SPREAD = 0.80, 0.58, 0.15
+CORNER = 0.18
+STROKE = 0.055  # half the width of the curve's line
+
+
+def curve(u):
+    return BASE - HEIGHT * math.exp(-((u - 0.5) / SPREAD) ** 2 / 2)
+
+
+# The curve as a polyline from u = 0.1 to 0.9, shared by the bitmaps and the SVG.
+CURVE_POINTS = [(0.1 + 0.8 * k / 48, curve(0.1 + 0.8 * k / 48)) for k in range(49)]
+CURVE_SEGMENTS = list(zip(CURVE_POINTS, CURVE_POINTS[1:]))
+
+
 def main_mark(x, y):
-    r = 0.18
+    r = CORNER
     inside = (0.03 <= x <= 0.97 and 0.03 <= y <= 0.97)
     cx, cy = min(max(x, 0.03 + r), 0.97 - r), min(max(y, 0.03 + r), 0.97 - r)
     if not inside or math.hypot(x - cx, y - cy) > r:
         return (0, 0, 0, 0)
-    base, height, spread = 0.80, 0.58, 0.15
-    curve = lambda u: base - height * math.exp(-((u - 0.5) / spread) ** 2 / 2)
-    # Distance to the curve, sampled as a polyline.
-    best = 9.0
-    steps = 48
-    for k in range(steps):
-        u0, u1 = 0.1 + 0.8 * k / steps, 0.1 + 0.8 * (k + 1) / steps
-        best = min(best, seg_dist(x, y, u0, curve(u0), u1, curve(u1)))
-    if abs(x - 0.5) < 0.045 and curve(0.5) + 0.06 < y < base:
+    if abs(x - 0.5) < 0.045 and curve(0.5) + 0.06 < y < BASE:
         return GOLD + (1.0,)
-    if best < 0.055 or (abs(y - base) < 0.04 and 0.1 < x < 0.9):
+    near = any(min(ax, bx) - STROKE < x < max(ax, bx) + STROKE and
+               min(ay, by) - STROKE < y < max(ay, by) + STROKE and
+               seg_dist(x, y, ax, ay, bx, by) < STROKE
+               for (ax, ay), (bx, by) in CURVE_SEGMENTS)
+    if near or (abs(y - BASE) < 0.04 and 0.1 < x < 0.9):
         return WHITE + (1.0,)
     return BLUE + (1.0,)
+
+
+def main_mark_svg():
+    """The same mark as scalable vector art, on a 256-unit square."""
+    u = lambda v: f"{v * 256:.2f}".rstrip("0").rstrip(".")
+    hexcolour = lambda c: "#%02x%02x%02x" % c
+    points = " ".join(f"{u(x)},{u(y)}" for x, y in CURVE_POINTS)
+    return f"""<?xml version="1.0" encoding="UTF-8"?>
+<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 256 256">
+  <rect x="{u(0.03)}" y="{u(0.03)}" width="{u(0.94)}" height="{u(0.94)}" rx="{u(CORNER)}" fill="{hexcolour(BLUE)}"/>
+  <polyline points="{points}" fill="none" stroke="{hexcolour(WHITE)}" stroke-width="{u(2 * STROKE)}" stroke-linecap="round" stroke-linejoin="round"/>
+  <rect x="{u(0.1)}" y="{u(BASE - 0.04)}" width="{u(0.8)}" height="{u(0.08)}" fill="{hexcolour(WHITE)}"/>
+  <rect x="{u(0.5 - 0.045)}" y="{u(curve(0.5) + 0.06)}" width="{u(0.09)}" height="{u(BASE - curve(0.5) - 0.06)}" fill="{hexcolour(GOLD)}"/>
+</svg>
+"""
 
 
 def credits_mark(x, y):
@@ -154,9 +179,12 @@ def write_png(path, image):
 
 
 if __name__ == "__main__":
-    images = {size: render(size, main_mark) for size in (48, 32, 16)}
+    images = {size: render(size, main_mark) for size in (16, 32, 48, 64, 128, 256)}
     write_ico("app/kelmory.ico",
               [(size, bits, images[size]) for size in (48, 32, 16) for bits in (4, 8, 32)])
+    # Desktops: the three window sizes and the larger ones software centres show.
     for size, image in images.items():
         write_png(f"app/icons/kelmory-{size}.png", image)
+    with open("app/icons/kelmory.svg", "w") as f:
+        f.write(main_mark_svg())
     write_ico("credits/credits.ico", [(16, 8, render(16, credits_mark))])

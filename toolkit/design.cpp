@@ -1,6 +1,6 @@
 #include <QApplication>
 #include <QFont>
-#include <QFontInfo>
+#include <QFontDatabase>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPlainTextEdit>
@@ -149,24 +149,34 @@ double ContrastRatio(const QColor& one, const QColor& other) {
 }
 
 QFont DesignFont() {
-  static const bool substituted = [] {
-    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arimo", "DejaVu Sans"});
-    return true;
+  // Chosen once, from the font database's list of families: no font is
+  // loaded only to learn that the face is missing.
+  static const QFont design = [] {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(8.25);
+    font.setWeight(QFont::Normal);
+    font.setStyleHint(QFont::SansSerif);
+    const QStringList installed = QFontDatabase::families();
+    if (!installed.contains(font.family())) {
+      // Named directly, the substitute is matched at the first try.
+      for (const char* substitute : {"Liberation Sans", "Arimo", "DejaVu Sans"}) {
+        if (installed.contains(QLatin1String(substitute))) {
+          font.setFamily(QLatin1String(substitute));
+          break;
+        }
+      }
+      // The substitutes run about 8% wider than the original face, enough to
+      // push the designs' longest lines out of their boxes.
+      font.setStretch(92);
+    }
+    return font;
   }();
-  (void)substituted;
-  QFont font("MS Sans Serif");
-  font.setPointSizeF(8.25);
-  font.setWeight(QFont::Normal);
-  font.setStyleHint(QFont::SansSerif);
-  // The substitutes run about 8% wider than the original face, enough to
-  // push the designs' longest lines out of their boxes.
-  if (QFontInfo(font).family() != font.family()) font.setStretch(92);
-  return font;
+  return design;
 }
 
-void ApplyDesign(QWidget* form, Border border, StartPosition start) {
-  form->setFont(DesignFont());
+void BeginDesign(QWidget* form) { form->setFont(DesignFont()); }
 
+void ApplyDesign(QWidget* form, Border border, StartPosition start) {
   QList<QWidget*> controls = form->findChildren<QWidget*>();
   controls.prepend(form);
   for (QWidget* control : controls) {

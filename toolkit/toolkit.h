@@ -1,10 +1,10 @@
 #pragma once
 // The toolkit layer: what Kelmory's windows rely on from the windowing
 // toolkit, mapped onto Qt 6 Widgets. The windows (main_window/, ttable/,
-// credits/) build themselves from their .ui designs and then hand the result
-// to ApplyDesign; every message box, key filter, CR LF text and window
-// lifetime goes through here, so the windows never talk to Qt's quirks
-// directly.
+// credits/) start with BeginDesign, build themselves from their .ui designs
+// and then hand the result to ApplyDesign; every message box, key filter,
+// CR LF text and window lifetime goes through here, so the windows never
+// talk to Qt's quirks directly.
 
 #include <QByteArray>
 #include <QPointer>
@@ -17,6 +17,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPalette;
 class QColor;
+class QIcon;
 
 namespace kelmory::toolkit {
 
@@ -47,13 +48,22 @@ enum class Border {
 };
 enum class StartPosition { CentreScreen, SystemDefault };
 
-// Finishes a window built by setupUi: the design font, the colour
-// properties "BackColor"/"ForeColor" of its controls, the fixed border and
-// the start position. The window is deleted when it closes.
+// Starts a window before setupUi builds its controls: the design font, so
+// that each control is created and laid out once, in it.
+void BeginDesign(QWidget* form);
+
+// Finishes a window built by setupUi: the colour properties
+// "BackColor"/"ForeColor" of its controls, the fixed border and the start
+// position. The window is deleted when it closes.
 void ApplyDesign(QWidget* form, Border border, StartPosition start);
 
 // "MS Sans Serif" 8.25 pt, or a metric-close substitute where it is missing.
+// Resolved once per program run.
 QFont DesignFont();
+
+// The program's icon at the three sizes desktops ask a window for, decoded
+// once and shared by the application and its windows.
+QIcon ProgramIcon();
 
 // A modal box with the text, one OK button, no icon and the title "Kelmory".
 // Returns when the user has dismissed it.

@@ -1,7 +1,9 @@
 #include "ttable/frm_citable.h"
 
+#include <QLocale>
 #include <QResizeEvent>
 #include <array>
+#include <string_view>
 
 #include "ui_frmCITable.h"
 
@@ -16,6 +18,25 @@ constexpr std::array<const char*, 13> kHeaders = {
 constexpr std::array<double, 13> kWidthFactors = {0.05, 0.07, 0.07, 0.08, 0.08, 0.08, 0.08,
                                                   0.08, 0.08, 0.08, 0.08, 0.08, 0.08};
 
+// The data file holds its values as point-decimal texts ("12.706"); a
+// value is shown with the user's decimal separator, as the program's results
+// are. Anything that is not a plain decimal number is shown as stored.
+QString LocaleValueText(const std::string& stored, const QString& decimal_point) {
+  const std::string_view text(stored);
+  const std::size_t point = text.find('.');
+  if (point == std::string_view::npos || (decimal_point.size() == 1 && decimal_point[0] == u'.')) {
+    return QString::fromStdString(stored);
+  }
+  const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+  const std::size_t first = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
+  bool plain = point > first || point + 1 < text.size();
+  for (std::size_t i = first; plain && i < text.size(); ++i)
+    plain = i == point || is_digit(text[i]);
+  if (!plain) return QString::fromStdString(stored);
+  return QString::fromLatin1(text.substr(0, point)) + decimal_point +
+         QString::fromLatin1(text.substr(point + 1));
+}
+
 }  // namespace
 
 float frmCITable::ColumnWidthTwips(float list_width_twips, int column) {
@@ -23,7 +44,9 @@ float frmCITable::ColumnWidthTwips(float list_width_twips, int column) {
 }
 
 frmCITable::frmCITable(QWidget* owner) : QWidget(owner), ui_(std::make_unique<Ui::frmCITable>()) {
+  tk::BeginDesign(this);
   ui_->setupUi(this);
+  setWindowIcon(tk::ProgramIcon());
   tk::ApplyDesign(this, tk::Border::FixedDialog, tk::StartPosition::CentreScreen);
   Form_Load();
 }
@@ -44,18 +67,23 @@ void frmCITable::Form_Load() {
     list->setColumnWidth(column, qRound(width_twips / tk::kTwipsPerPixel));
   }
 
+  // The user's separator: the default locale is the system's unless the
+  // program sets another.
+  const QString decimal_point = QLocale().decimalPoint();
   const TTableReadOutcome outcome = TTableSource::ReadRows(
-      tk::ProgramDirectory().toStdString(), [this](const TTableRow& row) { AddRow(row); });
+      tk::ProgramDirectory().toStdString(),
+      [this, &decimal_point](const TTableRow& row) { AddRow(row, decimal_point); });
   if (!outcome.completed) tk::ShowMessage(QString::fromStdString(outcome.failure_text));
 }
 
-void frmCITable::AddRow(const TTableRow& row) {
-  QTreeWidget* list = ui_->ListView1;
-  list->addTopLevelItem(new QTreeWidgetItem(QStringList{QString::fromStdString(row.DfText)}));
-  QTreeWidgetItem* line = list->topLevelItem(row.RowNumber - 1);
-  for (int k = 0; k < static_cast<int>(row.ValueTexts.size()); ++k) {
-    line->setText(k + 1, QString::fromStdString(row.ValueTexts[k]));
-  }
+void frmCITable::AddRow(const TTableRow& row, const QString& decimal_point) {
+  // The line is built whole before it joins the list: setting cells of a
+  // listed line signals a change for each one.
+  QStringList cells;
+  cells.reserve(1 + static_cast<qsizetype>(row.ValueTexts.size()));
+  cells << QString::fromStdString(row.DfText);
+  for (const std::string& value : row.ValueTexts) cells << LocaleValueText(value, decimal_point);
+  ui_->ListView1->addTopLevelItem(new QTreeWidgetItem(cells));
 }
 
 void frmCITable::resizeEvent(QResizeEvent* event) {

@@ -3,6 +3,7 @@
 // TTableSource reads from the data file at every opening. The main window
 // opens it modally through CITableWindow().
 
+#include <QString>
 #include <QWidget>
 #include <memory>
 
@@ -33,7 +34,8 @@ class frmCITable final : public QWidget {
  private:
   void Form_Load();
   void Form_Resize();
-  void AddRow(const TTableRow& row);
+  // Appends the row as one whole line, its values with `decimal_point`.
+  void AddRow(const TTableRow& row, const QString& decimal_point);
 
   std::unique_ptr<Ui::frmCITable> ui_;
 };

@@ -28,11 +28,16 @@ done
 link=$(readlink "$prefix/bin/kelmory")
 [[ $link == ../lib/kelmory/kelmory ]] && pass "bin/kelmory -> $link" ||
   fail "bin/kelmory should be the relative link ../lib/kelmory/kelmory, is '$link'"
-for size in 16 32 48; do
+for size in 16 32 48 64 128 256; do
   icon=share/icons/hicolor/${size}x${size}/apps/$app_id.png
   file -b "$prefix/$icon" | grep -q "^PNG image data, $size x $size," && pass "$icon" ||
     fail "$icon is not a $size x $size PNG"
 done
+icon=share/icons/hicolor/scalable/apps/$app_id.svg
+file -b "$prefix/$icon" | grep -q "SVG" && pass "$icon" || fail "$icon is not an SVG image"
+page=share/man/man1/kelmory.1.gz
+out=$(MANWIDTH=80 man --warnings -l "$prefix/$page" 2>&1 >/dev/null) && [[ -z $out ]] &&
+  pass "$page" || fail "$page does not read cleanly: ${out:-missing}"
 
 # The desktop file and the metainfo, on their own and as one tree.
 desktop=$prefix/share/applications/$app_id.desktop
@@ -72,6 +77,22 @@ out=$(printf 'n,se\n4,1\n' | "$prefix/bin/kelmory-batch" 2>&1) && [[ $out == *$'
 man=$prefix/share/man/man1/kelmory-batch.1.gz
 gzip -t "$man" 2>/dev/null && zcat "$man" | grep -q '^\.TH KELMORY-BATCH 1' && pass "kelmory-batch.1.gz" ||
   fail "share/man/man1/kelmory-batch.1.gz is missing or broken"
+
+# The Debian package, built as cpack builds it, then judged by lintian: no
+# error and no warning (its informational tags are not checked).
+package_dir=$tmp/package
+deb=""
+if cpack -G DEB --config "$build/CPackConfig.cmake" -B "$package_dir" >"$tmp/cpack.log" 2>&1; then
+  deb=$(find "$package_dir" -maxdepth 1 -name 'kelmory_*.deb' | head -n 1)
+fi
+[[ -n $deb ]] && pass "cpack: $(basename "$deb")" || fail "cpack -G DEB: $(tail -n 5 "$tmp/cpack.log")"
+if [[ -n $deb ]]; then
+  report=$(lintian "$deb" 2>"$tmp/lintian.log")
+  status=$?
+  out=$(grep -E '^[EW]: ' <<<"$report")
+  ((status == 0)) && [[ -z $out ]] && pass "lintian: no error or warning" ||
+    fail "lintian (status $status):"$'\n'"${out:-$(tail -n 5 "$tmp/lintian.log")}"
+fi
 
 ((failures == 0)) && echo "all install checks passed" || echo "$failures install check(s) failed"
 ((failures == 0))

@@ -1,6 +1,8 @@
 // The t-table window opened from the main window, as a user opens it.
 
+#include <QLocale>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTreeWidget>
 
 #include "tests/support/main_window_fixture.h"
@@ -22,7 +24,23 @@ class CITableWindowTest : public testing::ShownMainWindow {};
 TEST_F(CITableWindowTest, OpensModallyUnderOtherAndRebuildsTheTableAtEveryOpening) {
   EXPECT_FALSE(Find<QWidget>(main_, "cmdTable2")->isEnabled()) << "not before Other";
   QTest::mouseClick(Find<QRadioButton>(main_, "opOther"), Qt::LeftButton);
-  for (int opening = 1; opening <= 2; ++opening) {
+  // Each opening reads the table again, in the locale of the moment.
+  struct Opening {
+    QLocale locale;
+    QStringList first_line;  // columns DF to 95%
+    QStringList last_line;   // columns 95% to 99%
+  };
+  const Opening openings[] = {
+      {QLocale::c(),
+       {"1", "1.000", "1.376", "1.963", "3.078", "6.314", "12.706"},
+       {"1.960", "2.054", "2.326", "2.576"}},
+      {QLocale(QLocale::German, QLocale::Germany),
+       {"1", "1,000", "1,376", "1,963", "3,078", "6,314", "12,706"},
+       {"1,960", "2,054", "2,326", "2,576"}},
+  };
+  const auto restore_locale = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
+  for (int opening = 1; const Opening& expected : openings) {
+    QLocale::setDefault(expected.locale);
     bool inspected = false;
     testing::WhenModalShows([&](QWidget* table) {
       inspected = true;
@@ -41,15 +59,15 @@ TEST_F(CITableWindowTest, OpensModallyUnderOtherAndRebuildsTheTableAtEveryOpenin
       EXPECT_EQ(headers, QStringList({"DF", "50%", "60%", "70%", "80%", "90%", "95%", "96%", "98%",
                                       "99%", "99.5%", "99.8%", "99.9%"}));
       EXPECT_EQ(widths, (std::vector<int>{38, 53, 53, 60, 60, 60, 60, 60, 60, 60, 60, 60, 60}));
-      EXPECT_EQ(Line(list, 0).mid(0, 7),
-                QStringList({"1", "1.000", "1.376", "1.963", "3.078", "6.314", "12.706"}));
-      EXPECT_EQ(Line(list, 106).mid(6, 4), QStringList({"1.960", "2.054", "2.326", "2.576"}));
+      EXPECT_EQ(Line(list, 0).mid(0, 7), expected.first_line);
+      EXPECT_EQ(Line(list, 106).mid(6, 4), expected.last_line);
       EXPECT_EQ(Line(list, 106).value(0), QString::fromUtf8("∞"));
       EXPECT_EQ(list->geometry(), QRect(2, 2, 751, 545)) << "the list takes the inner height";
     });
     QTest::mouseClick(Find<QPushButton>(main_, "cmdTable2"), Qt::LeftButton);
     EXPECT_TRUE(inspected) << "the click returns once the window has closed";
     EXPECT_EQ(CITableWindow().Loaded(), nullptr) << "closing unloads the window";
+    ++opening;
   }
 }
 
