@@ -206,6 +206,8 @@ TEST(NumberText, FifteenDigitsAndTheNotationSwitches) {
       {0.00001, "1E-05"},
       {1.5e-7, "1.5E-07"},
       {5e-324, "4.94065645841247E-324"},
+      {1e100, "1E+100"},
+      {1e-100, "1E-100"},
   };
   // clang-format on
   for (const auto& [value, text] : rows) EXPECT_EQ(NumberText(value), text);

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what a desktop needs:
-#   check_install.sh <build dir> <t-table probe library> <application id>
+#   check_install.sh <build dir> <t-table probe library>
 # The program must find its data file when started through bin/kelmory, a
 # relative link: once with the data file beside the real program (it opens
 # the t-table), once with the file only beside the link (it must not).
 set -uo pipefail
-build=$1 probe=$2 app_id=$3
+build=$1 probe=$2
+# Spelled out, not taken from the build: desktops find the files by this name.
+app_id=example.varonel.Kelmory
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -49,6 +51,7 @@ out=$(appstreamcli validate --no-net "$metainfo" 2>&1) && pass "appstreamcli val
 out=$(appstreamcli validate-tree --no-net "$prefix" 2>&1) && pass "appstreamcli validate-tree" ||
   fail "appstreamcli validate-tree (metainfo, desktop file and icon together): $out"
 grep -qx "Icon=$app_id" "$desktop" || fail "the desktop file names another icon"
+grep -qx "StartupWMClass=Kelmory" "$desktop" || fail "the desktop file names another window class"
 
 # Started through the link it runs until stopped: 124 is timeout's status.
 timeout 3 "$prefix/bin/kelmory" >/dev/null 2>&1
