@@ -50,6 +50,7 @@ TEST_F(CreditsWindowTest, OneOwnerlessWindowOffTheTaskbarAfterTwoPresses) {
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->parentWidget(), nullptr);
   EXPECT_EQ(first->windowFlags() & Qt::WindowType_Mask, Qt::Tool) << "no taskbar entry";
+  EXPECT_FALSE(first->windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_EQ(first->minimumSize(), first->maximumSize()) << "a fixed border";
   EXPECT_EQ(first->windowIcon().availableSizes().value(0), QSize(16, 16));
   EXPECT_EQ(QApplication::focusWidget(), Find<QWidget>(first, "Text1"));
