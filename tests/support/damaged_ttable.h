@@ -18,6 +18,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace kelmory::testing {
 
@@ -28,7 +29,7 @@ struct Damage {
   std::function<void(const std::string& path)> make;
   std::string text;
   int rows;
-  bool in_latin1_directory = false;  // the file lies in a directory whose name is no UTF-8
+  std::string directory = "";  // a directory of this name holds the file (empty: none)
 };
 
 inline void PrintTo(const Damage& damage, std::ostream* out) { *out << damage.name; }
@@ -40,7 +41,6 @@ inline std::string TestName(const ::testing::TestParamInfo<Damage>& info) {
   return name;
 }
 
-constexpr char kLatin1Directory[] = "caf\xE9";
 constexpr char kLeftInChange[] =
     "The t-table data file was left in the middle of a change and cannot be read without "
     "changing it: ";
@@ -124,7 +124,8 @@ inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& 
   std::map<std::string, std::string> entries;
   for (const auto& entry : std::filesystem::directory_iterator(directory)) {
     std::string content = "not a file";
-    if (entry.is_regular_file()) {
+    std::error_code error;  // a symbolic link that loops has no status
+    if (entry.is_regular_file(error)) {
       std::ifstream in(entry.path(), std::ios::binary);
       const std::string bytes{std::istreambuf_iterator<char>(in), {}};
       content = std::to_string(bytes.size()) + " bytes, digest " +
@@ -133,6 +134,25 @@ inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& 
     entries[entry.path().filename().string()] = std::move(content);
   }
   return entries;
+}
+
+// The causes that both the reader's and the window's failure tables hold.
+inline std::vector<Damage> SharedCauses() {
+  return {
+      {"missing", [](const std::string&) {}, "The t-table data file is missing: ", 0},
+      {"an endless view", Run(kEndlessView),
+       "Reading the t-table took longer than 5 seconds and was stopped: ", 2},
+      {"a blob bomb", Run(kBlobBomb), "Row 2 of the t-table holds a value longer than 1 MB: ", 1},
+      {"a FIFO", MakeFifo, "The t-table data file is not a regular file: ", 0},
+      {"a hot journal", MakeHotJournal, kLeftInChange, 0},
+      {"rows in the WAL without its index",
+       [](const std::string& path) { MakeRowsInWal(path, false); }, kLeftInChange, 0},
+      {"a view over a dropped table", Run(kViewOverDroppedTable),
+       "The t-table data file cannot be read (no such table: main.other): ", 0},
+      {"a directory named in Latin-1", Run(kPagesOfRows), "", 3, "caf\xE9"},
+      // A file: URI must carry these as path, not as query, fragment or escape.
+      {"a directory named with URI characters", Run(kPagesOfRows), "", 3, "a?b#c%41 d"},
+  };
 }
 
 inline long PeakMemoryMiB() {

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,15 +35,9 @@ void MakeTable(const std::string& path, int columns, int rows, const std::string
     cells += ",'r'||r||'f" + std::to_string(c) + "'";
   }
   const std::string n = std::to_string(rows);
-  const std::string sql = "begin; create table ttable (" + names + "); with recursive s(r) as " +
-                          "(select 1 where 1 <= " + n +
-                          " union all select r + 1 from s where r < " + n +
-                          ") insert into ttable select " + cells + " from s; commit;" + after;
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
-      << sqlite3_errmsg(db);
-  sqlite3_close(db);
+  testing::Sql(path, "begin; create table ttable (" + names + "); with recursive s(r) as " +
+                         "(select 1 where 1 <= " + n + " union all select r + 1 from s where r < " +
+                         n + ") insert into ttable select " + cells + " from s; commit;" + after);
 }
 
 struct Read {
@@ -52,23 +45,17 @@ struct Read {
   std::vector<TTableRow> rows;
 };
 
-// Reads with `read_rows` and checks that the read left no SQLite memory in
-// use, which an unfinalized statement or an unclosed database would.
-template <class ReadRows>
-Read Collect(const ReadRows& read_rows) {
+// Reads the file and checks that the read left no SQLite memory in use,
+// which an unfinalized statement or an unclosed database would.
+Read ReadFile(const std::string& path) {
   sqlite3_initialize();
   const sqlite3_int64 memory = sqlite3_memory_used();
   Read read;
-  read.outcome = read_rows([&](const TTableRow& row) { read.rows.push_back(row); });
+  read.outcome =
+      TTableSource::ReadRowsFromFile(path, [&](const TTableRow& row) { read.rows.push_back(row); });
   EXPECT_EQ(sqlite3_memory_used(), memory) << "the read kept SQLite memory";
   EXPECT_EQ(read.outcome.rows_delivered, static_cast<int>(read.rows.size()));
   return read;
-}
-
-Read ReadFile(const std::string& path) {
-  return Collect([&](const TTableSource::RowHandler& handler) {
-    return TTableSource::ReadRowsFromFile(path, handler);
-  });
 }
 
 class TTableRead : public ::testing::Test {
@@ -96,7 +83,6 @@ TEST_F(TTableRead, DeliversTheRowsInOrderWithFields0To12UpTo32766) {
     std::string failure_text;
   };
   const Case cases[] = {
-      {13, 3, 3, ""},
       {13, 0, 0, ""},
       {16, 3, 3, ""},  // fields after the 13th are not read
       {13, 32766, 32766, ""},
@@ -141,7 +127,6 @@ TEST_F(TTableRead, NullsBlobsAndTheLongestCell) {
 }
 
 using testing::Damage;
-using testing::kLeftInChange;
 
 class TTableFailure : public TTableRead, public ::testing::WithParamInterface<Damage> {};
 
@@ -150,15 +135,13 @@ class TTableFailure : public TTableRead, public ::testing::WithParamInterface<Da
 // nothing (a missing file stays missing), and memory stays bounded.
 TEST_P(TTableFailure, EndsTheReadNamingCauseAndPath) {
   const Damage& damage = GetParam();
-  const fs::path where = damage.in_latin1_directory ? dir / testing::kLatin1Directory : dir;
+  const fs::path where = dir / damage.directory;
   const std::string path = (where / "cutoff.mdb").string();
   fs::create_directories(where);
   damage.make(path);
   const auto before = testing::Snapshot(where);
   const auto start = std::chrono::steady_clock::now();
-  const Read read = Collect([&](const TTableSource::RowHandler& handler) {
-    return TTableSource::ReadRows(where.string(), handler);
-  });
+  const Read read = ReadFile(path);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << "it ends";
   EXPECT_EQ(read.outcome.failure_text, damage.text.empty() ? "" : damage.text + path);
   EXPECT_EQ(read.outcome.completed, damage.text.empty());
@@ -169,60 +152,56 @@ TEST_P(TTableFailure, EndsTheReadNamingCauseAndPath) {
 
 const char kTooLong[] = "Row 2 of the t-table holds a value longer than 1 MB: ";
 
-INSTANTIATE_TEST_SUITE_P(
-    Causes, TTableFailure,
-    ::testing::Values(
-        Damage{"missing", [](const std::string&) {}, "The t-table data file is missing: ", 0},
-        Damage{"a directory", [](const std::string& path) { fs::create_directory(path); },
-               "The t-table data file is a directory, not a file: ", 0},
-        Damage{"a FIFO", testing::MakeFifo, "The t-table data file is not a regular file: ", 0},
-        Damage{"not a database",
-               [](const std::string& path) { std::ofstream(path) << std::string(4096, 'x'); },
-               "The t-table data file is not a database: ", 0},
-        Damage{"no table ttable",
-               [](const std::string& path) {
-                 MakeTable(path, 13, 1, "alter table ttable rename to other;");
-               },
-               "The t-table data file holds no table ttable: ", 0},
-        Damage{"a view over a dropped table", testing::Run(testing::kViewOverDroppedTable),
-               "The t-table data file cannot be read (no such table: main.other): ", 0},
-        Damage{"fewer than 13", [](const std::string& path) { MakeTable(path, 12, 2); },
-               "Row 1 of the t-table has 12 fields, fewer than 13: ", 0},
-        Damage{"an endless view", testing::Run(testing::kEndlessView),
-               "Reading the t-table took longer than 5 seconds and was stopped: ", 2},
-        Damage{"a blob bomb", testing::Run(testing::kBlobBomb), kTooLong, 1},
-        Damage{"a text bomb",
-               testing::Run("create view ttable as select " + testing::ViewColumns("1", "2") +
-                            " union all select " +
-                            testing::ViewColumns("2", "printf('%.*c', 1000000000, 'x')")),
-               "The t-table data file cannot be read (unsafe use of printf()): ", 0},
-        Damage{"a stored cell over 1 MB",
-               [](const std::string& path) {
-                 MakeTable(path, 13, 3,
-                           "update ttable set c7 = zeroblob(1048577) where c0 = 'r2f0';");
-               },
-               kTooLong, 1},
-        Damage{"12 MB a row",
-               [](const std::string& path) {
-                 testing::Sql(path,
-                              "create view ttable as with recursive c(x) as (select 1 union "
-                              "all select x + 1 from c where x < 5) select " +
-                                  testing::ViewColumns("x", "hex(zeroblob(500000))") + " from c;");
-               },
-               "The t-table holds more than 32 MB of text; the read stopped at row 3: ", 2},
-        Damage{"a hot journal", testing::MakeHotJournal, kLeftInChange, 0},
-        Damage{
-            "a WAL-mode file",
-            [](const std::string& path) { MakeTable(path, 13, 200, "pragma journal_mode = wal;"); },
-            "", 200},
-        Damage{"rows in the WAL",
-               [](const std::string& path) { testing::MakeRowsInWal(path, true); }, "", 3},
-        Damage{"rows in the WAL without its index",
-               [](const std::string& path) { testing::MakeRowsInWal(path, false); }, kLeftInChange,
-               0},
-        Damage{"a directory named in Latin-1",
-               [](const std::string& path) { MakeTable(path, 13, 3); }, "", 3, true}),
-    testing::TestName);
+std::vector<Damage> Causes() {
+  std::vector<Damage> causes = testing::SharedCauses();
+  causes.insert(
+      causes.end(),
+      {
+          {"a directory", [](const std::string& path) { fs::create_directory(path); },
+           "The t-table data file is a directory, not a file: ", 0},
+          {"not a database",
+           [](const std::string& path) { std::ofstream(path) << std::string(4096, 'x'); },
+           "The t-table data file is not a database: ", 0},
+          {"no table ttable",
+           [](const std::string& path) {
+             MakeTable(path, 13, 1, "alter table ttable rename to other;");
+           },
+           "The t-table data file holds no table ttable: ", 0},
+          {"a symbolic link to itself",
+           [](const std::string& path) { fs::create_symlink(path, path); },
+           "The t-table data file cannot be read (Too many levels of symbolic links): ", 0},
+          {"fewer than 13", [](const std::string& path) { MakeTable(path, 12, 2); },
+           "Row 1 of the t-table has 12 fields, fewer than 13: ", 0},
+          {"an error on row 2",
+           testing::Run("create view ttable as with recursive c(x) as (select 1 union all "
+                        "select x + 1 from c where x < 3) select " +
+                        testing::ViewColumns("x", "abs(-9223372036854775806 - x)") + " from c;"),
+           "Reading row 2 of the t-table failed (integer overflow): ", 1},
+          {"a text bomb",
+           testing::Run("create view ttable as select " + testing::ViewColumns("1", "2") +
+                        " union all select " +
+                        testing::ViewColumns("2", "printf('%.*c', 1000000000, 'x')")),
+           "The t-table data file cannot be read (unsafe use of printf()): ", 0},
+          {"a stored cell over 1 MB",
+           [](const std::string& path) {
+             MakeTable(path, 13, 3, "update ttable set c7 = zeroblob(1048577) where c0 = 'r2f0';");
+           },
+           kTooLong, 1},
+          {"12 MB a row",
+           testing::Run("create view ttable as with recursive c(x) as (select 1 union all select "
+                        "x + 1 from c where x < 5) select " +
+                        testing::ViewColumns("x", "hex(zeroblob(500000))") + " from c;"),
+           "The t-table holds more than 32 MB of text; the read stopped at row 3: ", 2},
+          {"a WAL-mode file",
+           [](const std::string& path) { MakeTable(path, 13, 200, "pragma journal_mode = wal;"); },
+           "", 200},
+          {"rows in the WAL", [](const std::string& path) { testing::MakeRowsInWal(path, true); },
+           "", 3},
+      });
+  return causes;
+}
+
+INSTANTIATE_TEST_SUITE_P(Causes, TTableFailure, ::testing::ValuesIn(Causes()), testing::TestName);
 
 TEST(TTableData, EveryValueIsTheRecomputedQuantileToThreeDecimals) {
   const Read read = ReadFile(KELMORY_CUTOFF_FILE);
@@ -234,10 +213,10 @@ TEST(TTableData, EveryValueIsTheRecomputedQuantileToThreeDecimals) {
   ASSERT_EQ(read.rows.size(), dfs.size());
   const double levels[] = {0.50, 0.60, 0.70, 0.80,  0.90,  0.95,
                            0.96, 0.98, 0.99, 0.995, 0.998, 0.999};
-  int checked = 0;
+  int matched = 0;  // short if any value went unchecked
   for (std::size_t r = 0; r < dfs.size(); ++r) {
     ASSERT_EQ(read.rows[r].DfText, dfs[r]);
-    for (int c = 0; c < 12; ++c, ++checked) {
+    for (int c = 0; c < 12; ++c) {
       const double p = 1 - (1 - levels[c]) / 2;
       const double t = r + 1 == dfs.size()
                            ? boost::math::quantile(boost::math::normal(), p)
@@ -246,9 +225,10 @@ TEST(TTableData, EveryValueIsTheRecomputedQuantileToThreeDecimals) {
       std::snprintf(text, sizeof text, "%.3f", t);
       EXPECT_EQ(read.rows[r].ValueTexts[c], text)
           << "df " << dfs[r] << " at " << levels[c] * 100 << "%";
+      matched += read.rows[r].ValueTexts[c] == text;
     }
   }
-  EXPECT_EQ(checked, 1284);
+  EXPECT_EQ(matched, 107 * 12);
   // Figures every printed table shows, in case the recomputation itself is off.
   EXPECT_EQ(read.rows[0].ValueTexts[5], "12.706");
   EXPECT_EQ(read.rows.back().ValueTexts[5], "1.960");
