@@ -1,9 +1,10 @@
 #include "batch/cell_number.h"
 
-#include <array>
 #include <charconv>
 #include <string>
 #include <system_error>
+
+#include "engine/scratch_chars.h"
 
 namespace kelmory::batch {
 namespace {
@@ -28,14 +29,8 @@ CellNumber ParseCellNumber(std::string_view text, char decimal, bool percent) {
 
   // Checked and copied in one pass, the separator written as '.', the sign
   // dropped (from_chars takes no '+') and put back at the end.
-  constexpr std::size_t kStackSize = 128;
-  std::array<char, kStackSize> stack;
-  std::string heap;
-  char* out = stack.data();
-  if (body.size() > kStackSize) {
-    heap.resize(body.size());
-    out = heap.data();
-  }
+  const ScratchChars scratch(body.size());
+  char* out = scratch.data();
   char* const out_begin = out;
 
   std::size_t i = 0;

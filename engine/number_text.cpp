@@ -7,6 +7,8 @@
 #include <string>
 #include <system_error>
 
+#include "engine/scratch_chars.h"
+
 namespace kelmory {
 namespace {
 
@@ -44,14 +46,8 @@ std::optional<double> ParseNumber(std::string_view text, const NumberLocale& loc
 
   // One pass: check the form and, where the locale's separator is not the
   // point, write the text with a point in its place.
-  constexpr std::size_t kStackSize = 128;
-  std::array<char, kStackSize> stack;  // only the written part is read
-  std::string heap;
-  char* out = stack.data();
-  if (body.size() > kStackSize) {
-    heap.resize(body.size());
-    out = heap.data();
-  }
+  const ScratchChars scratch(body.size());
+  char* out = scratch.data();
   char* const out_begin = out;
 
   bool seen_separator = false;
