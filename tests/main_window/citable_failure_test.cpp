@@ -86,7 +86,7 @@ TEST_P(CITableDamage, ShowsTheMessageThenTheRowsReadSoFar) {
   }
   EXPECT_EQ(testing::Snapshot(Directory()), before);
   EXPECT_TRUE(main_->isVisible()) << "the program goes on";
-  EXPECT_LT(testing::PeakMemoryMiB(), 512);
+  EXPECT_LT(testing::PeakMemoryMiB(), testing::kPeakMemoryLimitMiB);
 }
 
 INSTANTIATE_TEST_SUITE_P(Causes, CITableDamage, ::testing::ValuesIn(testing::SharedCauses()),

@@ -155,6 +155,19 @@ inline std::vector<Damage> SharedCauses() {
   };
 }
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KELMORY_UNDER_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(KELMORY_UNDER_ASAN)
+// AddressSanitizer's shadow memory and its quarantine of freed blocks come on
+// top of what the read itself holds.
+inline constexpr long kPeakMemoryLimitMiB = 1024;
+#else
+inline constexpr long kPeakMemoryLimitMiB = 512;
+#endif
+
 inline long PeakMemoryMiB() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

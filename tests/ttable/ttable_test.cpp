@@ -147,7 +147,7 @@ TEST_P(TTableFailure, EndsTheReadNamingCauseAndPath) {
   EXPECT_EQ(read.outcome.completed, damage.text.empty());
   EXPECT_EQ(read.rows.size(), static_cast<std::size_t>(damage.rows));
   EXPECT_EQ(testing::Snapshot(where), before);
-  EXPECT_LT(testing::PeakMemoryMiB(), 512);
+  EXPECT_LT(testing::PeakMemoryMiB(), testing::kPeakMemoryLimitMiB);
 }
 
 const char kTooLong[] = "Row 2 of the t-table holds a value longer than 1 MB: ";
