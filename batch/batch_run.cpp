@@ -20,9 +20,7 @@ constexpr std::size_t kFlushAt = 1 << 16;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 std::string Lower(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  std::string lower(text);
+  std::string lower(TrimBlanks(text));
   for (char& c : lower) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
@@ -46,6 +44,27 @@ char DetectDelimiter(std::string_view line) {
   if (semicolon > comma && semicolon >= tab) return ';';
   if (tab > comma && tab > semicolon) return '\t';
   return ',';
+}
+
+// The header line at the start of the input: past empty lines, up to its
+// first CR or LF outside quotes. Complete at its LF, or at a lone CR once the
+// next byte is in: a CR at the end may yet be followed by the LF of CR LF.
+struct HeaderLine {
+  std::size_t begin = 0, end = 0;
+  bool complete = false;
+};
+HeaderLine FindHeaderLine(std::string_view head) {
+  HeaderLine line;
+  while (line.begin < head.size() && (head[line.begin] == '\r' || head[line.begin] == '\n'))
+    ++line.begin;
+  bool quoted = false;
+  for (line.end = line.begin; line.end < head.size(); ++line.end) {
+    const char c = head[line.end];
+    if (c == '"') quoted = !quoted;
+    if (!quoted && (c == '\n' || c == '\r')) break;
+  }
+  line.complete = line.end < head.size() && (head[line.end] == '\n' || line.end + 1 < head.size());
+  return line;
 }
 
 class Runner {
@@ -263,7 +282,7 @@ void Runner::Header() {
 void Runner::Row() {
   ++summary_.rows;
   std::string extra;
-  for (std::size_t i = width_; i < count_ && count_ > width_; ++i) {
+  for (std::size_t i = width_; i < count_; ++i) {
     if (IsEmptyCell(Cell(i))) continue;
     if (!extra.empty()) extra.append(", ");
     extra.append("'").append(Cell(i)).append("'");
@@ -339,17 +358,11 @@ void Runner::Start(std::string_view head) {
     Done();
     head.remove_prefix(kBom.size());
   }
-  // The header line: past leading empty lines, up to its line end.
-  std::size_t begin = 0;
-  while (begin < head.size() && (head[begin] == '\r' || head[begin] == '\n')) ++begin;
-  std::size_t end = begin;
-  bool quoted = false;
-  for (; end < head.size(); ++end) {
-    if (head[end] == '"') quoted = !quoted;
-    if (!quoted && (head[end] == '\n' || head[end] == '\r')) break;
-  }
-  if (end + 1 < head.size() && head[end] == '\r' && head[end + 1] == '\n') line_end_ = "\r\n";
-  delimiter_ = options_.delimiter.value_or(DetectDelimiter(head.substr(begin, end - begin)));
+  const HeaderLine line = FindHeaderLine(head);
+  if (line.end + 1 < head.size() && head[line.end] == '\r' && head[line.end + 1] == '\n')
+    line_end_ = "\r\n";
+  delimiter_ =
+      options_.delimiter.value_or(DetectDelimiter(head.substr(line.begin, line.end - line.begin)));
   settings_.method = options_.method;
   settings_.default_level = options_.level;
   settings_.decimal = options_.decimal.value_or(delimiter_ == ';' ? ',' : '.');
@@ -412,19 +425,7 @@ BatchSummary Runner::Run(const ByteSource& source, const Progress& progress) {
       break;
     }
     head.append(chunk.data(), static_cast<std::size_t>(got));
-    // Complete at its LF, or at a lone CR once the next byte is in: a CR
-    // at the end of a chunk may yet be followed by the LF of CR LF.
-    bool quoted = false, seen_text = false, complete = false;
-    for (std::size_t i = 0; i < head.size() && !complete; ++i) {
-      const char c = head[i];
-      if (c == '"') quoted = !quoted;
-      if (quoted || (c != '\n' && c != '\r')) {
-        seen_text = true;
-      } else if (seen_text) {
-        complete = c == '\n' || (i + 1 < head.size() && head[i + 1] != '\n');
-      }
-    }
-    if (complete) break;
+    if (FindHeaderLine(head).complete) break;
   }
   if (failed_) return summary_;
   Start(head);

@@ -12,19 +12,20 @@ namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string_view Trim(std::string_view text) {
+}  // namespace
+
+std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
 }
 
-}  // namespace
-
-bool IsEmptyCell(std::string_view text) { return Trim(text).empty(); }
+bool IsEmptyCell(std::string_view text) { return TrimBlanks(text).empty(); }
 
 CellNumber ParseCellNumber(std::string_view text, char decimal, bool percent) {
-  std::string_view body = Trim(text);
-  if (percent && !body.empty() && body.back() == '%') body = Trim(body.substr(0, body.size() - 1));
+  std::string_view body = TrimBlanks(text);
+  if (percent && !body.empty() && body.back() == '%')
+    body = TrimBlanks(body.substr(0, body.size() - 1));
   if (body.empty()) return {};
 
   // Checked and copied in one pass, the separator written as '.', the sign

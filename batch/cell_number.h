@@ -17,6 +17,9 @@ struct CellNumber {
 // exponent, blanks. With `percent`, one "%" may follow the number.
 CellNumber ParseCellNumber(std::string_view text, char decimal, bool percent = false);
 
+// The text without its leading and trailing blanks (spaces and tabs).
+std::string_view TrimBlanks(std::string_view text);
+
 // Nothing or only blanks.
 bool IsEmptyCell(std::string_view text);
 

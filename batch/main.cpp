@@ -175,9 +175,10 @@ int main(int argc, char** argv) {
     if (in < 0) return Complain("cannot read '" + input + "': " + std::strerror(errno));
   }
   struct stat info {};
-  const bool regular = ::fstat(in, &info) == 0 && S_ISREG(info.st_mode);
-  if (!regular && ::fstat(in, &info) == 0 && S_ISDIR(info.st_mode))
+  const bool known = ::fstat(in, &info) == 0;
+  if (known && S_ISDIR(info.st_mode))
     return Complain("cannot read '" + input + "': it is a folder");
+  const bool regular = known && S_ISREG(info.st_mode);
   ProgressLine progress(from_file && regular && ::isatty(STDERR_FILENO),
                         regular ? static_cast<std::uint64_t>(info.st_size) : 0);
 
