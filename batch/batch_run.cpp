@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "batch/cell_number.h"
+#include "batch/table_columns.h"
 
 namespace kelmory::batch {
 namespace {
@@ -18,14 +19,6 @@ namespace {
 constexpr std::size_t kChunk = 1 << 16;
 constexpr std::size_t kFlushAt = 1 << 16;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
-
-std::string Lower(std::string_view text) {
-  std::string lower(TrimBlanks(text));
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
 
 // Blanks belong to the cells: they are carried through as read.
 int NoSpace(unsigned char) { return 0; }
@@ -70,7 +63,6 @@ HeaderLine FindHeaderLine(std::string_view head) {
 class Runner {
  public:
   Runner(const ByteSink& sink, const BatchOptions& options) : sink_(sink), options_(options) {
-    column_.fill(-1);
     buffer_.resize(2 * kFlushAt);
     csv_init(&parser_, CSV_STRICT | CSV_STRICT_FINI);
     csv_set_space_func(&parser_, NoSpace);
@@ -135,7 +127,10 @@ class Runner {
   std::size_t count_ = 0;
   bool header_done_ = false;
   std::size_t width_ = 0;
-  std::array<int, kColumnCount> column_{};
+  TableColumns columns_;
+  std::vector<std::string_view> added_;
+  std::vector<std::string_view> row_view_;  // the cells of the row, reused
+  RowCells row_cells_;
 
   std::uint64_t line_ = 1, record_line_ = 1;
   bool awaiting_record_ = true;
@@ -242,38 +237,22 @@ void Runner::Record() {
 void Runner::Header() {
   header_done_ = true;
   width_ = count_;
-  const std::size_t added = options_.working ? kAddedColumns.size() : kAddedColumns.size() - 1;
-  for (std::size_t i = 0; i < count_; ++i) {
-    const std::string name = Lower(Cell(i));
-    for (int c = 0; c < kColumnCount; ++c) {
-      if (name != kColumnNames[c]) continue;
-      if (column_[c] != -1) {
-        return FailAtLine(record_line_, "the header has two columns named '" +
-                                            std::string(kColumnNames[c]) + "'");
-      }
-      column_[c] = static_cast<int>(i);
-    }
-    for (std::size_t a = 0; a < added; ++a) {
-      if (name == kAddedColumns[a]) {
-        return FailAtLine(record_line_, "the input already has a column named '" +
-                                            std::string(kAddedColumns[a]) +
-                                            "', which the program adds");
-      }
-    }
-  }
-  if (column_[kN] == -1) return FailAtLine(record_line_, "the header has no column named 'n'");
+  for (std::size_t i = 0; i < count_; ++i) row_view_.push_back(Cell(i));
+  columns_ = ReadTableColumns(row_view_, options_.working);
+  if (!columns_.problem.empty()) return FailAtLine(record_line_, columns_.problem);
+  added_ = AddedColumns(columns_.extended, options_.working);
 
   std::size_t room = line_end_.size();
   for (std::size_t i = 0; i < count_; ++i) room += FieldRoom(Cell(i));
-  for (const std::string_view name : kAddedColumns) room += name.size() + 1;
+  for (const std::string_view name : added_) room += name.size() + 1;
   Room(room);
   for (std::size_t i = 0; i < count_; ++i) {
     if (i) Separator();
     PutField(Cell(i));
   }
-  for (std::size_t a = 0; a < added; ++a) {
+  for (std::size_t a = 0; a < added_.size(); ++a) {
     if (count_ || a) Separator();
-    Put(kAddedColumns[a]);
+    Put(added_[a]);
   }
   Put(line_end_);
   Done();
@@ -293,19 +272,17 @@ void Runner::Row() {
     result.refusal = "the row has " + std::to_string(count_) + " cells, the header " +
                      std::to_string(width_) + "; past the header: " + extra;
   } else {
-    RowCells cells;
-    for (int c = 0; c < kColumnCount; ++c) {
-      const int i = column_[c];
-      if (i >= 0 && static_cast<std::size_t>(i) < count_) cells.text[c] = Cell(i);
-    }
-    result = ConvertRow(cells, settings_, cache_);
+    row_view_.clear();
+    for (std::size_t i = 0; i < count_; ++i) row_view_.push_back(Cell(i));
+    GatherCells(columns_, row_view_, row_cells_);
+    result = ConvertRow(row_cells_, settings_, cache_);
   }
   if (!result.refusal.empty()) ++summary_.refused;
 
   // A short row is filled out with empty cells so that the added columns
   // stay under their names.
   constexpr std::size_t kNumberRoom = 2 * 32 + 3;
-  std::size_t room = width_ + 6 * kNumberRoom + 16 + line_end_.size() + FieldRoom(result.warning) +
+  std::size_t room = width_ + 8 * kNumberRoom + 16 + line_end_.size() + FieldRoom(result.warning) +
                      FieldRoom(result.refusal) + FieldRoom(result.working);
   for (std::size_t i = 0; i < count_ && i < width_; ++i) room += FieldRoom(Cell(i));
   Room(room);
@@ -318,6 +295,12 @@ void Runner::Row() {
   const char* const sd_start = w_;
   PutNumber(result.sd);
   const std::string_view sd_text(sd_start, static_cast<std::size_t>(w_ - sd_start));
+  if (columns_.extended) {
+    Separator();
+    PutNumber(result.estimated_mean);
+    Separator();
+    PutNumber(result.total_n);
+  }
   const auto put_sd_or = [&](const std::optional<double>& value) {
     if (value && result.sd &&
         std::bit_cast<std::uint64_t>(*value) == std::bit_cast<std::uint64_t>(*result.sd)) {
