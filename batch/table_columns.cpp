@@ -12,14 +12,6 @@ namespace {
 constexpr std::size_t kSdPosition = 1;  // estimated_mean and total_n go after sd
 constexpr std::array<std::string_view, 2> kExtendedColumns = {"estimated_mean", "total_n"};
 
-std::string Lower(std::string_view text) {
-  std::string lower(TrimBlanks(text));
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
-
 // "mean_12" -> column kSubMean of subgroup 12; k is written without leading
 // zeros and has at most nine digits.
 bool SubgroupName(std::string_view name, int& column, int& k) {
