@@ -2,26 +2,15 @@
 // (Cochrane Handbook 6.5.2.3): the SD common to both groups from the SE of
 // the difference, SD = SE / sqrt(1/n1 + 1/n2), with n1 + n2 - 2 df.
 
-#include <boost/math/distributions/students_t.hpp>
 #include <cmath>
 
 #include "batch/row_kinds.h"
+#include "engine/critical_values.h"
 
 namespace kelmory::batch {
 namespace {
 
 constexpr double kSmallGroup = 60;  // below it in a group, t is advised
-
-using Policy = boost::math::policies::policy<
-    boost::math::policies::domain_error<boost::math::policies::ignore_error>,
-    boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
-    boost::math::policies::evaluation_error<boost::math::policies::ignore_error>>;
-
-// Student's t at 1 - p/2: p/2 is exact, so the tail keeps its digits.
-double TwoSidedT(double p, double df) {
-  const boost::math::students_t_distribution<double, Policy> student(df);
-  return boost::math::quantile(boost::math::complement(student, p / 2));
-}
 
 constexpr std::string_view kOneSource =
     "give only one of se, ci, lower and upper, md with t, or md with p";
@@ -80,9 +69,9 @@ RowResult TwoGroupRow(const RowValues& value, const RowCells& cells, const RowSe
   } else if (value[kP]) {
     if (!(*value[kP] > 0 && *value[kP] < 1))
       return Refused(Quoted("p", " is not between 0 and 1", text[kP]));
-    const double t = TwoSidedT(*value[kP], df);
-    if (!std::isfinite(t) || !(t > 0))
-      return Refused(Quoted("p", " gives no usable t value", text[kP]));
+    const std::optional<double> critical = StudentTwoSidedP(*value[kP], df);
+    if (!critical) return Refused(Quoted("p", " gives no usable t value", text[kP]));
+    const double t = *critical;
     result.method = "two-group p";
     result.critical_value = t;
     se = std::fabs(*value[kMd]) / t;
