@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "batch/cell_number.h"
+#include "batch/table_cells.h"
 
 namespace kelmory::batch {
 namespace {
@@ -133,6 +134,7 @@ class Runner {
     return {cells_.data() + begin, ends_[i] - begin};
   }
   std::size_t count_ = 0;
+  std::vector<std::string_view> record_;
   bool header_done_ = false;
   std::size_t width_ = 0;
   std::array<int, kColumnCount> column_{};
@@ -194,12 +196,11 @@ void Runner::PutField(std::string_view text) {
 
 void Runner::PutNumber(const std::optional<double>& value) {
   if (!value) return;
-  std::array<char, 32> text;
+  std::array<char, kNumberCellRoom> text;
   char* const first = quote_numbers_ ? text.data() : w_;
-  const auto res = std::to_chars(first, first + text.size(), *value);
-  if (settings_.decimal != '.') std::replace(first, res.ptr, '.', settings_.decimal);
-  if (quote_numbers_) return PutField({first, static_cast<std::size_t>(res.ptr - first)});
-  w_ = res.ptr;
+  char* const end = WriteNumberCell(first, *value, settings_.decimal);
+  if (quote_numbers_) return PutField({first, static_cast<std::size_t>(end - first)});
+  w_ = end;
 }
 
 void Runner::PutRepeated(const std::optional<double>& value) {
@@ -227,6 +228,11 @@ void Runner::Field(const char* data, std::size_t size) {
 }
 
 void Runner::Record() {
+  if (!failed_ && options_.on_record) {
+    record_.resize(count_);
+    for (std::size_t i = 0; i < count_; ++i) record_[i] = Cell(i);
+    options_.on_record(record_);
+  }
   if (!failed_) {
     if (header_done_) {
       Row();
@@ -242,7 +248,8 @@ void Runner::Record() {
 void Runner::Header() {
   header_done_ = true;
   width_ = count_;
-  const std::size_t added = options_.working ? kAddedColumns.size() : kAddedColumns.size() - 1;
+  const auto added_columns = AddedColumns(options_.working);
+  const std::size_t added = added_columns.size();
   for (std::size_t i = 0; i < count_; ++i) {
     const std::string name = Lower(Cell(i));
     for (int c = 0; c < kColumnCount; ++c) {
@@ -254,9 +261,9 @@ void Runner::Header() {
       column_[c] = static_cast<int>(i);
     }
     for (std::size_t a = 0; a < added; ++a) {
-      if (name == kAddedColumns[a]) {
+      if (name == added_columns[a]) {
         return FailAtLine(record_line_, "the input already has a column named '" +
-                                            std::string(kAddedColumns[a]) +
+                                            std::string(added_columns[a]) +
                                             "', which the program adds");
       }
     }
@@ -273,7 +280,7 @@ void Runner::Header() {
   }
   for (std::size_t a = 0; a < added; ++a) {
     if (count_ || a) Separator();
-    Put(kAddedColumns[a]);
+    Put(added_columns[a]);
   }
   Put(line_end_);
   Done();
@@ -281,18 +288,9 @@ void Runner::Header() {
 
 void Runner::Row() {
   ++summary_.rows;
-  std::string extra;
-  for (std::size_t i = width_; i < count_; ++i) {
-    if (IsEmptyCell(Cell(i))) continue;
-    if (!extra.empty()) extra.append(", ");
-    extra.append("'").append(Cell(i)).append("'");
-  }
-
   RowResult result;
-  if (!extra.empty()) {
-    result.refusal = "the row has " + std::to_string(count_) + " cells, the header " +
-                     std::to_string(width_) + "; past the header: " + extra;
-  } else {
+  result.refusal = PastHeaderRefusal(count_, width_, [this](std::size_t i) { return Cell(i); });
+  if (result.refusal.empty()) {
     RowCells cells;
     for (int c = 0; c < kColumnCount; ++c) {
       const int i = column_[c];
@@ -352,6 +350,7 @@ void Runner::Row() {
 }
 
 void Runner::Start(std::string_view head) {
+  const char* const start = head.data();
   if (head.substr(0, kBom.size()) == kBom) {
     Room(kBom.size());
     Put(kBom);
@@ -367,6 +366,7 @@ void Runner::Start(std::string_view head) {
   settings_.default_level = options_.level;
   settings_.decimal = options_.decimal.value_or(delimiter_ == ';' ? ',' : '.');
   settings_.working = options_.working;
+  summary_.dialect = {delimiter_, settings_.decimal, line_end_, head.data() != start};
   csv_set_delim(&parser_, static_cast<unsigned char>(delimiter_));
   quote_numbers_ = settings_.decimal == delimiter_;
   // The bytes that make a cell need quotes.
