@@ -1,7 +1,6 @@
 #pragma once
-// The output of a batch run written all or nothing: into a temporary file
-// beside the file the path names (links followed), renamed over it at the
-// end, with the mode of the file it replaces.
+// Writing a whole file through what a path names, all or nothing: the
+// program's -o and the review window's Save share it.
 
 #include <optional>
 #include <string>
@@ -9,7 +8,15 @@
 
 namespace kelmory::batch {
 
-class OutputFile {  // an all-or-nothing write through what a path names
+// An all-or-nothing write through what a path names.
+//  - A regular file (or a path that names nothing yet) is written under a
+//    temporary name in its folder and renamed over it at Commit; a replaced
+//    file keeps its permission bits and owner, and loses its other hard links.
+//  - A symbolic link is followed: the file it points to is replaced, the link
+//    stays.
+//  - A device, FIFO or socket is written straight through.
+//  - A file the user may not write is refused, not replaced.
+class OutputFile {
  public:
   explicit OutputFile(std::string path);
   ~OutputFile();  // removes its temporary file unless committed
@@ -17,14 +24,19 @@ class OutputFile {  // an all-or-nothing write through what a path names
   OutputFile& operator=(const OutputFile&) = delete;
 
   std::optional<std::string> Open();  // nullopt on success, else one line naming the cause
-  std::optional<std::string> Write(std::string_view bytes);
-  std::optional<std::string> Commit();
+  std::optional<std::string> Write(std::string_view bytes);  // same
+  std::optional<std::string> Commit();                       // same
 
  private:
-  std::string path_;
-  std::string target_;
-  std::string temp_;
+  std::string path_;    // as given, for messages
+  std::string target_;  // what the path names once links are followed
+  std::string temp_;    // empty when writing straight through
   int fd_ = -1;
+  bool direct_ = false;
 };
+
+// Makes SIGINT, SIGTERM and SIGHUP remove the open OutputFile's temporary
+// file before the process ends by the signal as it would have.
+void RemoveTemporaryOnSignals();
 
 }  // namespace kelmory::batch
