@@ -160,7 +160,14 @@ bool ReviewWindow::saveFile(const QString& path) {
   const auto error = review::SaveTable(QFile::encodeName(path).toStdString(), model_->InputText(),
                                        model_->dialect(), model_->method(), model_->level());
   if (error) {
-    complain(tr("Cannot save “%1”: %2").arg(path, QString::fromStdString(*error)));
+    // The output file's own line names the file, with its cause.
+    QString text = QString::fromStdString(*error);
+    if (text.contains(QLatin1Char('\'') + path + QLatin1Char('\''))) {
+      text[0] = text[0].toUpper();
+    } else {
+      text = tr("Cannot save “%1”: %2").arg(path, text);
+    }
+    complain(text);
     return false;
   }
   path_ = QFileInfo(path).absoluteFilePath();
