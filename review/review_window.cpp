@@ -37,8 +37,8 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   undo_ = new QUndoStack(this);
   model_ = new review::ReviewModel(undo_, this);
   ui_->studyTable->setModel(model_);
-  ui_->studyTable->horizontalHeader()->setDefaultSectionSize(
-      ui_->studyTable->fontMetrics().horizontalAdvance(QStringLiteral("0.000000000000000")));
+  ui_->studyTable->verticalHeader()->setDefaultSectionSize(
+      ui_->studyTable->fontMetrics().height() + 8);
   ui_->splitter->setStretchFactor(0, 4);
   ui_->splitter->setStretchFactor(1, 1);
 
@@ -84,6 +84,7 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   connect(ui_->studyTable->selectionModel(), &QItemSelectionModel::currentChanged, this,
           &ReviewWindow::showWorking);
   connect(ui_->menuRecent, &QMenu::aboutToShow, this, &ReviewWindow::showRecent);
+  connect(model_, &QAbstractItemModel::modelReset, this, &ReviewWindow::sizeColumns);
   ui_->actionUndo->setEnabled(false);
   ui_->actionRedo->setEnabled(false);
 
@@ -94,6 +95,7 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   ui_->levelBox->setValue(level > 0 && level < 100 ? level : 95.0);
   model_->SetSettings(z ? batch::Method::Z : batch::Method::T, ui_->levelBox->value());
   ui_->methodLabel->setText(z ? tr("Method: z") : tr("Method: t"));
+  sizeColumns();
   restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
   ui_->studyTable->horizontalHeader()->restoreState(
       settings.value(QStringLiteral("columns")).toByteArray());
@@ -281,6 +283,23 @@ void ReviewWindow::showRecent() {
     connect(action, &QAction::triggered, this, [this, path] { openFile(path); });
   }
   ui_->menuRecent->setEnabled(!recent.isEmpty());
+}
+
+// Wide enough for the shortest text of any double in the result columns,
+// for a sentence in the messages, for the name elsewhere.
+void ReviewWindow::sizeColumns() {
+  const QFontMetrics metrics = ui_->studyTable->fontMetrics();
+  const auto chars = [&](int count) { return metrics.horizontalAdvance(QString(count, '0')) + 12; };
+  QHeaderView* header = ui_->studyTable->horizontalHeader();
+  for (int c = 0; c < model_->columnCount(); ++c) {
+    const QString name = model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+    int width = std::max(chars(6), metrics.horizontalAdvance(name) + 24);
+    if (!model_->isResultColumn(c) && model_->RecognisedColumn(c) < 0) width = chars(14);
+    const bool short_text = name == QStringLiteral("method") || name == QStringLiteral("df");
+    if (model_->isResultColumn(c) && !short_text) width = std::max(width, chars(19));
+    if (name == QStringLiteral("warning") || name == QStringLiteral("refusal")) width = chars(40);
+    header->resizeSection(c, width);
+  }
 }
 
 void ReviewWindow::saveSettings() const {

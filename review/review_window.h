@@ -57,6 +57,7 @@ class ReviewWindow final : public QMainWindow {
   void rememberRecent(const QString& path);
   void showRecent();
   void saveSettings() const;
+  void sizeColumns();
 
   std::unique_ptr<Ui::ReviewWindow> ui_;
   QUndoStack* undo_;

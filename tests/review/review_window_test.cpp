@@ -147,7 +147,13 @@ TEST_P(PasteTest, ABlockWithAHeaderReplacesTheEmptyTable) {
 
 INSTANTIATE_TEST_SUITE_P(
     Spreadsheets, PasteTest,
+    // LibreOffice Calc's text export quotes every text cell.
     ::testing::Values(Block{"LibreOffice",
+                            "\"Study\"\t\"N\"\t\"SE\"\t\"Lower\"\t\"Upper\"\t\"Mean\"\t\"Notes\"\n"
+                            "\"Abel 2004\"\t25\t2\t\t\t\t\n"
+                            "\"Cole 2012\"\t10\t\t1\t5\t3\t\"line one\nline\ttwo\"\n"
+                            "\"Moss \"\"2024\"\"\"\t8\n"},
+                      Block{"LibreOfficeClipboard",
                             "Study\tN\tSE\tLower\tUpper\tMean\tNotes\n"
                             "Abel 2004\t25\t2\t\t\t\t\n"
                             "Cole 2012\t10\t\t1\t5\t3\t\"line one\nline\ttwo\"\n"
