@@ -39,7 +39,7 @@ QPalette DarkScheme() {
 
 void Render(const QString& path) {
   auto* window = new kelmory::ReviewWindow();
-  window->resize(1500, 640);
+  window->resize(1900, 600);
   window->show();
   if (!QTest::qWaitForWindowExposed(window)) qFatal("the window did not show");
   QApplication::clipboard()->setText(QString::fromLatin1(kReview));
