@@ -37,8 +37,9 @@ using Progress = std::function<void(std::uint64_t bytes_read)>;
 struct Dialect {
   char delimiter = ',';
   char decimal = '.';
-  std::string_view line_end = "\n";
-  bool bom = false;  // the UTF-8 byte order mark before the header
+  std::string_view line_end = "\n";  // LF, CR LF or CR
+  bool bom = false;                   // a byte-order mark before the header
+  bool sep_line = false;              // a "sep=" line before the header
 };
 
 struct BatchSummary {

@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "batch/cell_number.h"
 #include "batch/row_rules.h"
 
 namespace kelmory::batch {
@@ -24,19 +23,8 @@ std::span<const std::string_view> AddedColumns(bool working);
 // column the writer does not add.
 std::string ResultCell(const RowResult& result, std::string_view column, char decimal);
 
-// The refusal of a row that has filled cells past the header's `width`;
-// empty when it has none. `cell(i)` is the row's cell i, i < `count`.
-template <class CellAt>
-std::string PastHeaderRefusal(std::size_t count, std::size_t width, const CellAt& cell) {
-  std::string extra;
-  for (std::size_t i = width; i < count; ++i) {
-    if (IsEmptyCell(cell(i))) continue;
-    if (!extra.empty()) extra.append(", ");
-    extra.append("'").append(cell(i)).append("'");
-  }
-  if (extra.empty()) return extra;
-  return "the row has " + std::to_string(count) + " cells, the header " + std::to_string(width) +
-         "; past the header: " + extra;
-}
+// The refusal of a row with `filled` non-empty cells past the header's
+// `width` columns; empty when it has none.
+std::string PastHeaderRefusal(std::size_t filled, std::size_t width);
 
 }  // namespace kelmory::batch

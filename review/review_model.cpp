@@ -164,8 +164,16 @@ int ReviewModel::RecognisedColumn(int column) const {
 void ReviewModel::Compute(ReviewRow& row, bool working) const {
   const Record& cells = row.cells;
   row.result = {};
-  row.result.refusal = batch::PastHeaderRefusal(cells.size(), header_.size(),
-                                                [&](std::size_t i) { return cells[i]; });
+  // As the batch reads them: a row of empty cells is passed over, one with
+  // filled cells past the header is refused.
+  std::size_t filled = 0, past = 0;
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    if (batch::IsEmptyCell(cells[i])) continue;
+    ++filled;
+    past += i >= header_.size();
+  }
+  if (filled == 0) return;
+  row.result.refusal = batch::PastHeaderRefusal(past, header_.size());
   if (!row.result.refusal.empty()) return;
 
   // In the user's separator where every number cell is a number in the
@@ -224,6 +232,10 @@ Tally ReviewModel::tally() const {
 std::string ReviewModel::InputText() const {
   std::string text;
   if (dialect_.bom) text.append("\xEF\xBB\xBF");
+  if (dialect_.sep_line) {
+    text.append("sep=").push_back(dialect_.delimiter);
+    text.append(dialect_.line_end);
+  }
   // Every cell in quotes: a row of empty cells stays a row.
   const auto line = [&](const Record& cells) {
     for (std::size_t i = 0; i < cells.size(); ++i) {

@@ -37,8 +37,8 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   undo_ = new QUndoStack(this);
   model_ = new review::ReviewModel(undo_, this);
   ui_->studyTable->setModel(model_);
-  ui_->studyTable->verticalHeader()->setDefaultSectionSize(
-      ui_->studyTable->fontMetrics().height() + 8);
+  ui_->studyTable->verticalHeader()->setDefaultSectionSize(ui_->studyTable->fontMetrics().height() +
+                                                           8);
   ui_->splitter->setStretchFactor(0, 4);
   ui_->splitter->setStretchFactor(1, 1);
 

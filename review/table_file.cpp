@@ -14,10 +14,11 @@
 namespace kelmory::review {
 namespace {
 
-bool IsText(const std::string& bytes) {
-  if (bytes.find('\0') != std::string::npos) return false;
+// The cells as the reader gives them, UTF-16 files already in UTF-8.
+bool IsText(std::string_view cell) {
+  if (cell.find('\0') != std::string_view::npos) return false;
   QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  const QString text = decoder.decode(QByteArrayView(bytes.data(), bytes.size()));
+  const QString text = decoder.decode(QByteArrayView(cell.data(), cell.size()));
   return !decoder.hasError();
 }
 
@@ -33,11 +34,11 @@ batch::ByteSource FromMemory(std::string_view bytes) {
 }  // namespace
 
 std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes) {
-  if (!IsText(bytes)) return std::string("it is not a text file");
   LoadedTable table;
-  bool header = true;
+  bool header = true, text = true;
   batch::BatchOptions options;
   options.on_record = [&](std::span<const std::string_view> cells) {
+    for (const std::string_view cell : cells) text = text && IsText(cell);
     Record record(cells.begin(), cells.end());
     if (header) {
       table.header = std::move(record);
@@ -48,6 +49,7 @@ std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes) {
   };
   const batch::BatchSummary summary = batch::RunBatch(
       FromMemory(bytes), [](std::string_view) { return true; }, options);
+  if (!text) return std::string("it is not a text file");
   if (summary.status == 2) return summary.message;
   table.dialect = summary.dialect;
   return table;

@@ -248,7 +248,8 @@ TEST_F(ReviewTest, EditsRecomputeAndUndoRedoEveryStep) {
   ClickCell(0, "n");
   Key(Qt::Key_Plus, Qt::ControlModifier);
   EXPECT_EQ(Cell(1, "study"), "Abel");
-  EXPECT_EQ(Cell(0, "refusal"), "n is empty");
+  EXPECT_EQ(Row(0), QStringList(12, ""));  // an empty row is passed over, not refused
+  EXPECT_EQ(Status(), "3 rows, 0 with a warning, 0 refused");
   Key(Qt::Key_Minus, Qt::ControlModifier);
   Key(Qt::Key_Minus, Qt::ControlModifier);
   EXPECT_EQ(Cell(0, "n"), "16");
@@ -347,7 +348,7 @@ TEST_F(ReviewTest, OpenThenSaveIsKelmoryBatchsOutputByteForByte) {
                          "have been computed on a log scale",
                          ""}));
   EXPECT_EQ(Cell(6, "refusal"), "se is not a number: '1,2,3'");
-  EXPECT_EQ(Cell(13, "refusal"), "the row has 11 cells, the header 10; past the header: 'extra'");
+  EXPECT_EQ(Cell(13, "refusal"), "the row has 1 filled cell past the header's 10 columns");
   EXPECT_EQ(Cell(7, "Notes"), "line one\r\nline two");
   ClickCell(3, "Study");
   EXPECT_TRUE(Working().startsWith("Confidence Error = (upper - lower) / 2 = (5 - 1) / 2 = 2\n\n"))
@@ -366,6 +367,31 @@ TEST_F(ReviewTest, OpenThenSaveIsKelmoryBatchsOutputByteForByte) {
   batch.start(KELMORY_BATCH, {"--working", "--method", "z", kGolden + "/review-semicolon.csv"});
   ASSERT_TRUE(batch.waitForFinished(10000));
   EXPECT_EQ(ReadAll(Path("semicolon.csv")), batch.readAllStandardOutput());
+}
+
+TEST_F(ReviewTest, EveryDialectTheBatchReadsSavesAsItWritesIt) {
+  QByteArray utf16("\xFF\xFE", 2);
+  for (const QChar c : QString("study,n,se\r\n\u00C4bel,4,1\r\n")) {
+    utf16.append(static_cast<char>(c.unicode() & 0xFF));
+    utf16.append(static_cast<char>(c.unicode() >> 8));
+  }
+  const QByteArray files[] = {
+      "sep=;\rstudy;n;se\rAbel;4;1,5\r\"Baker\r2\";9;2\r",
+      utf16,
+      "study,n,se\n,,\nAbel,4,1,,past\n\"Cole\",16,\"0.5\"\n\nDunn,1\n",
+      "\xEF\xBB\xBFstudy\tn\tci\tlevel\nAbel\t10\t3.92\t90%\n",
+  };
+  for (const QByteArray& file : files) {
+    WriteAll(Path("in.csv"), file);
+    ASSERT_TRUE(window_->openFile(Path("in.csv"))) << file.toStdString();
+    ASSERT_TRUE(window_->saveFile(Path("out.csv")));
+    QProcess batch;
+    batch.start(KELMORY_BATCH, {"--working", Path("in.csv")});
+    ASSERT_TRUE(batch.waitForFinished(10000));
+    EXPECT_EQ(ReadAll(Path("out.csv")), batch.readAllStandardOutput()) << file.toStdString();
+  }
+  // The last file: its own level, 90%: sqrt(10) * (3.92 / 1.8331129326562372).
+  EXPECT_EQ(Cell(0, "sd"), "6.762337555437829");
 }
 
 TEST_F(ReviewTest, UnsavedChangesAskBeforeTheyAreLost) {
