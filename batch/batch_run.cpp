@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "batch/cell_number.h"
+#include "batch/table_cells.h"
 #include "batch/table_columns.h"
 
 namespace kelmory::batch {
@@ -162,6 +163,8 @@ class Runner {
   std::size_t cells_used_ = 0;
   std::vector<std::uint32_t> ends_;
   std::string extra_;
+  std::vector<std::string_view> record_;
+  std::vector<std::string> record_extra_;
   std::size_t extra_filled_ = 0, extra_count_ = 0, row_bytes_ = 0;
   std::string_view Cell(std::size_t i) const {
     const std::size_t begin = i ? ends_[i - 1] : 0;
@@ -278,6 +281,7 @@ void Runner::Field(const char* data, std::size_t size) {
   if (header_done_ && count_ >= width_) {
     ++extra_count_;
     if (!IsEmptyCell({data, size})) ++extra_filled_;
+    if (options_.on_record) record_extra_.emplace_back(data, size);
     return AppendExtra({data, size});
   }
   if (cells_used_ + size > cells_.size())
@@ -289,6 +293,12 @@ void Runner::Field(const char* data, std::size_t size) {
 }
 
 void Runner::Record() {
+  if (!failed_ && options_.on_record) {
+    record_.resize(count_);
+    for (std::size_t i = 0; i < count_; ++i) record_[i] = Cell(i);
+    for (const std::string& cell : record_extra_) record_.push_back(cell);
+    options_.on_record(record_);
+  }
   if (!failed_) {
     if (header_done_) {
       Row();
@@ -299,6 +309,7 @@ void Runner::Record() {
   count_ = 0;
   cells_used_ = 0;
   extra_.clear();
+  record_extra_.clear();
   extra_filled_ = extra_count_ = row_bytes_ = 0;
   awaiting_record_ = true;
 }
@@ -309,7 +320,7 @@ void Runner::Header() {
   for (std::size_t i = 0; i < count_; ++i) row_view_.push_back(Cell(i));
   columns_ = ReadTableColumns(row_view_, options_.working);
   if (!columns_.problem.empty()) return FailAtLine(record_line_, columns_.problem);
-  added_ = AddedColumns(columns_.extended, options_.working);
+  added_ = AddedColumns(options_.working, columns_.extended);
 
   // Only a byte-order mark at the start of the input is one; a first name
   // that starts with one, after empty lines, is quoted so that no reader
@@ -340,9 +351,7 @@ void Runner::Row() {
   if (blank) {
     // ",,,," as spreadsheets write empty rows: neither converted nor refused.
   } else if (extra_filled_) {
-    result.refusal = "the row has " + std::to_string(extra_filled_) +
-                     (extra_filled_ == 1 ? " filled cell" : " filled cells") +
-                     " past the header's " + std::to_string(width_) + " columns";
+    result.refusal = PastHeaderRefusal(extra_filled_, width_);
   } else {
     row_view_.clear();
     for (std::size_t i = 0; i < count_; ++i) row_view_.push_back(Cell(i));
@@ -443,6 +452,7 @@ void Runner::Start(std::string_view head, std::size_t header_end) {
   settings_.default_level = options_.level;
   settings_.decimal = options_.decimal.value_or(delimiter_ == ';' ? ',' : '.');
   settings_.working = options_.working;
+  summary_.dialect = {delimiter_, settings_.decimal, line_end_, bom_, sep_line_.has_value()};
   csv_set_delim(&parser_, static_cast<unsigned char>(delimiter_));
   quote_numbers_ = settings_.decimal == delimiter_;
   // The bytes that make a cell need quotes.

@@ -3,14 +3,11 @@
 #include <algorithm>
 #include <charconv>
 
-#include "batch/batch_run.h"
 #include "batch/cell_number.h"
+#include "batch/table_cells.h"
 
 namespace kelmory::batch {
 namespace {
-
-constexpr std::size_t kSdPosition = 1;  // estimated_mean and total_n go after sd
-constexpr std::array<std::string_view, 2> kExtendedColumns = {"estimated_mean", "total_n"};
 
 // "mean_12" -> column kSubMean of subgroup 12; k is written without leading
 // zeros and has at most nine digits.
@@ -30,14 +27,6 @@ bool SubgroupName(std::string_view name, int& column, int& k) {
 
 }  // namespace
 
-std::vector<std::string_view> AddedColumns(bool extended, bool working) {
-  std::vector<std::string_view> added(kAddedColumns.begin(), kAddedColumns.end() - !working);
-  if (extended) {
-    added.insert(added.begin() + kSdPosition, kExtendedColumns.begin(), kExtendedColumns.end());
-  }
-  return added;
-}
-
 TableColumns ReadTableColumns(const std::vector<std::string_view>& names, bool working) {
   TableColumns columns;
   columns.index.fill(-1);
@@ -51,7 +40,7 @@ TableColumns ReadTableColumns(const std::vector<std::string_view>& names, bool w
     columns.extended = std::find(first_new, kColumnNames.end(), lower[i]) != kColumnNames.end() ||
                        SubgroupName(lower[i], column, k);
   }
-  const std::vector<std::string_view> added = AddedColumns(columns.extended, working);
+  const std::vector<std::string_view> added = AddedColumns(working, columns.extended);
 
   const auto fail = [&](std::string problem) {
     columns.problem = std::move(problem);

@@ -1,7 +1,7 @@
 #pragma once
 // A table's header read once: where the row rules find their columns, and
-// which columns the writer adds after the input's. The review window asks
-// the same question of a pasted header.
+// whether the writer adds estimated_mean and total_n (AddedColumns in
+// table_cells.h). The review window asks the same of a pasted header.
 
 #include <array>
 #include <string>
@@ -28,9 +28,6 @@ struct TableColumns {
 
 // `names` as the header holds them (any case, blanks around allowed).
 TableColumns ReadTableColumns(const std::vector<std::string_view>& names, bool working);
-
-// The columns the writer adds, in their order.
-std::vector<std::string_view> AddedColumns(bool extended, bool working);
 
 // The cells of one row in the shape the row rules take; `row` may be shorter
 // than the header. Reuses `cells`' room.

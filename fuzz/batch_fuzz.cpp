@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "batch/table_cells.h"
 #include "batch/table_columns.h"
 
 namespace {
@@ -129,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A header with a median, two-group or subgroup name gets two more.
   const std::vector<std::string_view> header(in.records.front().begin(), in.records.front().end());
   const std::size_t added =
-      AddedColumns(ReadTableColumns(header, options.working).extended, options.working).size();
+      AddedColumns(options.working, ReadTableColumns(header, options.working).extended).size();
   for (std::size_t r = 0; r < in.records.size(); ++r) {
     const auto& cells = in.records[r];
     const std::size_t extra = cells.size() > width ? cells.size() - width : 0;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "batch/row_rules.h"
+#include "batch/table_cells.h"
 #include "batch/table_columns.h"
 
 namespace kelmory::batch {
@@ -308,6 +309,15 @@ TEST(RowKinds, WorkingTexts) {
       subgroups);
 }
 
+// The review window shows each added cell as the writer writes it.
+TEST(TableColumns, ResultCellsOfTheNewColumns) {
+  const RowResult r = Convert("n_1=10|mean_1=5.2|sd_1=1.1|n_2=15|mean_2=6.1|sd_2=1.3");
+  EXPECT_EQ(ResultCell(r, "estimated_mean", ','), "5,74");
+  EXPECT_EQ(ResultCell(r, "total_n", '.'), "25");
+  EXPECT_EQ(ResultCell(r, "method", '.'), "combined");
+  EXPECT_EQ(ResultCell(Convert("n=25|se=2"), "estimated_mean", '.'), "");
+}
+
 TEST(TableColumns, AddedColumnsFollowTheHeadersNames) {
   const std::vector<std::string_view> today = {"sd",     "method", "critical_value",  "df",
                                                "sd_z",   "sd_t",   "z_t_gap_percent", "warning",
@@ -329,7 +339,7 @@ TEST(TableColumns, AddedColumnsFollowTheHeadersNames) {
     const TableColumns columns = ReadTableColumns(row.header, false);
     EXPECT_EQ(columns.problem, "");
     EXPECT_EQ(columns.extended, row.extended);
-    EXPECT_EQ(AddedColumns(columns.extended, false), row.extended ? extended : today);
+    EXPECT_EQ(AddedColumns(false, columns.extended), row.extended ? extended : today);
   }
   std::vector<std::string_view> working = extended;
   working.push_back("working");
