@@ -1,10 +1,12 @@
 #include "batch/batch_run.h"
 
 #include <csv.h>
+#include <iconv.h>
 
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <memory>
@@ -18,6 +20,11 @@ namespace {
 constexpr std::size_t kChunk = 1 << 16;
 constexpr std::size_t kFlushAt = 1 << 16;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
+// Memory stays bounded whatever the input: a longer cell, header line or
+// row ends the run.
+constexpr std::size_t kMaxCell = std::size_t{1} << 20;
+constexpr std::size_t kMaxHeaderLine = std::size_t{1} << 20;
+constexpr std::size_t kMaxRow = std::size_t{2} << 20;
 
 std::string Lower(std::string_view text) {
   std::string lower(TrimBlanks(text));
@@ -46,25 +53,53 @@ char DetectDelimiter(std::string_view line) {
   return ',';
 }
 
-// The header line at the start of the input: past empty lines, up to its
-// first CR or LF outside quotes. Complete at its LF, or at a lone CR once the
-// next byte is in: a CR at the end may yet be followed by the LF of CR LF.
-struct HeaderLine {
-  std::size_t begin = 0, end = 0;
-  bool complete = false;
-};
-HeaderLine FindHeaderLine(std::string_view head) {
-  HeaderLine line;
-  while (line.begin < head.size() && (head[line.begin] == '\r' || head[line.begin] == '\n'))
-    ++line.begin;
-  bool quoted = false;
-  for (line.end = line.begin; line.end < head.size(); ++line.end) {
-    const char c = head[line.end];
-    if (c == '"') quoted = !quoted;
-    if (!quoted && (c == '\n' || c == '\r')) break;
+// UTF-16 (with its byte-order mark, as spreadsheets write it) to UTF-8,
+// chunk by chunk: a character split between chunks waits for the next one.
+class Utf16Decoder {
+ public:
+  Utf16Decoder() : cd_(::iconv_open("UTF-8", "UTF-16")) {}
+  ~Utf16Decoder() {
+    if (cd_ != kNone) ::iconv_close(cd_);
   }
-  line.complete = line.end < head.size() && (head[line.end] == '\n' || line.end + 1 < head.size());
-  return line;
+  Utf16Decoder(const Utf16Decoder&) = delete;
+  Utf16Decoder& operator=(const Utf16Decoder&) = delete;
+
+  // Replaces `out` with the UTF-8 of `bytes`; false on an invalid sequence.
+  bool Decode(std::string_view bytes, std::string& out) {
+    pending_.append(bytes);
+    out.resize(2 * pending_.size() + 8);
+    char* in = pending_.data();
+    std::size_t in_left = pending_.size();
+    char* to = out.data();
+    std::size_t to_left = out.size();
+    const bool ok = cd_ != kNone &&
+                    (::iconv(cd_, &in, &in_left, &to, &to_left) != static_cast<std::size_t>(-1) ||
+                     errno == EINVAL);
+    out.resize(out.size() - to_left);
+    pending_.erase(0, pending_.size() - in_left);
+    return ok;
+  }
+  bool Finished() const { return pending_.empty(); }
+
+ private:
+  static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
+  iconv_t cd_;
+  std::string pending_;
+};
+
+bool IsUtf16Bom(std::string_view head) {
+  return head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF");
+}
+
+// Excel's first line "sep=;" names the delimiter. Its length with the line
+// end, or 0 when the text does not start with one.
+std::size_t SepLine(std::string_view head) {
+  if (head.size() < 6 || Lower(head.substr(0, 4)) != "sep=") return 0;
+  const char d = head[4];
+  if (d == '"' || d == '\r' || d == '\n') return 0;
+  if (head[5] == '\n') return 6;
+  if (head[5] != '\r') return 0;
+  return head.size() > 6 && head[6] == '\n' ? 7 : 6;
 }
 
 class Runner {
@@ -91,7 +126,9 @@ class Runner {
   void Record();
   void Header();
   void Row();
-  void Start(std::string_view head);
+  void Start(std::string_view head, std::size_t header_end);
+  std::size_t ReadHead(std::string& head, const std::function<std::string_view()>& next,
+                       bool& ended);
   void Feed(std::string_view bytes);
   void Fail(std::string message);
   void FailAtLine(std::uint64_t line, std::string_view what);
@@ -106,7 +143,8 @@ class Runner {
     std::memcpy(w_, text.data(), text.size());
     w_ += text.size();
   }
-  void PutField(std::string_view text);
+  void PutField(std::string_view text, bool quote = false);
+  void AppendExtra(std::string_view text);
   // Shortest text costs more than the rest of a row: values that recur
   // from row to row (the critical value, df) are written from a memo.
   void PutNumber(const std::optional<double>& value);
@@ -120,14 +158,19 @@ class Runner {
   char delimiter_ = ',';
   RowSettings settings_;
   std::string_view line_end_ = "\n";
+  char eol_ = '\n';  // the byte that ends a line: CR in files with CR-only line ends
+  bool bom_ = false;
+  std::optional<char> sep_line_;
   std::array<bool, 256> special_{};
   CriticalValueCache cache_;
 
   // The cells of the record being read, back to back; ends_[i] is where
-  // cell i ends.
+  // cell i ends. Cells past the header go to extra_ as output text.
   std::vector<char> cells_;
   std::size_t cells_used_ = 0;
-  std::vector<std::size_t> ends_;
+  std::vector<std::uint32_t> ends_;
+  std::string extra_;
+  std::size_t extra_filled_ = 0, extra_count_ = 0, row_bytes_ = 0;
   std::string_view Cell(std::size_t i) const {
     const std::size_t begin = i ? ends_[i - 1] : 0;
     return {cells_.data() + begin, ends_[i] - begin};
@@ -180,8 +223,7 @@ void Runner::Room(std::size_t bytes) {
   w_ = buffer_.data() + used_;
 }
 
-void Runner::PutField(std::string_view text) {
-  bool quote = false;
+void Runner::PutField(std::string_view text, bool quote) {
   for (const char c : text) quote |= special_[static_cast<unsigned char>(c)];
   if (!quote) return Put(text);
   *w_++ = '"';
@@ -217,13 +259,38 @@ void Runner::PutRepeated(const std::optional<double>& value) {
   Put({memo.text.data(), memo.size});
 }
 
+void Runner::AppendExtra(std::string_view text) {
+  bool quote = false;
+  for (const char c : text) quote |= special_[static_cast<unsigned char>(c)];
+  extra_.push_back(delimiter_);
+  if (!quote) {
+    extra_.append(text);
+    return;
+  }
+  extra_.push_back('"');
+  for (const char c : text) {
+    if (c == '"') extra_.push_back('"');
+    extra_.push_back(c);
+  }
+  extra_.push_back('"');
+}
+
 void Runner::Field(const char* data, std::size_t size) {
   if (failed_) return;
-  if (cells_used_ + size > cells_.size()) cells_.resize(2 * (cells_used_ + size));
+  row_bytes_ += size + 1;
+  if (size > kMaxCell) return FailAtLine(record_line_, "a cell is longer than 1 MiB");
+  if (row_bytes_ > kMaxRow) return FailAtLine(record_line_, "the row is longer than 2 MiB");
+  if (header_done_ && count_ >= width_) {
+    ++extra_count_;
+    if (!IsEmptyCell({data, size})) ++extra_filled_;
+    return AppendExtra({data, size});
+  }
+  if (cells_used_ + size > cells_.size())
+    cells_.resize(std::min(2 * (cells_used_ + size), kMaxRow + kMaxCell));
   if (size) std::memcpy(cells_.data() + cells_used_, data, size);
   cells_used_ += size;
   if (count_ == ends_.size()) ends_.emplace_back();
-  ends_[count_++] = cells_used_;
+  ends_[count_++] = static_cast<std::uint32_t>(cells_used_);
 }
 
 void Runner::Record() {
@@ -236,6 +303,8 @@ void Runner::Record() {
   }
   count_ = 0;
   cells_used_ = 0;
+  extra_.clear();
+  extra_filled_ = extra_count_ = row_bytes_ = 0;
   awaiting_record_ = true;
 }
 
@@ -263,14 +332,19 @@ void Runner::Header() {
   }
   if (column_[kN] == -1) return FailAtLine(record_line_, "the header has no column named 'n'");
 
+  // Only a byte-order mark at the start of the input is one; a first name
+  // that starts with one, after empty lines, is quoted so that no reader
+  // takes it for the output's own.
+  const bool output_starts_here = !bom_ && !sep_line_;
+  for (std::size_t i = 0; i < count_; ++i) {
+    Room(FieldRoom(Cell(i)) + 1);
+    if (i) Separator();
+    PutField(Cell(i), i == 0 && output_starts_here && Cell(0).starts_with(kBom));
+    Done();
+  }
   std::size_t room = line_end_.size();
-  for (std::size_t i = 0; i < count_; ++i) room += FieldRoom(Cell(i));
   for (const std::string_view name : kAddedColumns) room += name.size() + 1;
   Room(room);
-  for (std::size_t i = 0; i < count_; ++i) {
-    if (i) Separator();
-    PutField(Cell(i));
-  }
   for (std::size_t a = 0; a < added; ++a) {
     if (count_ || a) Separator();
     Put(kAddedColumns[a]);
@@ -281,17 +355,15 @@ void Runner::Header() {
 
 void Runner::Row() {
   ++summary_.rows;
-  std::string extra;
-  for (std::size_t i = width_; i < count_; ++i) {
-    if (IsEmptyCell(Cell(i))) continue;
-    if (!extra.empty()) extra.append(", ");
-    extra.append("'").append(Cell(i)).append("'");
-  }
-
   RowResult result;
-  if (!extra.empty()) {
-    result.refusal = "the row has " + std::to_string(count_) + " cells, the header " +
-                     std::to_string(width_) + "; past the header: " + extra;
+  bool blank = extra_filled_ == 0;
+  for (std::size_t i = 0; i < count_ && blank; ++i) blank = IsEmptyCell(Cell(i));
+  if (blank) {
+    // ",,,," as spreadsheets write empty rows: neither converted nor refused.
+  } else if (extra_filled_) {
+    result.refusal = "the row has " + std::to_string(extra_filled_) +
+                     (extra_filled_ == 1 ? " filled cell" : " filled cells") +
+                     " past the header's " + std::to_string(width_) + " columns";
   } else {
     RowCells cells;
     for (int c = 0; c < kColumnCount; ++c) {
@@ -303,16 +375,29 @@ void Runner::Row() {
   if (!result.refusal.empty()) ++summary_.refused;
 
   // A short row is filled out with empty cells so that the added columns
-  // stay under their names.
-  constexpr std::size_t kNumberRoom = 2 * 32 + 3;
-  std::size_t room = width_ + 6 * kNumberRoom + 16 + line_end_.size() + FieldRoom(result.warning) +
-                     FieldRoom(result.refusal) + FieldRoom(result.working);
-  for (std::size_t i = 0; i < count_ && i < width_; ++i) room += FieldRoom(Cell(i));
-  Room(room);
-  for (std::size_t i = 0; i < width_; ++i) {
-    if (i) Separator();
-    if (i < count_) PutField(Cell(i));
+  // stay under their names; cells past the header follow them.
+  if (count_ * 3 + cells_used_ * 2 > kFlushAt) {
+    for (std::size_t i = 0; i < count_; ++i) {
+      Room(FieldRoom(Cell(i)) + 1);
+      if (i) Separator();
+      PutField(Cell(i));
+      Done();
+    }
+    Room(width_);
+    for (std::size_t i = std::max<std::size_t>(count_, 1); i < width_; ++i) Separator();
+  } else {
+    std::size_t room = width_;
+    for (std::size_t i = 0; i < count_; ++i) room += FieldRoom(Cell(i));
+    Room(room);
+    for (std::size_t i = 0; i < width_; ++i) {
+      if (i) Separator();
+      if (i < count_) PutField(Cell(i));
+    }
   }
+  Done();
+  constexpr std::size_t kNumberRoom = 2 * 32 + 3;
+  Room(6 * kNumberRoom + 16 + line_end_.size() + FieldRoom(result.warning) +
+       FieldRoom(result.refusal) + FieldRoom(result.working));
   if (width_) Separator();
   // The sd is one of sd_z and sd_t: its text is copied, not made again.
   const char* const sd_start = w_;
@@ -346,23 +431,31 @@ void Runner::Row() {
     Separator();
     PutField(result.working);
   }
+  Done();
+  if (!extra_.empty()) {
+    Room(std::min(extra_.size(), kFlushAt));
+    for (std::string_view rest = extra_; !rest.empty();) {
+      const std::string_view piece = rest.substr(0, kFlushAt);
+      Room(piece.size());
+      Put(piece);
+      Done();
+      rest.remove_prefix(piece.size());
+    }
+  }
+  Room(line_end_.size());
   Put(line_end_);
   Done();
   if (used_ >= kFlushAt) Flush();
 }
 
-void Runner::Start(std::string_view head) {
-  if (head.substr(0, kBom.size()) == kBom) {
-    Room(kBom.size());
-    Put(kBom);
-    Done();
-    head.remove_prefix(kBom.size());
+void Runner::Start(std::string_view head, std::size_t header_end) {
+  if (header_end < head.size() && head[header_end] == '\r') {
+    const bool crlf = header_end + 1 < head.size() && head[header_end + 1] == '\n';
+    line_end_ = crlf ? "\r\n" : "\r";
+    if (!crlf) eol_ = '\r';
   }
-  const HeaderLine line = FindHeaderLine(head);
-  if (line.end + 1 < head.size() && head[line.end] == '\r' && head[line.end + 1] == '\n')
-    line_end_ = "\r\n";
   delimiter_ =
-      options_.delimiter.value_or(DetectDelimiter(head.substr(line.begin, line.end - line.begin)));
+      options_.delimiter.value_or(sep_line_.value_or(DetectDelimiter(head.substr(0, header_end))));
   settings_.method = options_.method;
   settings_.default_level = options_.level;
   settings_.decimal = options_.decimal.value_or(delimiter_ == ';' ? ',' : '.');
@@ -371,13 +464,22 @@ void Runner::Start(std::string_view head) {
   quote_numbers_ = settings_.decimal == delimiter_;
   // The bytes that make a cell need quotes.
   for (const char c : {delimiter_, '"', '\r', '\n'}) special_[static_cast<unsigned char>(c)] = true;
+
+  Room(kBom.size() + 5 + line_end_.size());
+  if (bom_) Put(kBom);
+  if (sep_line_) {
+    Put("sep=");
+    *w_++ = delimiter_;
+    Put(line_end_);
+  }
+  Done();
   Feed(head);
 }
 
 void Runner::Feed(std::string_view bytes) {
   // Line by line, so that a broken quote can be placed on its line.
   while (!bytes.empty() && !failed_) {
-    const void* newline = std::memchr(bytes.data(), '\n', bytes.size());
+    const void* newline = std::memchr(bytes.data(), eol_, bytes.size());
     const std::size_t size =
         newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - bytes.data()) + 1
                 : bytes.size();
@@ -395,46 +497,155 @@ void Runner::Feed(std::string_view bytes) {
         FailAtLine(line_, csv_strerror(csv_error(&parser_)));
       }
     }
+    // libcsv holds the cell being read until it ends.
+    if (parser_.entry_pos > kMaxCell) FailAtLine(record_line_, "a cell is longer than 1 MiB");
     if (newline) ++line_;
     bytes.remove_prefix(size);
+  }
+}
+
+// Reads the start of the input up to the header's line end, past a
+// byte-order mark, a "sep=" line and empty lines, which it counts. Returns
+// where the header line ends in `head`, which then starts with it.
+std::size_t Runner::ReadHead(std::string& head, const std::function<std::string_view()>& next,
+                             bool& ended) {
+  const auto more = [&] {
+    const std::string_view got = next();
+    head.append(got);
+    return !got.empty();
+  };
+  while (head.size() < 7 && !ended && more()) {
+  }
+  if (head.starts_with(kBom)) {
+    bom_ = true;
+    head.erase(0, kBom.size());
+    while (head.size() < 7 && !ended && more()) {
+    }
+  }
+  if (const std::size_t sep = SepLine(head)) {
+    sep_line_ = head[4];
+    head.erase(0, sep);
+    ++line_;
+  }
+
+  // One pass over the bytes, whatever the chunks: the empty lines before
+  // the header are dropped as they are counted.
+  std::size_t pos = 0, begin = 0, skipped = 0;
+  bool started = false, quoted = false, pending_cr = false;
+  for (;;) {
+    for (; pos < head.size(); ++pos) {
+      const char c = head[pos];
+      if (!started) {
+        if (++skipped > kMaxHeaderLine) {
+          FailAtLine(line_, "no header line in the first 1 MiB, only empty lines");
+          return 0;
+        }
+        if (pending_cr) {
+          pending_cr = false;
+          ++line_;
+          if (c == '\n') continue;
+        }
+        if (c == '\n') {
+          ++line_;
+          continue;
+        }
+        if (c == '\r') {
+          pending_cr = true;
+          continue;
+        }
+        started = true;
+        begin = pos;
+      }
+      if (c == '"') {
+        quoted = !quoted;
+      } else if (!quoted && (c == '\n' || c == '\r')) {
+        // A CR is complete once the next byte tells CR LF from CR.
+        if (c == '\n' || pos + 1 < head.size() || ended) {
+          head.erase(0, begin);
+          return pos - begin;
+        }
+        break;
+      }
+    }
+    if (started && pos - begin > kMaxHeaderLine) {
+      FailAtLine(line_, "the header line is longer than 1 MiB");
+      return 0;
+    }
+    if (!started) {
+      head.clear();
+      pos = 0;
+    }
+    if (ended || failed_ || !more()) {
+      if (failed_) return 0;
+      if (pending_cr) ++line_;
+      head.erase(0, started ? begin : head.size());
+      return head.size();
+    }
   }
 }
 
 BatchSummary Runner::Run(const ByteSource& source, const Progress& progress) {
   std::vector<char> chunk(kChunk);
   std::uint64_t total = 0;
-  auto read = [&]() -> std::ptrdiff_t {
-    const std::ptrdiff_t got = source(chunk.data(), chunk.size());
-    if (got < 0) {
-      Fail("cannot read the input");
-    } else if (got > 0) {
+  bool ended = false;
+  std::optional<Utf16Decoder> utf16;
+  std::string decoded;
+  // The next piece of the input as UTF-8; empty at its end or on a failure.
+  const std::function<std::string_view()> next = [&]() -> std::string_view {
+    while (!ended && !failed_) {
+      const std::ptrdiff_t got = source(chunk.data(), chunk.size());
+      if (got <= 0) {
+        ended = true;
+        if (got < 0) Fail("cannot read the input");
+        if (utf16 && !utf16->Finished()) Fail("the input ends inside a UTF-16 character");
+        break;
+      }
       total += static_cast<std::uint64_t>(got);
       if (progress) progress(total);
+      const std::string_view bytes(chunk.data(), static_cast<std::size_t>(got));
+      if (!utf16) return bytes;
+      if (!utf16->Decode(bytes, decoded)) {
+        Fail("the input is not valid UTF-16");
+        break;
+      }
+      if (!decoded.empty()) return decoded;
     }
-    return got;
+    return {};
   };
 
-  // The start of the input up to the header's line end tells the delimiter
-  // and the line end; it is read whole before any row.
+  // The encoding, from the first bytes: UTF-16 with a byte-order mark is
+  // read as UTF-8 and written as UTF-8 with one.
   std::string head;
-  bool ended = false;
-  for (;;) {
-    const std::ptrdiff_t got = read();
+  while (head.size() < 2 && !ended) {
+    const std::ptrdiff_t got = source(chunk.data(), chunk.size());
+    if (got < 0) Fail("cannot read the input");
     if (got <= 0) {
       ended = true;
       break;
     }
+    total += static_cast<std::uint64_t>(got);
+    if (progress) progress(total);
     head.append(chunk.data(), static_cast<std::size_t>(got));
-    if (FindHeaderLine(head).complete) break;
+  }
+  if (IsUtf16Bom(head)) {
+    utf16.emplace();
+    bom_ = true;
+    const std::string raw = std::move(head);
+    head.clear();
+    if (!utf16->Decode(raw, head)) Fail("the input is not valid UTF-16");
+    if (ended && !utf16->Finished()) Fail("the input ends inside a UTF-16 character");
   }
   if (failed_) return summary_;
-  Start(head);
+
+  const std::size_t header_end = ReadHead(head, next, ended);
+  if (failed_) return summary_;
+  Start(head, header_end);
   head = std::string();
 
   while (!ended && !failed_) {
-    const std::ptrdiff_t got = read();
-    if (got <= 0) break;
-    Feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+    const std::string_view piece = next();
+    if (piece.empty()) break;
+    Feed(piece);
   }
   if (!failed_ && csv_fini(&parser_, OnField, OnRecord, this) != 0 && !failed_) {
     FailAtLine(record_line_, "broken CSV: a quoted cell is not closed before the end of the input");

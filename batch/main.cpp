@@ -10,12 +10,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "batch/batch_run.h"
 #include "batch/cell_number.h"
+#include "batch/output_file.h"
 
 namespace {
 
@@ -29,16 +29,16 @@ int Complain(const std::string& message) {
   return kUsage;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
+std::optional<std::string> WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      return false;
+      return std::string("cannot write the output: ") + std::strerror(errno);
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
-  return true;
+  return std::nullopt;
 }
 
 // One line on a terminal, rewritten in place once the run has taken a second.
@@ -70,46 +70,6 @@ class ProgressLine {
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-// The output file is written under a temporary name beside it and renamed
-// at the end, so that a failed run leaves nothing behind.
-class OutputFile {
- public:
-  explicit OutputFile(std::string path) : path_(std::move(path)) {}
-  ~OutputFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!temp_.empty()) ::unlink(temp_.c_str());
-  }
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-
-  bool Open() {
-    const std::filesystem::path target(path_);
-    const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
-    std::string pattern = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-    fd_ = ::mkstemp(pattern.data());
-    if (fd_ < 0) return false;
-    temp_ = pattern;
-    // mkstemp makes the file private; give it the usual mode.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
-    return true;
-  }
-  int fd() const { return fd_; }
-  bool Commit() {
-    const bool closed = ::close(fd_) == 0;
-    fd_ = -1;
-    if (!closed || ::rename(temp_.c_str(), path_.c_str()) != 0) return false;
-    temp_.clear();
-    return true;
-  }
-
- private:
-  std::string path_;
-  std::string temp_;
-  int fd_ = -1;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,20 +87,26 @@ int main(int argc, char** argv) {
   app.add_option("-o,--output", output, "write there instead of standard output (all or nothing)")
       ->type_name("FILE");
   app.add_option("--method", method, "the critical value behind the sd column of interval rows")
-      ->check(CLI::IsMember({"t", "z"}).description(""))
       ->type_name("t|z")
       ->capture_default_str();
-  app.add_option("--level", level_text, "the confidence level of rows with an empty level cell")
+  app.add_option("--level", level_text,
+                 "the confidence level in percent of rows with an empty level cell")
       ->type_name("PERCENT")
       ->capture_default_str();
   app.add_option("--delimiter", delimiter, "default: found from the header line")
-      ->check(CLI::IsMember({",", ";", "tab"}).description(""))
       ->type_name(", | ; | tab");
   app.add_option("--decimal", decimal,
                  "the decimal separator of the numbers (default \",\" with \";\", else \".\")")
-      ->check(CLI::IsMember({".", ","}).description(""))
       ->type_name(". | ,");
   app.add_flag("--working", working, "add a column \"working\" holding each row's working text");
+  app.footer(
+      "Columns, found by name in any case: n, and one source: se, ci (the half-width), or lower\n"
+      "and upper; optional: mean, level (in percent), z (a divisor of one's own). Other columns\n"
+      "are carried through.\n"
+      "\n"
+      "Exit status: 0 every row has an SD; 1 some row was refused (the output is complete);\n"
+      "2 a usage error, an unreadable input or output, or a table that cannot be read.\n"
+      "See man kelmory-batch for the rules.");
 
   try {
     app.parse(argc, argv);
@@ -148,6 +114,12 @@ int main(int argc, char** argv) {
     if (e.get_exit_code() == 0) return app.exit(e);
     return Complain(std::string(e.what()) + " (see --help)");
   }
+
+  if (method != "t" && method != "z") return Complain("--method must be 't' or 'z' (see --help)");
+  if (!delimiter.empty() && delimiter != "," && delimiter != ";" && delimiter != "tab")
+    return Complain("--delimiter must be ',', ';' or 'tab' (see --help)");
+  if (!decimal.empty() && decimal != "." && decimal != ",")
+    return Complain("--decimal must be '.' or ',' (see --help)");
 
   BatchOptions options;
   options.method = method == "z" ? Method::Z : Method::T;
@@ -166,6 +138,10 @@ int main(int argc, char** argv) {
     return Complain("--level must be a number strictly between 0 and 100, not '" + level_text +
                     "' (see --help)");
   }
+  // 0.95 meant as a proportion would give an SD about 170 times too large.
+  if (level.value < 1) {
+    return Complain("--level is " + level_text + ": give it as a percentage, such as 95");
+  }
   options.level = level.value;
 
   int in = STDIN_FILENO;
@@ -182,13 +158,13 @@ int main(int argc, char** argv) {
   ProgressLine progress(from_file && regular && ::isatty(STDERR_FILENO),
                         regular ? static_cast<std::uint64_t>(info.st_size) : 0);
 
-  std::optional<OutputFile> file;
-  int out = STDOUT_FILENO;
+  std::optional<kelmory::batch::OutputFile> file;
   if (!output.empty()) {
+    kelmory::batch::RemoveTemporaryOnSignals();
     file.emplace(output);
-    if (!file->Open()) return Complain("cannot write '" + output + "': " + std::strerror(errno));
-    out = file->fd();
+    if (const auto error = file->Open()) return Complain(*error);
   }
+  std::optional<std::string> write_error;
 
   int read_errno = 0;
   const auto summary = kelmory::batch::RunBatch(
@@ -201,19 +177,23 @@ int main(int argc, char** argv) {
           }
         }
       },
-      [&](std::string_view bytes) { return WriteAll(out, bytes); }, options,
-      [&](std::uint64_t read) { progress(read); });
+      [&](std::string_view bytes) {
+        write_error = file ? file->Write(bytes) : WriteAll(STDOUT_FILENO, bytes);
+        return !write_error;
+      },
+      options, [&](std::uint64_t read) { progress(read); });
   if (from_file) ::close(in);
 
   if (summary.status == 2) {
     const std::string name = from_file ? "'" + input + "'" : "standard input";
     if (read_errno) return Complain("cannot read " + name + ": " + std::strerror(read_errno));
+    if (write_error) return Complain(*write_error);
     // Where the input is at fault, say which input and where.
     if (summary.message.starts_with("line ")) return Complain(name + ", " + summary.message);
     return Complain(summary.message);
   }
-  if (file && !file->Commit()) {
-    return Complain("cannot write '" + output + "': " + std::strerror(errno));
+  if (file) {
+    if (const auto error = file->Commit()) return Complain(*error);
   }
   return summary.status;
 }

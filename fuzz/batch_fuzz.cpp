@@ -1,8 +1,8 @@
 // libFuzzer target for kelmory-batch's reader and row rules. Whatever the
 // bytes, the run ends with a status; unless it stopped (status 2), the
 // output is CSV with exactly one record per input record, each holding the
-// input's cells unchanged and as wide as the header plus the added columns,
-// and status 1 exactly when a row was refused.
+// input's cells unchanged, the added columns under their names and the cells
+// past the header after them, and status 1 exactly when a row was refused.
 //
 // Input layout: byte 0 holds the options (bit 0 --method z, bit 1
 // --working, bits 2-3 the delimiter: found, ",", ";" or tab; bits 4-5 the
@@ -41,7 +41,18 @@ void OnRecord(int, void* data) {
   shape->record.clear();
 }
 
-// The records as libcsv reads them, or false for broken CSV.
+bool SepLine(std::string_view text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  if (text.size() < 6 || text[3] != '=') return false;
+  for (int i = 0; i < 3; ++i) {
+    if ((text[i] | 0x20) != "sep"[i]) return false;
+  }
+  return text[4] != '"' && text[4] != '\r' && text[4] != '\n' &&
+         (text[5] == '\r' || text[5] == '\n');
+}
+
+// The records as libcsv reads them, or false for broken CSV. A byte-order
+// mark counts only at the very start.
 bool Read(std::string_view text, char delimiter, Shape& shape) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   csv_parser parser;
@@ -95,19 +106,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(summary.status == (summary.refused ? 1 : 0) && summary.refused <= summary.rows);
   if (!options.delimiter) return 0;  // the found delimiter is the run's own business
 
+  // UTF-16 is read as UTF-8: its cells are another matter.
+  if (input.starts_with("\xFF\xFE") || input.starts_with("\xFE\xFF")) return 0;
+
   Shape in, out;
   Require(Read(input, *options.delimiter, in));
   Require(Read(output, *options.delimiter, out));
+  // A "sep=" line is carried as the output's first line, with the delimiter
+  // the run used.
+  if (SepLine(input)) {
+    Require(!in.records.empty() && !out.records.empty());
+    in.records.erase(in.records.begin());
+    out.records.erase(out.records.begin());
+  }
   Require(out.records.size() == in.records.size() && summary.rows + 1 == out.records.size());
   // Every record carries the input's cells under the header unchanged, short
-  // ones filled out with empty cells, then the added columns.
+  // ones filled out with empty cells, then the added columns, then the cells
+  // past the header.
   const std::size_t width = in.records.front().size();
   const std::size_t added = options.working ? kAddedColumns.size() : kAddedColumns.size() - 1;
   for (std::size_t r = 0; r < in.records.size(); ++r) {
     const auto& cells = in.records[r];
-    Require(out.records[r].size() == width + added);
+    const std::size_t extra = cells.size() > width ? cells.size() - width : 0;
+    Require(out.records[r].size() == width + added + extra);
     for (std::size_t i = 0; i < width; ++i) {
       Require(out.records[r][i] == (i < cells.size() ? cells[i] : std::string()));
+    }
+    for (std::size_t i = 0; i < extra; ++i) {
+      Require(out.records[r][width + added + i] == cells[width + i]);
     }
   }
   return 0;

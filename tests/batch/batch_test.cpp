@@ -3,10 +3,14 @@
 // the inputs that stop a run.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +23,18 @@ namespace kelmory::batch {
 namespace {
 
 constexpr double kNone = -1;  // no value in the cell
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
 
 // "n=10|ci=3.92" -> the cells of the recognised columns.
 struct Cells {
@@ -253,6 +269,14 @@ TEST(RunBatch, StatusAndStops) {
       {"n,SD\n4,1\n", 2,
        "line 1: the input already has a column named 'sd', which the program adds"},
       {"", 2, "the input is empty: it has no header row"},
+      {"n,se\r4,1\r\r4,2\"x\r", 2,
+       "line 4: broken CSV: a quote inside an unquoted cell, or text after a closing quote"},
+      {"sep=;\r\nn,se\r\n", 2, "line 2: the header has no column named 'n'"},
+      {std::string("\xFF\xFEn\0\n\0"
+                   "4",
+                   7),
+       2, "the input ends inside a UTF-16 character"},
+      {std::string("\xFF\xFEn\0\n\0\0\xDC\n\0", 10), 2, "the input is not valid UTF-16"},
       {"\r\n\r\n", 2, "the input is empty: it has no header row"},
   };
   for (const Row& row : rows) {
@@ -261,6 +285,123 @@ TEST(RunBatch, StatusAndStops) {
     const BatchSummary summary = RunOver(row.input, {}, output);
     EXPECT_EQ(summary.status, row.status);
     EXPECT_EQ(summary.message, row.message);
+  }
+}
+
+// What spreadsheets write, each read whole and a byte at a time.
+TEST(RunBatch, ReadsWhatSpreadsheetsWrite) {
+  const std::string kAdded =
+      "sd,method,critical_value,df,sd_z,sd_t,z_t_gap_percent,warning,refusal";
+  const std::string kSemi = "sd;method;critical_value;df;sd_z;sd_t;z_t_gap_percent;warning;refusal";
+  const std::string kBom = "\xEF\xBB\xBF";
+  // "n,se\nÄ,4,1" with study first, in UTF-16 both ways round.
+  const std::string le(
+      "\xFF\xFEs\0t\0,\0n\0,\0s\0e\0\n\0\xC4\0,\0"
+      "4\0,\0"
+      "1\0\n\0",
+      30);
+  const std::string be(
+      "\xFE\xFF\0s\0t\0,\0n\0,\0s\0e\0\n\0\xC4\0,\0"
+      "4\0,\0"
+      "1\0\n",
+      30);
+  struct Row {
+    std::string name, input;
+    int status;
+    std::string output;
+  };
+  const Row rows[] = {
+      {"CR-only line ends are kept", "n,se\r4,1\r\r4,x\r", 1,
+       "n,se," + kAdded + "\r4,1,2,se,,,,,,,\r4,x,,,,,,,,,se is not a number: 'x'\r"},
+      {"a BOM after empty lines belongs to the first name", "\n\n" + kBom + "st,n,se\nA,4,1\n", 0,
+       "\"" + kBom + "st\",n,se," + kAdded + "\nA,4,1,2,se,,,,,,,\n"},
+      {"a BOM at the start stays there", kBom + "\r\nn,se\r\n4,1\r\n", 0,
+       kBom + "n,se," + kAdded + "\r\n4,1,2,se,,,,,,,\r\n"},
+      {"sep= names the delimiter and is kept", "sep=;\r\nn;se\r\n4;1,5\r\n", 0,
+       "sep=;\r\nn;se;" + kSemi + "\r\n4;1,5;3;se;;;;;;;\r\n"},
+      {"sep= after a BOM wins over the count of delimiters",
+       kBom + "SEP=,\nn,se,a;b;c;d\n4,1,x;y\n", 0,
+       kBom + "sep=,\nn,se,a;b;c;d," + kAdded + "\n4,1,x;y,2,se,,,,,,,\n"},
+      {"cells past the header are carried after the added ones", "n,se\n4,1,,x,\"y,z\"\n4,1,,\n", 1,
+       "n,se," + kAdded +
+           "\n4,1,,,,,,,,,the row has 2 filled cells past the header's 2 columns,,x,\"y,z\"\n" +
+           "4,1,2,se,,,,,,,,,\n"},
+      {"rows of blanks and delimiters are carried through", "n,se\n,\n , \n,,,\n4,1\n", 0,
+       "n,se," + kAdded + "\n,,,,,,,,,,\n , ,,,,,,,,,\n,,,,,,,,,,,,\n4,1,2,se,,,,,,,\n"},
+      {"UTF-16 little-endian", le, 0, kBom + "st,n,se," + kAdded + "\n\xC3\x84,4,1,2,se,,,,,,,\n"},
+      {"UTF-16 big-endian", be, 0, kBom + "st,n,se," + kAdded + "\n\xC3\x84,4,1,2,se,,,,,,,\n"},
+  };
+  for (const Row& row : rows) {
+    for (const std::size_t step : {std::size_t{1} << 16, std::size_t{1}}) {
+      SCOPED_TRACE(row.name + " in steps of " + std::to_string(step));
+      std::string output;
+      const BatchSummary summary = RunOver(row.input, {}, output, step);
+      EXPECT_EQ(summary.message, "");
+      EXPECT_EQ(summary.status, row.status);
+      EXPECT_EQ(output, row.output);
+    }
+  }
+}
+
+// Inputs that never end, or end nowhere near a line end, stop at a limit
+// with the line named; the run in a child process must stay under 30 MB.
+TEST(RunBatch, EndlessInputStopsAtTheLimit) {
+  struct Row {
+    std::string name, start;
+    char repeated;
+    std::string message;
+  };
+  const Row rows[] = {
+      {"NUL bytes after the header", "n,se\n", '\0', "line 2: a cell is longer than 1 MiB"},
+      {"NUL bytes from the start", "", '\0', "line 1: the header line is longer than 1 MiB"},
+      {"an unclosed quote", "n,se\n4,1\n\n4,\"", 'x', "line 4: a cell is longer than 1 MiB"},
+      {"delimiters", "n,se\n4,1\n4", ',', "line 3: the row is longer than 2 MiB"},
+      {"empty lines", "", '\n',
+       "line 1048577: no header line in the first 1 MiB, only empty lines"},
+      {"CR-only empty lines", "", '\r',
+       "line 1048576: no header line in the first 1 MiB, only empty lines"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    int pipe_fds[2];
+    ASSERT_EQ(::pipe(pipe_fds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(pipe_fds[0]);
+      std::uint64_t given = 0;
+      const BatchSummary summary = RunBatch(
+          [&](char* buffer, std::size_t size) -> std::ptrdiff_t {
+            std::size_t n = 0;
+            for (; n < size && given < row.start.size(); ++n) buffer[n] = row.start[given++];
+            std::fill(buffer + n, buffer + size, row.repeated);
+            given += size - n;
+            return static_cast<std::ptrdiff_t>(size);
+          },
+          [](std::string_view) { return true; }, {});
+      const std::string report =
+          std::to_string(summary.status) + " " + std::to_string(given) + " " + summary.message;
+      [[maybe_unused]] const auto written = ::write(pipe_fds[1], report.data(), report.size());
+      ::_exit(0);
+    }
+    ::close(pipe_fds[1]);
+    std::string report(4096, '\0');
+    report.resize(std::max<ssize_t>(0, ::read(pipe_fds[0], report.data(), report.size())));
+    ::close(pipe_fds[0]);
+    int status = 0;
+    rusage usage{};
+    ::wait4(child, &status, 0, &usage);
+    std::istringstream fields(report);
+    int run_status = 0;
+    std::uint64_t given = 0;
+    fields >> run_status >> given;
+    std::string message;
+    std::getline(fields >> std::ws, message);
+    EXPECT_EQ(run_status, 2);
+    EXPECT_EQ(message, row.message);
+    EXPECT_LT(given, 3u << 20) << "read on past the limit";
+    // AddressSanitizer's shadow memory comes on top under scripts/sanitize.
+    EXPECT_LT(usage.ru_maxrss / 1024, kSanitized ? 300 : 30) << "MB at the peak";
   }
 }
 

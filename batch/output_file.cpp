@@ -1,0 +1,170 @@
+#include "batch/output_file.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+namespace kelmory::batch {
+namespace {
+
+// The temporary file a signal handler must remove: a fixed buffer, as the
+// handler may not allocate.
+char g_temp[PATH_MAX];
+std::atomic<bool> g_has_temp{false};
+
+void Register(const std::string& temp) {
+  if (temp.size() >= sizeof g_temp) return;
+  g_has_temp = false;
+  std::memcpy(g_temp, temp.c_str(), temp.size() + 1);
+  g_has_temp = true;
+}
+
+void Unregister() { g_has_temp = false; }
+
+void OnSignal(int signal) {
+  if (g_has_temp) ::unlink(g_temp);
+  // The handler was reset on entry: the signal ends the process as usual
+  // once this handler returns.
+  ::raise(signal);
+}
+
+std::string Quote(std::string_view path) { return "'" + std::string(path) + "'"; }
+
+std::string Cause(std::string_view path) {
+  return "cannot write " + Quote(path) + ": " + std::strerror(errno);
+}
+
+std::string Folder(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Follows symbolic links to what they finally name, which may not exist
+// yet. Fails like open() would on a loop.
+bool FollowLinks(std::string& path, struct stat& info, bool& exists) {
+  for (int hops = 0; hops < 40; ++hops) {
+    if (::lstat(path.c_str(), &info) != 0) {
+      if (errno != ENOENT) return false;
+      exists = false;
+      return true;
+    }
+    if (!S_ISLNK(info.st_mode)) {
+      exists = true;
+      return true;
+    }
+    std::string link(PATH_MAX, '\0');
+    const ssize_t size = ::readlink(path.c_str(), link.data(), link.size());
+    if (size < 0) return false;
+    link.resize(static_cast<std::size_t>(size));
+    path = link.starts_with('/') ? link : Folder(path) + "/" + link;
+  }
+  errno = ELOOP;
+  return false;
+}
+
+}  // namespace
+
+OutputFile::OutputFile(std::string path) : path_(std::move(path)) {}
+
+OutputFile::~OutputFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!temp_.empty()) {
+    Unregister();
+    ::unlink(temp_.c_str());
+  }
+}
+
+std::optional<std::string> OutputFile::Open() {
+  target_ = path_;
+  struct stat info {};
+  bool exists = false;
+  if (!FollowLinks(target_, info, exists)) return Cause(path_);
+  if (exists && S_ISDIR(info.st_mode)) return "cannot write " + Quote(path_) + ": it is a folder";
+  if (exists && !S_ISREG(info.st_mode)) {
+    // A device, FIFO or socket: no temporary file could take its place.
+    fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd_ < 0) return Cause(path_);
+    direct_ = true;
+    return std::nullopt;
+  }
+  if (exists && ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) {
+    if (errno == EACCES) return Quote(path_) + " is read-only";
+    return Cause(path_);
+  }
+
+  // A replaced file's data is never more readable than the file was, not even
+  // while it is written.
+  const mode_t mode = exists ? (info.st_mode & 0777) : 0666;
+  const std::size_t slash = target_.rfind('/');
+  const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+  const std::string stem = Folder(target_) + "/." + base + "." + std::to_string(::getpid()) + ".";
+  for (unsigned attempt = 0; fd_ < 0; ++attempt) {
+    std::string name = stem + std::to_string(attempt);
+    fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd_ >= 0) {
+      temp_ = std::move(name);
+    } else if (errno != EEXIST || attempt > 1000) {
+      return Cause(path_);
+    }
+  }
+  Register(temp_);
+  if (exists) {
+    // The owner may fail for an ordinary user, who then owns the new file.
+    if (info.st_uid != ::geteuid() || info.st_gid != ::getegid()) [[maybe_unused]]
+      const int owned = ::fchown(fd_, info.st_uid, info.st_gid);
+    if (::fchmod(fd_, info.st_mode & 07777) != 0) return Cause(path_);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> OutputFile::Write(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return std::string("cannot write the output: ") + std::strerror(errno);
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> OutputFile::Commit() {
+  // fsync: the rename must not reach the disk before the data does.
+  const bool synced = direct_ || ::fsync(fd_) == 0;
+  const int sync_errno = errno;
+  const bool closed = ::close(fd_) == 0;
+  fd_ = -1;
+  if (!synced) errno = sync_errno;
+  if (!synced || !closed) return std::string("cannot write the output: ") + std::strerror(errno);
+  if (direct_) return std::nullopt;
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+    return "cannot replace " + Quote(path_) + ": " + std::strerror(errno);
+  }
+  Unregister();
+  temp_.clear();
+  return std::nullopt;
+}
+
+void RemoveTemporaryOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // A signal ignored from the start (nohup, a background job) stays so.
+    struct sigaction old {};
+    if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    ::sigaction(signal, &action, nullptr);
+  }
+}
+
+}  // namespace kelmory::batch
