@@ -101,25 +101,15 @@ TEST_F(CreditsWindowTest, WithoutABrowserTheAddressIsShownToCopyAndTheWindowStay
             "The website could not be opened: no web browser could be started.\n"
             "Its address, to copy into a browser:\nhttps://www.varonel.example/");
   EXPECT_TRUE(seen[0].selectable);
-  EXPECT_EQ(seen[0].title, "Kelmory");
-  EXPECT_FALSE(seen[0].has_icon);
-  EXPECT_EQ(seen[0].button_count, 1);
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_EQ(CreditsWindow().Loaded(), credits);
   EXPECT_TRUE(credits->isVisible());
 }
 
-TEST_F(CreditsWindowTest, EscapeClosesTheWindowFromEitherTextBox) {
-  for (const char* box : {"Text1", "Text3"}) {
-    QWidget* credits = Open();
-    ASSERT_NE(credits, nullptr);
-    Find<QWidget>(credits, box)->setFocus();
-    QTest::keyClick(Find<QWidget>(credits, box), Qt::Key_Escape);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(CreditsWindow().Loaded(), nullptr) << box;
-    ASSERT_FALSE(main_.isNull()) << "the main window stays";
-    testing::Activate(main_);
-  }
+TEST_F(CreditsWindowTest, EscapeClosesTheWindowAndNotTheMainWindow) {
+  ASSERT_NE(Open(), nullptr);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(CreditsWindow().Loaded(), nullptr);
+  EXPECT_FALSE(main_.isNull());
 }
 
 // Runs inside QApplication::exec, where Qt decides whether the last window

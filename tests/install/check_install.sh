@@ -41,15 +41,6 @@ page=share/man/man1/kelmory.1.gz
 out=$(MANWIDTH=80 man --warnings -l "$prefix/$page" 2>&1 >/dev/null) && [[ -z $out ]] &&
   pass "$page" || fail "$page does not read cleanly: ${out:-missing}"
 
-# Each manual page points to the other.
-for pair in kelmory:kelmory-batch kelmory-batch:kelmory; do
-  page=share/man/man1/${pair%%:*}.1.gz other=${pair#*:}
-  roff_name=${other//-/\\-}
-  zcat "$prefix/$page" 2>/dev/null | sed -n '/^\.SH SEE ALSO/,/^\.SH [^S]/p' |
-    grep -qxF ".BR $roff_name (1)" && pass "$page: SEE ALSO $other(1)" ||
-    fail "$page has no SEE ALSO $other(1)"
-done
-
 # The desktop file and the metainfo, on their own and as one tree.
 desktop=$prefix/share/applications/$app_id.desktop
 metainfo=$prefix/share/metainfo/$app_id.metainfo.xml
