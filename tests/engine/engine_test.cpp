@@ -213,7 +213,7 @@ TEST(RoundShown, TinyValuesKeepThreeSignificantDigits) {
       {1.235e-05, "1.24E-05"},  // 123.5
       {1.2345e-05, "1.23E-05"},  // 123.44999999999999 scaled: below the half
       {1e-07, "1E-07"},  // the double is 9.99...e-08: its own exponent is -8
-      {1.23456e-200, "1.23E-200"},  // 10^202 is not a double exactly
+      {1e-91, "1E-91"},  // by a 10^93 multiplied up it would be 9.99999999999999E-92
       {1.23456e-307, "1.23E-307"},  // 10^309 is beyond the doubles
   };
   // clang-format on
