@@ -105,6 +105,11 @@ if [[ -n $deb ]]; then
   report=$(lintian --display-info "$deb" 2>"$tmp/lintian.log")
   status=$?
   out=$(grep -E '^[EW]: |hardening-no-|binary-has-unneeded-section' <<<"$report")
+  # Under AddressSanitizer the build leaves fortify out: the sanitizer checks
+  # those calls itself.
+  if [[ $(nm -D "$prefix/lib/kelmory/kelmory") == *' __asan_init'$'\n'* ]]; then
+    out=$(grep -v 'hardening-no-fortify-functions' <<<"$out")
+  fi
   ((status == 0)) && [[ -z $out ]] && pass "lintian: no error, warning or hardening tag" ||
     fail "lintian (status $status):"$'\n'"${out:-$(tail -n 5 "$tmp/lintian.log")}"
 fi
