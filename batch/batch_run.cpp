@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "batch/cell_number.h"
+#include "batch/table_cells.h"
 
 namespace kelmory::batch {
 namespace {
@@ -170,6 +171,8 @@ class Runner {
   std::size_t cells_used_ = 0;
   std::vector<std::uint32_t> ends_;
   std::string extra_;
+  std::vector<std::string_view> record_;
+  std::vector<std::string> record_extra_;
   std::size_t extra_filled_ = 0, extra_count_ = 0, row_bytes_ = 0;
   std::string_view Cell(std::size_t i) const {
     const std::size_t begin = i ? ends_[i - 1] : 0;
@@ -283,6 +286,7 @@ void Runner::Field(const char* data, std::size_t size) {
   if (header_done_ && count_ >= width_) {
     ++extra_count_;
     if (!IsEmptyCell({data, size})) ++extra_filled_;
+    if (options_.on_record) record_extra_.emplace_back(data, size);
     return AppendExtra({data, size});
   }
   if (cells_used_ + size > cells_.size())
@@ -294,6 +298,12 @@ void Runner::Field(const char* data, std::size_t size) {
 }
 
 void Runner::Record() {
+  if (!failed_ && options_.on_record) {
+    record_.resize(count_);
+    for (std::size_t i = 0; i < count_; ++i) record_[i] = Cell(i);
+    for (const std::string& cell : record_extra_) record_.push_back(cell);
+    options_.on_record(record_);
+  }
   if (!failed_) {
     if (header_done_) {
       Row();
@@ -304,6 +314,7 @@ void Runner::Record() {
   count_ = 0;
   cells_used_ = 0;
   extra_.clear();
+  record_extra_.clear();
   extra_filled_ = extra_count_ = row_bytes_ = 0;
   awaiting_record_ = true;
 }
@@ -311,7 +322,8 @@ void Runner::Record() {
 void Runner::Header() {
   header_done_ = true;
   width_ = count_;
-  const std::size_t added = options_.working ? kAddedColumns.size() : kAddedColumns.size() - 1;
+  const auto added_columns = AddedColumns(options_.working);
+  const std::size_t added = added_columns.size();
   for (std::size_t i = 0; i < count_; ++i) {
     const std::string name = Lower(Cell(i));
     for (int c = 0; c < kColumnCount; ++c) {
@@ -323,9 +335,9 @@ void Runner::Header() {
       column_[c] = static_cast<int>(i);
     }
     for (std::size_t a = 0; a < added; ++a) {
-      if (name == kAddedColumns[a]) {
+      if (name == added_columns[a]) {
         return FailAtLine(record_line_, "the input already has a column named '" +
-                                            std::string(kAddedColumns[a]) +
+                                            std::string(added_columns[a]) +
                                             "', which the program adds");
       }
     }
@@ -343,11 +355,11 @@ void Runner::Header() {
     Done();
   }
   std::size_t room = line_end_.size();
-  for (const std::string_view name : kAddedColumns) room += name.size() + 1;
+  for (const std::string_view name : added_columns) room += name.size() + 1;
   Room(room);
   for (std::size_t a = 0; a < added; ++a) {
     if (count_ || a) Separator();
-    Put(kAddedColumns[a]);
+    Put(added_columns[a]);
   }
   Put(line_end_);
   Done();
@@ -361,9 +373,7 @@ void Runner::Row() {
   if (blank) {
     // ",,,," as spreadsheets write empty rows: neither converted nor refused.
   } else if (extra_filled_) {
-    result.refusal = "the row has " + std::to_string(extra_filled_) +
-                     (extra_filled_ == 1 ? " filled cell" : " filled cells") +
-                     " past the header's " + std::to_string(width_) + " columns";
+    result.refusal = PastHeaderRefusal(extra_filled_, width_);
   } else {
     RowCells cells;
     for (int c = 0; c < kColumnCount; ++c) {
@@ -460,6 +470,7 @@ void Runner::Start(std::string_view head, std::size_t header_end) {
   settings_.default_level = options_.level;
   settings_.decimal = options_.decimal.value_or(delimiter_ == ';' ? ',' : '.');
   settings_.working = options_.working;
+  summary_.dialect = {delimiter_, settings_.decimal, line_end_, bom_, sep_line_.has_value()};
   csv_set_delim(&parser_, static_cast<unsigned char>(delimiter_));
   quote_numbers_ = settings_.decimal == delimiter_;
   // The bytes that make a cell need quotes.

@@ -3,8 +3,10 @@
 #include <bit>
 #include <boost/math/distributions/normal.hpp>
 #include <boost/math/distributions/students_t.hpp>
+#include <boost/multiprecision/cpp_bin_float.hpp>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace kelmory {
 namespace {
@@ -14,12 +16,48 @@ using Policy = boost::math::policies::policy<
     boost::math::policies::domain_error<boost::math::policies::ignore_error>,
     boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
     boost::math::policies::evaluation_error<boost::math::policies::ignore_error>>;
+using Quad = boost::multiprecision::cpp_bin_float_quad;
 
 bool ValidLevel(double level) { return level > 0 && level < 100; }
 
 // The upper tail (100 - level) / 200 rather than (1 + level/100) / 2: the
-// same probability, without the rounding of 1 + x near 1 at high levels.
-double UpperTail(double level) { return (100 - level) / 200; }
+// same probability, without the rounding of 1 + x near 1 at high levels. It
+// is formed in the wide type, so that 95 gives 0.025 to that type's
+// precision, not the double nearest 0.025.
+template <class Real>
+Real UpperTail(double level) {
+  return (Real(100) - Real(level)) / Real(200);
+}
+
+template <class Real>
+Real NormalQuantile(double level) {
+  const boost::math::normal_distribution<Real, Policy> normal;
+  return boost::math::quantile(boost::math::complement(normal, UpperTail<Real>(level)));
+}
+
+template <class Real>
+Real StudentQuantile(double level, double df) {
+  const boost::math::students_t_distribution<Real, Policy> student{Real(df)};
+  return boost::math::quantile(boost::math::complement(student, UpperTail<Real>(level)));
+}
+
+// A quantile in long double has 11 bits more than a double: rounded once, it
+// is the correctly rounded double unless it lies within its own error of a
+// point halfway between two doubles. Then nothing, and the caller computes
+// it again in 113 bits.
+constexpr long double kLongDoubleUlps = 64;
+std::optional<double> RoundedIfClear(long double wide) {
+  const double rounded = static_cast<double>(wide);
+  if (!std::isfinite(rounded) || !(rounded > 0)) return rounded;
+  const long double up = std::nextafter(rounded, std::numeric_limits<double>::infinity());
+  const long double down = std::nextafter(rounded, 0.0);
+  const long double mid_up = (static_cast<long double>(rounded) + up) / 2;
+  const long double mid_down = (static_cast<long double>(rounded) + down) / 2;
+  const long double margin = kLongDoubleUlps * std::numeric_limits<long double>::epsilon() * wide;
+  if (std::fabs(wide - mid_up) <= margin || std::fabs(wide - mid_down) <= margin)
+    return std::nullopt;
+  return rounded;
+}
 
 std::optional<double> Finite(double value) {
   if (!std::isfinite(value) || !(value > 0)) return std::nullopt;
@@ -36,14 +74,16 @@ std::size_t Slot(double level, double df, int bits) {
 
 std::optional<double> NormalCritical(double level_percent) {
   if (!ValidLevel(level_percent)) return std::nullopt;
-  const boost::math::normal_distribution<double, Policy> normal;
-  return Finite(boost::math::quantile(boost::math::complement(normal, UpperTail(level_percent))));
+  if (const auto value = RoundedIfClear(NormalQuantile<long double>(level_percent)))
+    return Finite(*value);
+  return Finite(static_cast<double>(NormalQuantile<Quad>(level_percent)));
 }
 
 std::optional<double> StudentCritical(double level_percent, double df) {
   if (!ValidLevel(level_percent) || !(df >= 1) || !std::isfinite(df)) return std::nullopt;
-  const boost::math::students_t_distribution<double, Policy> student(df);
-  return Finite(boost::math::quantile(boost::math::complement(student, UpperTail(level_percent))));
+  if (const auto value = RoundedIfClear(StudentQuantile<long double>(level_percent, df)))
+    return Finite(*value);
+  return Finite(static_cast<double>(StudentQuantile<Quad>(level_percent, df)));
 }
 
 std::optional<double> CriticalValueCache::normal(double level_percent) {

@@ -1,6 +1,8 @@
 #pragma once
 // Two-sided critical values of a confidence level given in percent: the
-// normal and Student's t quantiles at (1 + level/100)/2.
+// normal and Student's t quantiles at (1 + level/100)/2, correctly rounded to
+// double (computed in long double, or in 113 bits where that is too close to
+// call).
 
 #include <array>
 #include <optional>

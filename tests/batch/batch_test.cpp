@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cmath>
 #include <fstream>
+#include <iomanip>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -62,22 +64,27 @@ RowResult Convert(const std::string& listed, Method method = Method::T, char dec
   return ConvertRow(cells.cells, RowSettings{method, 95, decimal, working}, cache);
 }
 
-TEST(CriticalValues, MatchPublishedQuantiles) {
-  struct Row {
-    double level, df, expected;  // df 0: the normal quantile
-  };
-  const Row rows[] = {
-      {95, 24, 2.0638985616280254}, {95, 0, 1.959963984540054},    {99, 0, 2.5758293035489004},
-      {90, 0, 1.6448536269514722},  {99, 9, 3.2498355415921263},   {95, 1, 12.706204736174707},
-      {90, 1, 6.313751514675041},   {95, 1000, 1.962339080826408}, {99.9, 3, 12.923978636687},
-      {80, 59, 1.296065725122053},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(::testing::Message() << row.level << "% df " << row.df);
-    const auto value = row.df ? StudentCritical(row.level, row.df) : NormalCritical(row.level);
+// 200 (level, df) pairs against 40-digit values from mpmath
+// (critical_reference.py): each must be that value correctly rounded, which
+// from_chars does for the reference text.
+TEST(CriticalValues, AreCorrectlyRounded) {
+  std::ifstream in(std::string(KELMORY_TEST_DIR) + "/critical_reference.csv");
+  std::string line;
+  std::getline(in, line);
+  int checked = 0;
+  while (std::getline(in, line)) {
+    SCOPED_TRACE(line);
+    const std::size_t a = line.find(','), b = line.find(',', a + 1);
+    const double level = std::stod(line.substr(0, a)), df = std::stod(line.substr(a + 1, b - a));
+    double expected = 0;
+    ASSERT_EQ(std::from_chars(line.data() + b + 1, line.data() + line.size(), expected).ec,
+              std::errc{});
+    const auto value = df ? StudentCritical(level, df) : NormalCritical(level);
     ASSERT_TRUE(value);
-    EXPECT_NEAR(*value, row.expected, row.expected * (row.level == 99.9 ? 1e-11 : 1e-12));
+    EXPECT_EQ(*value, expected) << std::setprecision(17) << *value << " vs " << expected;
+    ++checked;
   }
+  EXPECT_EQ(checked, 200);
   for (const double level : {0.0, 100.0, -5.0, std::nan("")}) {
     EXPECT_FALSE(NormalCritical(level)) << level;
     EXPECT_FALSE(StudentCritical(level, 5)) << level;
