@@ -43,15 +43,10 @@ TEST_F(CITableWindowTest, OpensModallyUnderOtherAndRebuildsTheTableAtEveryOpenin
   // Each opening reads the table again, in the locale of the moment.
   struct Opening {
     QLocale locale;
-    QStringList first_line;  // columns DF to 95%
-    QList<QStringList> lines;
+    QList<QStringList> lines;  // the source table in the locale's notation
   };
-  const Opening openings[] = {
-      {QLocale::c(), {"1", "1.000", "1.376", "1.963", "3.078", "6.314", "12.706"}, SourceRows(".")},
-      {QLocale(QLocale::German, QLocale::Germany),
-       {"1", "1,000", "1,376", "1,963", "3,078", "6,314", "12,706"},
-       SourceRows(",")},
-  };
+  const Opening openings[] = {{QLocale::c(), SourceRows(".")},
+                              {QLocale(QLocale::German, QLocale::Germany), SourceRows(",")}};
   const auto restore_locale = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
   for (int opening = 1; const Opening& expected : openings) {
     QLocale::setDefault(expected.locale);
@@ -69,7 +64,6 @@ TEST_F(CITableWindowTest, OpensModallyUnderOtherAndRebuildsTheTableAtEveryOpenin
       for (int c = 0; c < list->columnCount(); ++c) headers << list->headerItem()->text(c);
       EXPECT_EQ(headers, QStringList({"DF", "50%", "60%", "70%", "80%", "90%", "95%", "96%", "98%",
                                       "99%", "99.5%", "99.8%", "99.9%"}));
-      EXPECT_EQ(Line(list, 0).mid(0, 7), expected.first_line);
       ASSERT_EQ(expected.lines.size(), 107);
       for (int row = 0; row < 107; ++row) EXPECT_EQ(Line(list, row), expected.lines[row]);
       EXPECT_EQ(Line(list, 106).value(0), QString::fromUtf8("∞"));
