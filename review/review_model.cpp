@@ -104,7 +104,7 @@ ReviewModel::ReviewModel(QUndoStack* undo, QObject* parent)
   header_ = NewHeader();
   dialect_ = NewDialect();
   for (const std::string_view name : batch::AddedColumns(false)) added_.push_back(name);
-  MapColumns();
+  map_ = MapHeader(header_);
 }
 
 Record ReviewModel::NewHeader() {
@@ -123,7 +123,8 @@ void ReviewModel::Reset(Record header, std::vector<ReviewRow> rows, const batch:
   header_ = std::move(header);
   rows_ = std::move(rows);
   dialect_ = dialect;
-  MapColumns();
+  map_ = MapHeader(header_);
+  ++generation_;
   ComputeAll();
   endResetModel();
   undo_->clear();
@@ -138,6 +139,7 @@ void ReviewModel::SetSettings(batch::Method method, double level) {
 }
 
 void ReviewModel::Recompute() {
+  ++generation_;
   ComputeAll();
   if (!rows_.empty()) {
     emit dataChanged(index(0, inputColumns()), index(storedRows() - 1, columnCount() - 1));
@@ -146,22 +148,25 @@ void ReviewModel::Recompute() {
   emit tableChanged();
 }
 
-void ReviewModel::MapColumns() {
-  column_.fill(-1);
-  recognised_.assign(header_.size(), -1);
-  for (std::size_t i = 0; i < header_.size(); ++i) {
-    const int c = RecognisedName(header_[i]);
-    if (c < 0 || column_[c] != -1) continue;
-    column_[c] = static_cast<int>(i);
-    recognised_[i] = c;
+ColumnMap MapHeader(const Record& header) {
+  ColumnMap map;
+  map.column.fill(-1);
+  map.recognised.assign(header.size(), -1);
+  map.width = header.size();
+  for (std::size_t i = 0; i < header.size(); ++i) {
+    const int c = RecognisedName(header[i]);
+    if (c < 0 || map.column[c] != -1) continue;
+    map.column[c] = static_cast<int>(i);
+    map.recognised[i] = c;
   }
+  return map;
 }
 
 int ReviewModel::RecognisedColumn(int column) const {
-  return column >= 0 && column < inputColumns() ? recognised_[column] : -1;
+  return column >= 0 && column < inputColumns() ? map_.recognised[column] : -1;
 }
 
-void ReviewModel::Compute(ReviewRow& row, bool working) const {
+void ReviewModel::Compute(ReviewRow& row, const ColumnMap& map, char user, bool working) const {
   const Record& cells = row.cells;
   row.result = {};
   // As the batch reads them: a row of empty cells is passed over, one with
@@ -170,33 +175,37 @@ void ReviewModel::Compute(ReviewRow& row, bool working) const {
   for (std::size_t i = 0; i < cells.size(); ++i) {
     if (batch::IsEmptyCell(cells[i])) continue;
     ++filled;
-    past += i >= header_.size();
+    past += i >= map.width;
   }
   if (filled == 0) return;
-  row.result.refusal = batch::PastHeaderRefusal(past, header_.size());
+  row.result.refusal = batch::PastHeaderRefusal(past, map.width);
   if (!row.result.refusal.empty()) return;
 
   // In the user's separator where every number cell is a number in the
   // table's own: the same values, and warnings and working in the user's
   // separator. Otherwise in the table's, which refuses the row as the
   // batch does.
-  const char user = UserDecimal();
   batch::RowSettings settings = settings_;
   settings.working = working;
   settings.decimal = dialect_.decimal;
   batch::RowCells view;
+  for (int c = 0; c < batch::kColumnCount; ++c) {
+    const int i = map.column[c];
+    if (i >= 0 && static_cast<std::size_t>(i) < cells.size()) view.text[c] = cells[i];
+  }
+  if (user == dialect_.decimal) {
+    row.result = batch::ConvertRow(view, settings, cache_);
+    return;
+  }
   std::array<std::string, batch::kColumnCount> moved;
   bool all_numbers = true;
   for (int c = 0; c < batch::kColumnCount; ++c) {
-    const int i = column_[c];
-    if (i < 0 || static_cast<std::size_t>(i) >= cells.size()) continue;
-    view.text[c] = cells[i];
-    if (!batch::IsEmptyCell(cells[i]) &&
-        batch::ParseCellNumber(cells[i], dialect_.decimal, c == batch::kLevel).kind ==
+    if (!batch::IsEmptyCell(view.text[c]) &&
+        batch::ParseCellNumber(view.text[c], dialect_.decimal, c == batch::kLevel).kind ==
             batch::CellNumber::Kind::NotANumber)
       all_numbers = false;
   }
-  if (all_numbers && user != dialect_.decimal) {
+  if (all_numbers) {
     for (int c = 0; c < batch::kColumnCount; ++c) {
       moved[c] = MoveDecimal(view.text[c], dialect_.decimal, user, c == batch::kLevel);
       view.text[c] = moved[c];
@@ -207,13 +216,18 @@ void ReviewModel::Compute(ReviewRow& row, bool working) const {
 }
 
 void ReviewModel::ComputeAll() {
-  for (ReviewRow& row : rows_) Compute(row);
+  const char user = UserDecimal();
+  for (ReviewRow& row : rows_) {
+    if (row.stamp == generation_) continue;
+    Compute(row, map_, user);
+    row.stamp = generation_;
+  }
 }
 
 QString ReviewModel::workingText(int row) const {
   if (row < 0 || row >= storedRows()) return {};
   ReviewRow copy{rows_[row].cells, {}};
-  Compute(copy, true);
+  Compute(copy, map_, UserDecimal(), true);
   QString text = Text(copy.result.working);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return text;
@@ -272,7 +286,8 @@ void ReviewModel::SwapRows(int first, int& count, std::vector<ReviewRow>& other,
   if (header) {
     beginResetModel();
     std::swap(header_, *header);
-    MapColumns();
+    map_ = MapHeader(header_);
+    ++generation_;
   }
   const int incoming = static_cast<int>(other.size());
   const int common = std::min(count, incoming);
@@ -295,7 +310,13 @@ void ReviewModel::SwapRows(int first, int& count, std::vector<ReviewRow>& other,
     ComputeAll();
     endResetModel();
   } else {
-    for (int i = 0; i < incoming; ++i) Compute(rows_[first + i]);
+    const char user = UserDecimal();
+    for (int i = 0; i < incoming; ++i) {
+      ReviewRow& row = rows_[first + i];
+      if (row.stamp == generation_) continue;
+      Compute(row, map_, user);
+      row.stamp = generation_;
+    }
     if (common > 0) {
       emit dataChanged(index(first, 0), index(first + common - 1, columnCount() - 1));
       emit headerDataChanged(Qt::Vertical, first, first + common - 1);
@@ -305,11 +326,24 @@ void ReviewModel::SwapRows(int first, int& count, std::vector<ReviewRow>& other,
   emit tableChanged();
 }
 
-void ReviewModel::PasteBlock(const std::vector<Record>& block, const QModelIndex& at) {
-  if (block.empty()) return;
+bool ReviewModel::PasteBlock(std::vector<Record> block, const QModelIndex& at,
+                             const Progress& progress) {
+  if (block.empty()) return true;
+  // The new rows are computed here, where a long paste can be stopped,
+  // stamped for the generation they go in with.
+  const auto compute = [&](std::vector<ReviewRow>& rows, const ColumnMap& map,
+                           std::uint64_t stamp) {
+    const char user = UserDecimal();
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      if (progress && r % 1024 == 0 && !progress(r, rows.size())) return false;
+      Compute(rows[r], map, user);
+      rows[r].stamp = stamp;
+    }
+    return true;
+  };
   const char user = UserDecimal();
-  const auto stored = [&](const std::string& cell, int recognised) {
-    return recognised < 0 ? cell
+  const auto stored = [&](std::string& cell, int recognised) {
+    return recognised < 0 ? std::move(cell)
                           : FromUser(cell, user, dialect_.decimal, recognised == batch::kLevel);
   };
 
@@ -345,10 +379,24 @@ void ReviewModel::PasteBlock(const std::vector<Record>& block, const QModelIndex
     for (std::size_t i = 0; i < header.size(); ++i) recognised[i] = RecognisedName(header[i]);
     std::vector<ReviewRow> rows;
     rows.reserve(block.size() - 1);
+    // Columns in the header's own places, as in a paste into an empty
+    // table: the pasted cells become the row.
+    bool in_place = target.size() == header.size();
+    for (std::size_t j = 0; j < target.size() && in_place; ++j)
+      in_place = target[j] == static_cast<int>(j);
     for (std::size_t r = 1; r < block.size(); ++r) {
-      ReviewRow row{Record(header.size()), {}};
-      for (std::size_t j = 0; j < block[r].size() && j < target.size(); ++j) {
-        if (target[j] >= 0) row.cells[target[j]] = stored(block[r][j], recognised[target[j]]);
+      ReviewRow row;
+      if (in_place) {
+        row.cells = std::move(block[r]);
+        if (row.cells.size() > header.size()) row.cells.resize(header.size());
+        for (std::size_t j = 0; j < row.cells.size(); ++j) {
+          if (recognised[j] >= 0) row.cells[j] = stored(row.cells[j], recognised[j]);
+        }
+      } else {
+        row.cells.resize(header.size());
+        for (std::size_t j = 0; j < block[r].size() && j < target.size(); ++j) {
+          if (target[j] >= 0) row.cells[target[j]] = stored(block[r][j], recognised[target[j]]);
+        }
       }
       rows.push_back(std::move(row));
     }
@@ -356,8 +404,11 @@ void ReviewModel::PasteBlock(const std::vector<Record>& block, const QModelIndex
     while (start > 0 && !IsFilled(rows_[start - 1])) --start;
     std::optional<Record> new_header;
     if (header != header_) new_header = std::move(header);
+    if (!compute(rows, new_header ? MapHeader(*new_header) : map_,
+                 new_header ? generation_ + 1 : generation_))
+      return false;
     Push(start, storedRows() - start, std::move(rows), std::move(new_header), tr("Paste"));
-    return;
+    return true;
   }
 
   // No header: the cells go from the current one on.
@@ -377,7 +428,9 @@ void ReviewModel::PasteBlock(const std::vector<Record>& block, const QModelIndex
     }
     rows.push_back(std::move(row));
   }
+  if (!compute(rows, map_, generation_)) return false;
   Push(top, std::max(count, 0), std::move(rows), std::nullopt, tr("Paste"));
+  return true;
 }
 
 void ReviewModel::InsertRow(int row) {
@@ -450,7 +503,7 @@ QVariant ReviewModel::data(const QModelIndex& index, int role) const {
     case Qt::EditRole: {
       if (result) return Text(batch::ResultCell(row.result, name, UserDecimal()));
       if (static_cast<std::size_t>(column) >= row.cells.size()) return QString();
-      const int recognised = recognised_[column];
+      const int recognised = map_.recognised[column];
       if (recognised < 0) return Text(row.cells[column]);
       return Text(MoveDecimal(row.cells[column], dialect_.decimal, UserDecimal(),
                               recognised == batch::kLevel));
@@ -518,7 +571,7 @@ bool ReviewModel::setData(const QModelIndex& index, const QVariant& value, int r
   const int r = index.row(), column = index.column();
   ReviewRow row = r < storedRows() ? rows_[r] : EmptyRow();
   if (row.cells.size() <= static_cast<std::size_t>(column)) row.cells.resize(column + 1);
-  const int recognised = recognised_[column];
+  const int recognised = map_.recognised[column];
   const std::string typed = value.toString().toStdString();
   std::string cell = recognised < 0 ? typed
                                     : FromUser(typed, UserDecimal(), dialect_.decimal,
@@ -526,6 +579,7 @@ bool ReviewModel::setData(const QModelIndex& index, const QVariant& value, int r
   if (r < storedRows() && cell == row.cells[column]) return true;
   if (r == storedRows() && cell.empty()) return true;
   row.cells[column] = std::move(cell);
+  row.stamp = 0;  // its result is to be made again
   std::vector<ReviewRow> rows;
   rows.push_back(std::move(row));
   Push(r, r < storedRows() ? 1 : 0, std::move(rows), std::nullopt, tr("Edit Cell"));

@@ -6,6 +6,8 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,7 +23,16 @@ namespace kelmory::review {
 struct ReviewRow {
   Record cells;
   batch::RowResult result;
+  std::uint64_t stamp = 0;  // the model's generation the result was made in
 };
+
+// How the batch finds its columns in a header.
+struct ColumnMap {
+  std::array<int, batch::kColumnCount> column{};  // header index of each recognised column
+  std::vector<int> recognised;                    // per header column: kN... or -1
+  std::size_t width = 0;
+};
+ColumnMap MapHeader(const Record& header);
 
 struct Tally {
   std::size_t rows = 0, warnings = 0, refused = 0;
@@ -63,7 +74,8 @@ class ReviewModel final : public QAbstractTableModel {
   std::string InputText() const;
 
   // One undo step each.
-  void PasteBlock(const std::vector<Record>& block, const QModelIndex& at);
+  // False when `progress` stopped it, the table unchanged.
+  bool PasteBlock(std::vector<Record> block, const QModelIndex& at, const Progress& progress = {});
   void InsertRow(int row);
   void DeleteRows(std::vector<int> rows);
   // The cells of the selection's bounding rows and columns as a tab block;
@@ -86,8 +98,8 @@ class ReviewModel final : public QAbstractTableModel {
   void tableChanged();
 
  private:
-  void MapColumns();
-  void Compute(ReviewRow& row, bool working = false) const;
+  // `user`: the user's decimal separator, read once for many rows.
+  void Compute(ReviewRow& row, const ColumnMap& map, char user, bool working = false) const;
   void ComputeAll();
   bool IsFilled(const ReviewRow& row) const;
   void Push(int first, int count, std::vector<ReviewRow> rows, std::optional<Record> header,
@@ -100,8 +112,10 @@ class ReviewModel final : public QAbstractTableModel {
   std::vector<ReviewRow> rows_;
   batch::Dialect dialect_;
   batch::RowSettings settings_;
-  std::array<int, batch::kColumnCount> column_{};  // header index of each recognised column
-  std::vector<int> recognised_;                    // per header column: kN... or -1
+  ColumnMap map_;
+  // Moves on with each change of the settings or the header: rows whose
+  // stamp is older are computed again.
+  std::uint64_t generation_ = 1;
   mutable CriticalValueCache cache_;
 };
 

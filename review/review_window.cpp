@@ -6,11 +6,13 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
 #include <QUndoStack>
@@ -24,6 +26,7 @@ namespace kelmory {
 namespace {
 
 constexpr int kRecentFiles = 8;
+constexpr int kProgressAfterMs = 1000;
 
 QSettings Settings() {
   return QSettings(QStringLiteral("Kelmory"), QStringLiteral("kelmory-review"));
@@ -209,10 +212,33 @@ void ReviewWindow::copy() {
   if (!block.empty()) QApplication::clipboard()->setText(QString::fromStdString(block));
 }
 
+// A long paste shows a dialog with Cancel once it has taken a second, and
+// keeps the window painting meanwhile: the table changes only at the end.
 void ReviewWindow::paste() {
   const QString text = QApplication::clipboard()->text();
   if (text.isEmpty()) return;
-  model_->PasteBlock(review::ParseTabBlock(text.toStdString()), ui_->studyTable->currentIndex());
+  QElapsedTimer clock;
+  clock.start();
+  std::unique_ptr<QProgressDialog> dialog;
+  const auto step = [&](int from, int to) {
+    return [&, from, to](std::size_t done, std::size_t total) {
+      if (!dialog) {
+        // Tests set "progressAfterMs" to see the dialog without a long wait.
+        const QVariant after = property("progressAfterMs");
+        if (clock.elapsed() < (after.isValid() ? after.toInt() : kProgressAfterMs)) return true;
+        dialog =
+            std::make_unique<QProgressDialog>(tr("Pasting the rows…"), tr("Cancel"), 0, 1000, this);
+        dialog->setWindowModality(Qt::WindowModal);
+        dialog->setMinimumDuration(0);
+      }
+      dialog->setValue(from + static_cast<int>((to - from) * (double(done) / double(total))));
+      QApplication::processEvents();
+      return !dialog->wasCanceled();
+    };
+  };
+  auto block = review::ParseTabBlock(text.toStdString(), step(0, 300));
+  if (dialog && dialog->wasCanceled()) return;
+  model_->PasteBlock(std::move(block), ui_->studyTable->currentIndex(), step(300, 1000));
 }
 
 void ReviewWindow::insertRow() {

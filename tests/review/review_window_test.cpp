@@ -73,7 +73,7 @@ class ReviewTest : public testing::GuiTest {
   void Paste(const QString& text) {
     QApplication::clipboard()->setText(text);
     table_->setFocus();
-    Key(Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(table_, Qt::Key_V, Qt::ControlModifier);
   }
   void Trigger(const char* action) {
     auto* bar = Find<QToolBar>(window_, "toolBar");
@@ -276,6 +276,30 @@ TEST_F(ReviewTest, AHeaderedPasteIntoAFilledTableMatchesColumnsByNameAndAppends)
   Paste("3\n4\n");
   EXPECT_EQ(Row(0).first(4), QStringList({"Abel", "25", "3", "15"}));
   EXPECT_EQ(Row(1).first(4), QStringList({"", "", "4", ""}));
+}
+
+TEST_F(ReviewTest, ALongPasteShowsProgressAndCancelLeavesTheTable) {
+  Paste("study\tn\tse\nAbel\t25\t2\n");
+  std::string block;
+  for (int i = 0; i < 30000; ++i) block += "\t" + std::to_string(i + 2) + "\t1\n";
+  window_->setProperty("progressAfterMs", 0);
+  bool shown = false;
+  testing::WhenModalShows([&](QWidget* modal) { shown = modal->inherits("QProgressDialog"); });
+  ClickCell(1, "study");
+  Paste(QString::fromStdString(block));
+  EXPECT_TRUE(shown);
+  testing::Activate(window_);  // offscreen, the closed dialog leaves no window active
+  EXPECT_EQ(model_->rowCount(), 2);
+  EXPECT_EQ(Row(0).first(4), QStringList({"Abel", "25", "2", "10"}));
+
+  // Bytes that are no text at all: cells like any other, at once.
+  QString binary;
+  for (int i = 0; i < 4096; ++i) binary += QChar((i * 7919) % 256);
+  window_->setProperty("progressAfterMs", QVariant());
+  Paste(binary);
+  EXPECT_GT(model_->rowCount(), 2);
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(model_->rowCount(), 2);
 }
 
 TEST_F(ReviewTest, CopyGivesTabTextThatPastesBack) {
