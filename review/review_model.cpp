@@ -254,12 +254,7 @@ std::string ReviewModel::InputText() const {
   const auto line = [&](const Record& cells) {
     for (std::size_t i = 0; i < cells.size(); ++i) {
       if (i) text.push_back(dialect_.delimiter);
-      text.push_back('"');
-      for (const char c : cells[i]) {
-        if (c == '"') text.push_back('"');
-        text.push_back(c);
-      }
-      text.push_back('"');
+      AppendQuoted(text, cells[i]);
     }
     if (cells.empty()) text.append("\"\"");
     text.append(dialect_.line_end);

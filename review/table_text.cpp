@@ -69,14 +69,18 @@ void AppendTabLine(std::string& block, const std::vector<std::string>& cells) {
       block.append(cell);
       continue;
     }
-    block.push_back('"');
-    for (const char c : cell) {
-      if (c == '"') block.push_back('"');
-      block.push_back(c);
-    }
-    block.push_back('"');
+    AppendQuoted(block, cell);
   }
   block.push_back('\n');
+}
+
+void AppendQuoted(std::string& out, std::string_view cell) {
+  out.push_back('"');
+  for (const char c : cell) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
 }
 
 std::string MoveDecimal(std::string_view cell, char from, char to, bool percent) {

@@ -21,6 +21,9 @@ using Progress = std::function<bool(std::size_t done, std::size_t total)>;
 // `progress`, told the bytes read, may stop it: the records so far then.
 std::vector<Record> ParseTabBlock(std::string_view text, const Progress& progress = {});
 
+// The cell in double quotes, its own quotes doubled.
+void AppendQuoted(std::string& out, std::string_view cell);
+
 // One line of a block, cells quoted where they must be, ended by LF.
 void AppendTabLine(std::string& block, const std::vector<std::string>& cells);
 
