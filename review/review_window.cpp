@@ -55,10 +55,6 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   for (const auto& [action, key] : keys) action->setShortcuts(key);
   ui_->actionInsertRow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Plus));
   ui_->actionDeleteRows->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
-  for (QAction* action : findChildren<QAction*>()) {
-    if (!action->objectName().isEmpty())
-      action->setProperty("accessibleName", action->text().remove(QLatin1Char('&')));
-  }
 
   auto* methods = new QActionGroup(this);
   methods->addAction(ui_->actionMethodT);
