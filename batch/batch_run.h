@@ -38,8 +38,8 @@ struct Dialect {
   char delimiter = ',';
   char decimal = '.';
   std::string_view line_end = "\n";  // LF, CR LF or CR
-  bool bom = false;                   // a byte-order mark before the header
-  bool sep_line = false;              // a "sep=" line before the header
+  bool bom = false;                  // a byte-order mark before the header
+  bool sep_line = false;             // a "sep=" line before the header
 };
 
 struct BatchSummary {

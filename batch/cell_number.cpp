@@ -20,6 +20,14 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
+std::string Lower(std::string_view text) {
+  std::string lower(TrimBlanks(text));
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
 bool IsEmptyCell(std::string_view text) { return TrimBlanks(text).empty(); }
 
 CellNumber ParseCellNumber(std::string_view text, char decimal, bool percent) {

@@ -3,6 +3,7 @@
 // way (only the chosen decimal separator) and wider in another (a sign and an
 // exponent, as statistics software writes them).
 
+#include <string>
 #include <string_view>
 
 namespace kelmory::batch {
@@ -19,6 +20,10 @@ CellNumber ParseCellNumber(std::string_view text, char decimal, bool percent = f
 
 // The text without its leading and trailing blanks (spaces and tabs).
 std::string_view TrimBlanks(std::string_view text);
+
+// A header name as matched: without blanks around, ASCII letters in lower
+// case.
+std::string Lower(std::string_view text);
 
 // Nothing or only blanks.
 bool IsEmptyCell(std::string_view text);

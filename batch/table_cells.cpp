@@ -19,8 +19,12 @@ std::string NumberCell(double value, char decimal) {
   return text;
 }
 
-std::span<const std::string_view> AddedColumns(bool working) {
-  return std::span(kAddedColumns).first(working ? kAddedColumns.size() : kAddedColumns.size() - 1);
+std::vector<std::string_view> AddedColumns(bool working, bool extended) {
+  constexpr std::size_t kAfterSd = 1;
+  constexpr std::array<std::string_view, 2> kExtended = {"estimated_mean", "total_n"};
+  std::vector<std::string_view> added(kAddedColumns.begin(), kAddedColumns.end() - !working);
+  if (extended) added.insert(added.begin() + kAfterSd, kExtended.begin(), kExtended.end());
+  return added;
 }
 
 std::string ResultCell(const RowResult& result, std::string_view column, char decimal) {
@@ -28,6 +32,8 @@ std::string ResultCell(const RowResult& result, std::string_view column, char de
     return value ? NumberCell(*value, decimal) : std::string();
   };
   if (column == "sd") return number(result.sd);
+  if (column == "estimated_mean") return number(result.estimated_mean);
+  if (column == "total_n") return number(result.total_n);
   if (column == "method") return std::string(result.method);
   if (column == "critical_value") return number(result.critical_value);
   if (column == "df") return number(result.df);

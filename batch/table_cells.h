@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "batch/row_rules.h"
 
@@ -16,8 +17,10 @@ inline constexpr std::size_t kNumberCellRoom = 32;
 char* WriteNumberCell(char* out, double value, char decimal);
 std::string NumberCell(double value, char decimal);
 
-// The columns the writer adds after the header's own, in their order.
-std::span<const std::string_view> AddedColumns(bool working);
+// The columns the writer adds after the header's own, in their order:
+// estimated_mean and total_n follow sd when the header is `extended` (see
+// ReadTableColumns).
+std::vector<std::string_view> AddedColumns(bool working, bool extended = false);
 
 // The text of the added column `column` for a row's result; empty for a
 // column the writer does not add.
