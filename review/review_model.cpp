@@ -15,14 +15,6 @@
 namespace kelmory::review {
 namespace {
 
-std::string LowerName(std::string_view name) {
-  std::string lower(batch::TrimBlanks(name));
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
-
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -80,17 +72,9 @@ QString ColumnTip(std::string_view name) {
 
 }  // namespace
 
-int RecognisedName(std::string_view name) {
-  const std::string lower = LowerName(name);
-  for (int c = 0; c < batch::kColumnCount; ++c) {
-    if (lower == batch::kColumnNames[c]) return c;
-  }
-  return -1;
-}
-
 bool IsAddedName(std::string_view name) {
-  const std::string lower = LowerName(name);
-  const auto added = batch::AddedColumns(true);
+  const std::string lower = batch::Lower(name);
+  const auto added = batch::AddedColumns(true, true);
   return std::find(added.begin(), added.end(), lower) != added.end();
 }
 
@@ -103,8 +87,8 @@ ReviewModel::ReviewModel(QUndoStack* undo, QObject* parent)
     : QAbstractTableModel(parent), undo_(undo) {
   header_ = NewHeader();
   dialect_ = NewDialect();
-  for (const std::string_view name : batch::AddedColumns(false)) added_.push_back(name);
   map_ = MapHeader(header_);
+  added_ = batch::AddedColumns(false, map_.columns.extended);
 }
 
 Record ReviewModel::NewHeader() {
@@ -124,6 +108,7 @@ void ReviewModel::Reset(Record header, std::vector<ReviewRow> rows, const batch:
   rows_ = std::move(rows);
   dialect_ = dialect;
   map_ = MapHeader(header_);
+  added_ = batch::AddedColumns(false, map_.columns.extended);
   ++generation_;
   ComputeAll();
   endResetModel();
@@ -150,20 +135,22 @@ void ReviewModel::Recompute() {
 
 ColumnMap MapHeader(const Record& header) {
   ColumnMap map;
-  map.column.fill(-1);
-  map.recognised.assign(header.size(), -1);
   map.width = header.size();
-  for (std::size_t i = 0; i < header.size(); ++i) {
-    const int c = RecognisedName(header[i]);
-    if (c < 0 || map.column[c] != -1) continue;
-    map.column[c] = static_cast<int>(i);
-    map.recognised[i] = c;
+  map.columns = batch::ReadTableColumns({header.begin(), header.end()}, false);
+  map.kind.assign(header.size(), kText);
+  const auto mark = [&](int i, CellKind kind) {
+    if (i >= 0 && static_cast<std::size_t>(i) < map.kind.size()) map.kind[i] = kind;
+  };
+  for (int c = 0; c < batch::kColumnCount; ++c)
+    mark(map.columns.index[c], c == batch::kLevel ? kPercent : kNumber);
+  for (const batch::SubgroupColumns& subgroup : map.columns.subgroups) {
+    for (const int i : subgroup.index) mark(i, kNumber);
   }
   return map;
 }
 
-int ReviewModel::RecognisedColumn(int column) const {
-  return column >= 0 && column < inputColumns() ? map_.recognised[column] : -1;
+CellKind ReviewModel::KindOf(int column) const {
+  return column >= 0 && column < inputColumns() ? map_.kind[column] : kText;
 }
 
 void ReviewModel::Compute(ReviewRow& row, const ColumnMap& map, char user, bool working) const {
@@ -181,6 +168,11 @@ void ReviewModel::Compute(ReviewRow& row, const ColumnMap& map, char user, bool 
   row.result.refusal = batch::PastHeaderRefusal(past, map.width);
   if (!row.result.refusal.empty()) return;
 
+  if (!map.columns.problem.empty()) {
+    row.result.refusal = map.columns.problem;
+    return;
+  }
+
   // In the user's separator where every number cell is a number in the
   // table's own: the same values, and warnings and working in the user's
   // separator. Otherwise in the table's, which refuses the row as the
@@ -188,31 +180,25 @@ void ReviewModel::Compute(ReviewRow& row, const ColumnMap& map, char user, bool 
   batch::RowSettings settings = settings_;
   settings.working = working;
   settings.decimal = dialect_.decimal;
-  batch::RowCells view;
-  for (int c = 0; c < batch::kColumnCount; ++c) {
-    const int i = map.column[c];
-    if (i >= 0 && static_cast<std::size_t>(i) < cells.size()) view.text[c] = cells[i];
-  }
-  if (user == dialect_.decimal) {
-    row.result = batch::ConvertRow(view, settings, cache_);
-    return;
-  }
-  std::array<std::string, batch::kColumnCount> moved;
-  bool all_numbers = true;
-  for (int c = 0; c < batch::kColumnCount; ++c) {
-    if (!batch::IsEmptyCell(view.text[c]) &&
-        batch::ParseCellNumber(view.text[c], dialect_.decimal, c == batch::kLevel).kind ==
-            batch::CellNumber::Kind::NotANumber)
-      all_numbers = false;
+  row_view_.assign(cells.begin(), cells.end());
+  bool all_numbers = user != dialect_.decimal;
+  for (std::size_t i = 0; i < cells.size() && i < map.width && all_numbers; ++i) {
+    all_numbers =
+        map.kind[i] == kText || batch::IsEmptyCell(cells[i]) ||
+        batch::ParseCellNumber(cells[i], dialect_.decimal, map.kind[i] == kPercent).kind !=
+            batch::CellNumber::Kind::NotANumber;
   }
   if (all_numbers) {
-    for (int c = 0; c < batch::kColumnCount; ++c) {
-      moved[c] = MoveDecimal(view.text[c], dialect_.decimal, user, c == batch::kLevel);
-      view.text[c] = moved[c];
+    moved_.resize(cells.size());
+    for (std::size_t i = 0; i < cells.size() && i < map.width; ++i) {
+      if (map.kind[i] == kText) continue;
+      moved_[i] = MoveDecimal(cells[i], dialect_.decimal, user, map.kind[i] == kPercent);
+      row_view_[i] = moved_[i];
     }
     settings.decimal = user;
   }
-  row.result = batch::ConvertRow(view, settings, cache_);
+  batch::GatherCells(map.columns, row_view_, row_cells_);
+  row.result = batch::ConvertRow(row_cells_, settings, cache_);
 }
 
 void ReviewModel::ComputeAll() {
@@ -282,6 +268,7 @@ void ReviewModel::SwapRows(int first, int& count, std::vector<ReviewRow>& other,
     beginResetModel();
     std::swap(header_, *header);
     map_ = MapHeader(header_);
+    added_ = batch::AddedColumns(false, map_.columns.extended);
     ++generation_;
   }
   const int incoming = static_cast<int>(other.size());
@@ -337,21 +324,21 @@ bool ReviewModel::PasteBlock(std::vector<Record> block, const QModelIndex& at,
     return true;
   };
   const char user = UserDecimal();
-  const auto stored = [&](std::string& cell, int recognised) {
-    return recognised < 0 ? std::move(cell)
-                          : FromUser(cell, user, dialect_.decimal, recognised == batch::kLevel);
+  const auto stored = [&](std::string& cell, CellKind kind) {
+    return kind == kText ? std::move(cell)
+                         : FromUser(cell, user, dialect_.decimal, kind == kPercent);
   };
 
-  // A header names n and one more of the columns the rows are read by.
+  // A header is one the batch can read (it names n) with one more of the
+  // columns the rows are read by; the columns the program adds are left out.
   const Record& first = block.front();
-  int named = 0;
-  bool has_n = false;
+  Record names;
   for (const std::string& name : first) {
-    const int c = RecognisedName(name);
-    named += c >= 0;
-    has_n |= c == batch::kN;
+    if (!IsAddedName(name)) names.push_back(name);
   }
-  if (has_n && named >= 2) {
+  const ColumnMap named = MapHeader(names);
+  if (named.columns.problem.empty() && std::count_if(named.kind.begin(), named.kind.end(),
+                                                     [](CellKind k) { return k != kText; }) >= 2) {
     const bool empty = std::none_of(rows_.begin(), rows_.end(),
                                     [this](const ReviewRow& row) { return IsFilled(row); });
     Record header = empty ? Record() : header_;
@@ -360,9 +347,10 @@ bool ReviewModel::PasteBlock(std::vector<Record> block, const QModelIndex& at,
     std::vector<int> target(first.size(), -1);
     for (std::size_t j = 0; j < first.size(); ++j) {
       if (IsAddedName(first[j])) continue;
-      const std::string lower = LowerName(first[j]);
-      auto found = std::find_if(header.begin(), header.end(),
-                                [&](const std::string& name) { return LowerName(name) == lower; });
+      const std::string lower = batch::Lower(first[j]);
+      auto found = std::find_if(header.begin(), header.end(), [&](const std::string& name) {
+        return batch::Lower(name) == lower;
+      });
       if (empty || found == header.end() ||
           std::find(target.begin(), target.end(), found - header.begin()) != target.end()) {
         header.push_back(first[j]);
@@ -370,8 +358,8 @@ bool ReviewModel::PasteBlock(std::vector<Record> block, const QModelIndex& at,
       }
       target[j] = static_cast<int>(found - header.begin());
     }
-    std::vector<int> recognised(header.size());
-    for (std::size_t i = 0; i < header.size(); ++i) recognised[i] = RecognisedName(header[i]);
+    const ColumnMap map = MapHeader(header);
+    const std::vector<CellKind>& kind = map.kind;
     std::vector<ReviewRow> rows;
     rows.reserve(block.size() - 1);
     // Columns in the header's own places, as in a paste into an empty
@@ -385,12 +373,12 @@ bool ReviewModel::PasteBlock(std::vector<Record> block, const QModelIndex& at,
         row.cells = std::move(block[r]);
         if (row.cells.size() > header.size()) row.cells.resize(header.size());
         for (std::size_t j = 0; j < row.cells.size(); ++j) {
-          if (recognised[j] >= 0) row.cells[j] = stored(row.cells[j], recognised[j]);
+          if (kind[j] != kText) row.cells[j] = stored(row.cells[j], kind[j]);
         }
       } else {
         row.cells.resize(header.size());
         for (std::size_t j = 0; j < block[r].size() && j < target.size(); ++j) {
-          if (target[j] >= 0) row.cells[target[j]] = stored(block[r][j], recognised[target[j]]);
+          if (target[j] >= 0) row.cells[target[j]] = stored(block[r][j], kind[target[j]]);
         }
       }
       rows.push_back(std::move(row));
@@ -399,8 +387,7 @@ bool ReviewModel::PasteBlock(std::vector<Record> block, const QModelIndex& at,
     while (start > 0 && !IsFilled(rows_[start - 1])) --start;
     std::optional<Record> new_header;
     if (header != header_) new_header = std::move(header);
-    if (!compute(rows, new_header ? MapHeader(*new_header) : map_,
-                 new_header ? generation_ + 1 : generation_))
+    if (!compute(rows, new_header ? map : map_, new_header ? generation_ + 1 : generation_))
       return false;
     Push(start, storedRows() - start, std::move(rows), std::move(new_header), tr("Paste"));
     return true;
@@ -419,7 +406,7 @@ bool ReviewModel::PasteBlock(std::vector<Record> block, const QModelIndex& at,
       const int column = left + static_cast<int>(j);
       if (column >= inputColumns()) break;
       if (row.cells.size() <= static_cast<std::size_t>(column)) row.cells.resize(column + 1);
-      row.cells[column] = stored(block[r][j], RecognisedColumn(column));
+      row.cells[column] = stored(block[r][j], KindOf(column));
     }
     rows.push_back(std::move(row));
   }
@@ -498,10 +485,10 @@ QVariant ReviewModel::data(const QModelIndex& index, int role) const {
     case Qt::EditRole: {
       if (result) return Text(batch::ResultCell(row.result, name, UserDecimal()));
       if (static_cast<std::size_t>(column) >= row.cells.size()) return QString();
-      const int recognised = map_.recognised[column];
-      if (recognised < 0) return Text(row.cells[column]);
-      return Text(MoveDecimal(row.cells[column], dialect_.decimal, UserDecimal(),
-                              recognised == batch::kLevel));
+      const CellKind kind = map_.kind[column];
+      if (kind == kText) return Text(row.cells[column]);
+      return Text(
+          MoveDecimal(row.cells[column], dialect_.decimal, UserDecimal(), kind == kPercent));
     }
     case Qt::ToolTipRole:
       if (name == "warning" && !row.result.warning.empty()) return Text(row.result.warning);
@@ -566,11 +553,10 @@ bool ReviewModel::setData(const QModelIndex& index, const QVariant& value, int r
   const int r = index.row(), column = index.column();
   ReviewRow row = r < storedRows() ? rows_[r] : EmptyRow();
   if (row.cells.size() <= static_cast<std::size_t>(column)) row.cells.resize(column + 1);
-  const int recognised = map_.recognised[column];
+  const CellKind kind = map_.kind[column];
   const std::string typed = value.toString().toStdString();
-  std::string cell = recognised < 0 ? typed
-                                    : FromUser(typed, UserDecimal(), dialect_.decimal,
-                                               recognised == batch::kLevel);
+  std::string cell =
+      kind == kText ? typed : FromUser(typed, UserDecimal(), dialect_.decimal, kind == kPercent);
   if (r < storedRows() && cell == row.cells[column]) return true;
   if (r == storedRows() && cell.empty()) return true;
   row.cells[column] = std::move(cell);

@@ -14,6 +14,7 @@
 
 #include "batch/batch_run.h"
 #include "batch/row_rules.h"
+#include "batch/table_columns.h"
 #include "review/table_text.h"
 
 class QUndoStack;
@@ -26,10 +27,14 @@ struct ReviewRow {
   std::uint64_t stamp = 0;  // the model's generation the result was made in
 };
 
-// How the batch finds its columns in a header.
+// What a header column holds, for its decimal separator: text, a number, or
+// a number that may end in "%" (the level).
+enum CellKind : int { kText = -1, kNumber = 0, kPercent = 1 };
+
+// A header as the batch reads it, and the kind of each of its columns.
 struct ColumnMap {
-  std::array<int, batch::kColumnCount> column{};  // header index of each recognised column
-  std::vector<int> recognised;                    // per header column: kN... or -1
+  batch::TableColumns columns;
+  std::vector<CellKind> kind;
   std::size_t width = 0;
 };
 ColumnMap MapHeader(const Record& header);
@@ -65,8 +70,7 @@ class ReviewModel final : public QAbstractTableModel {
   const Record& header() const { return header_; }
   const std::vector<std::string_view>& added() const { return added_; }
   const std::vector<ReviewRow>& rows() const { return rows_; }
-  // The recognised column (batch::kN...) of a header column, or -1.
-  int RecognisedColumn(int column) const;
+  CellKind KindOf(int column) const;
   Tally tally() const;
 
   // The table as its file holds it: the input cells in the table's
@@ -117,10 +121,12 @@ class ReviewModel final : public QAbstractTableModel {
   // stamp is older are computed again.
   std::uint64_t generation_ = 1;
   mutable CriticalValueCache cache_;
+  // Room reused from row to row.
+  mutable std::vector<std::string_view> row_view_;
+  mutable Record moved_;
+  mutable batch::RowCells row_cells_;
 };
 
-// The recognised column a header name names, or -1.
-int RecognisedName(std::string_view name);
 // Whether a name is one of the columns the program adds.
 bool IsAddedName(std::string_view name);
 // The user's decimal separator, read afresh.

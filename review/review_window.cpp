@@ -316,7 +316,7 @@ void ReviewWindow::sizeColumns() {
   for (int c = 0; c < model_->columnCount(); ++c) {
     const QString name = model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
     int width = std::max(chars(6), metrics.horizontalAdvance(name) + 24);
-    if (!model_->isResultColumn(c) && model_->RecognisedColumn(c) < 0) width = chars(14);
+    if (!model_->isResultColumn(c) && model_->KindOf(c) == review::kText) width = chars(14);
     const bool short_text = name == QStringLiteral("method") || name == QStringLiteral("df");
     if (model_->isResultColumn(c) && !short_text) width = std::max(width, chars(19));
     if (name == QStringLiteral("warning") || name == QStringLiteral("refusal")) width = chars(40);

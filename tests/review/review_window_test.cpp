@@ -382,6 +382,22 @@ TEST_F(ReviewTest, OpenThenSaveIsKelmoryBatchsOutputByteForByte) {
   ASSERT_TRUE(window_->saveFile(Path("review.csv")));
   EXPECT_EQ(ReadAll(Path("review.csv")), ReadAll(kGolden + "/review.expected.csv"));
 
+  // The other kinds of row, with the two columns their headers add.
+  for (const QString name : {"medians", "two-groups", "subgroups", "all-kinds"}) {
+    ASSERT_TRUE(window_->openFile(kGolden + "/" + name + ".csv"));
+    EXPECT_EQ(Header().mid(Column("sd"), 3), QStringList({"sd", "estimated_mean", "total_n"}));
+    ASSERT_TRUE(window_->saveFile(Path(name + ".csv")));
+    QProcess batch;
+    batch.start(KELMORY_BATCH, {"--working", kGolden + "/" + name + ".csv"});
+    ASSERT_TRUE(batch.waitForFinished(10000));
+    const QByteArray saved = ReadAll(Path(name + ".csv"));
+    EXPECT_EQ(saved, batch.readAllStandardOutput()) << name.toStdString();
+    // Two golden files were written with the working.
+    if (name == "medians" || name == "subgroups")
+      EXPECT_EQ(saved, ReadAll(kGolden + "/" + name + ".expected.csv")) << name.toStdString();
+  }
+  EXPECT_EQ(Cell(0, "study"), "Abel 2004");
+
   // Another dialect: semicolons, decimal commas, z.
   Trigger("actionMethodZ");
   ASSERT_TRUE(window_->openFile(kGolden + "/review-semicolon.csv"));
