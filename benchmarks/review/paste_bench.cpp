@@ -10,6 +10,7 @@
 //
 //   build/bin/review_paste_bench [runs]
 
+#include <time.h>
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QClipboard>
@@ -17,7 +18,6 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <time.h>
 
 #include <algorithm>
 #include <chrono>
