@@ -104,7 +104,12 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   ui_->studyTable->setCurrentIndex(model_->index(0, 0));
 }
 
-ReviewWindow::~ReviewWindow() = default;
+ReviewWindow::~ReviewWindow() {
+  // The children die after this class's part of the window: what they emit
+  // on the way must not reach its handlers.
+  for (QObject* child : findChildren<QObject*>())
+    QObject::disconnect(child, nullptr, this, nullptr);
+}
 
 void ReviewWindow::complain(const QString& text) {
   QMessageBox::warning(this, tr("Kelmory Review"), text);
