@@ -11,8 +11,9 @@
 namespace kelmory::batch {
 namespace {
 
-constexpr double kSmallSample = 60;  // below it, t with n - 1 df is advised
-constexpr double kAsymmetry = 0.1;   // of the interval's width
+constexpr double kSmallSample = 60;    // below it, t with n - 1 df is advised
+constexpr double kAsymmetry = 0.1;     // of the interval's width
+constexpr double kDisagreement = 0.1;  // of the SD from se
 constexpr std::string_view kCrLf = "\r\n";
 
 RowResult Refused(std::string message) {
@@ -25,7 +26,7 @@ std::string Quoted(std::string_view column, std::string_view what, std::string_v
   std::string message(column);
   message.append(what);
   message.append(": '");
-  message.append(text);
+  message.append(CellExcerpt(text));
   message.push_back('\'');
   return message;
 }
@@ -46,7 +47,31 @@ std::string OneDecimal(double value, char decimal) {
   return text;
 }
 
+std::string SdText(double sd, char decimal) { return NumberText(sd, NumberLocale{{decimal}}); }
+
 }  // namespace
+
+// Papers often report both se and an interval, and extraction sheets keep
+// both: se is used, and the interval, converted as its own row would be, is
+// a check on it.
+void CheckAgainstInterval(const RowCells& cells, const RowSettings& settings,
+                          CriticalValueCache& cache, RowResult& result) {
+  RowCells interval_cells = cells;
+  interval_cells.text[kSe] = {};
+  RowSettings interval_settings = settings;
+  interval_settings.working = false;
+  const RowResult interval = ConvertRow(interval_cells, interval_settings, cache);
+  if (!interval.sd) {
+    AddWarning(result.warning, "the interval beside se was not checked: " + interval.refusal);
+    return;
+  }
+  const double a = *result.sd, b = *interval.sd;
+  if (std::fabs(a - b) > kDisagreement * a) {
+    AddWarning(result.warning, "se and the interval disagree: they give SDs of " +
+                                   SdText(a, settings.decimal) + " and " +
+                                   SdText(b, settings.decimal));
+  }
+}
 
 RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
                      CriticalValueCache& cache) {
@@ -57,8 +82,10 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
   for (int c = 0; c < kColumnCount; ++c) {
     if (IsEmptyCell(text[c])) continue;
     const CellNumber number = ParseCellNumber(text[c], settings.decimal, c == kLevel);
-    if (number.kind == CellNumber::Kind::NotANumber)
-      return Refused(Quoted(kColumnNames[c], " is not a number", text[c]));
+    if (number.kind == CellNumber::Kind::NotANumber) {
+      return Refused(Quoted(kColumnNames[c], " is not a number", text[c]) +
+                     std::string(DecimalHint(text[c], settings.decimal, c == kLevel)));
+    }
     if (number.kind == CellNumber::Kind::OutOfRange)
       return Refused(Quoted(kColumnNames[c], " is beyond the double range", text[c]));
     value[c] = number.value;
@@ -66,12 +93,20 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
 
   if (!value[kN]) return Refused("n is empty");
   const double n = *value[kN];
-  if (!(n >= 1) || std::trunc(n) != n)
+  const WholeNumber whole = ReadWholeNumber(text[kN], settings.decimal);
+  if (!(n >= 1) || whole == WholeNumber::NotWhole)
     return Refused(Quoted("n", " is not a whole number of at least 1", text[kN]));
+  if (whole == WholeNumber::TooLarge)
+    return Refused(Quoted("n", " is too large to be held exactly", text[kN]));
   if (value[kSe] && *value[kSe] < 0) return Refused(Quoted("se", " is negative", text[kSe]));
   if (value[kCi] && *value[kCi] < 0) return Refused(Quoted("ci", " is negative", text[kCi]));
   if (value[kLevel] && !(*value[kLevel] > 0 && *value[kLevel] < 100))
     return Refused(Quoted("level", " is not between 0 and 100", text[kLevel]));
+  // 0.95 meant as a proportion would give an SD about 170 times too large.
+  if (value[kLevel] && *value[kLevel] < 1) {
+    return Refused("level is " + CellExcerpt(TrimBlanks(text[kLevel])) +
+                   ": give it as a percentage, such as 95");
+  }
   if (value[kZ] && !(*value[kZ] > 0))
     return Refused(Quoted("z", " is not greater than 0", text[kZ]));
 
@@ -81,9 +116,9 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
   if (upper && !lower) return Refused("upper is given without lower");
   const bool bounds = lower && upper;
   if (se + ci + bounds == 0) return Refused("no source: give se, ci, or lower and upper");
-  if (se + ci + bounds > 1) {
-    std::string given = se && ci ? (bounds ? "se, ci, lower and upper are" : "se and ci are")
-                                 : (se ? "se, lower and upper are" : "ci, lower and upper are");
+  if (ci + bounds > 1) {
+    // se beside one interval is a check on it; two intervals are one too many.
+    const std::string given = se ? "se, ci, lower and upper are" : "ci, lower and upper are";
     return Refused("more than one source: " + given +
                    " given; give only one of se, ci, or lower and upper");
   }
@@ -103,6 +138,7 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
     if (settings.working) {
       result.working = WorkingReport(NumberLocale{{settings.decimal}}).working_text(figures);
     }
+    if (ci || bounds) CheckAgainstInterval(cells, settings, cache, result);
     return result;
   }
 
