@@ -14,6 +14,8 @@
 
 #include "batch/cell_number.h"
 #include "batch/shortest_text.h"
+#include "batch/table_cells.h"
+#include "batch/table_columns.h"
 
 namespace kelmory::batch {
 namespace {
@@ -26,14 +28,6 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr std::size_t kMaxCell = std::size_t{1} << 20;
 constexpr std::size_t kMaxHeaderLine = std::size_t{1} << 20;
 constexpr std::size_t kMaxRow = std::size_t{2} << 20;
-
-std::string Lower(std::string_view text) {
-  std::string lower(TrimBlanks(text));
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
 
 // Blanks belong to the cells: they are carried through as read.
 int NoSpace(unsigned char) { return 0; }
@@ -106,7 +100,6 @@ std::size_t SepLine(std::string_view head) {
 class Runner {
  public:
   Runner(const ByteSink& sink, const BatchOptions& options) : sink_(sink), options_(options) {
-    column_.fill(-1);
     buffer_.resize(2 * kFlushAt);
     csv_init(&parser_, CSV_STRICT | CSV_STRICT_FINI);
     csv_set_space_func(&parser_, NoSpace);
@@ -174,6 +167,8 @@ class Runner {
   std::size_t cells_used_ = 0;
   std::vector<std::uint32_t> ends_;
   std::string extra_;
+  std::vector<std::string_view> record_;
+  std::vector<std::string> record_extra_;
   std::size_t extra_filled_ = 0, extra_count_ = 0, row_bytes_ = 0;
   std::string_view Cell(std::size_t i) const {
     const std::size_t begin = i ? ends_[i - 1] : 0;
@@ -182,7 +177,10 @@ class Runner {
   std::size_t count_ = 0;
   bool header_done_ = false;
   std::size_t width_ = 0;
-  std::array<int, kColumnCount> column_{};
+  TableColumns columns_;
+  std::vector<std::string_view> added_;
+  std::vector<std::string_view> row_view_;  // the cells of the row, reused
+  RowCells row_cells_;
 
   std::uint64_t line_ = 1, record_line_ = 1;
   bool awaiting_record_ = true;
@@ -287,6 +285,7 @@ void Runner::Field(const char* data, std::size_t size) {
   if (header_done_ && count_ >= width_) {
     ++extra_count_;
     if (!IsEmptyCell({data, size})) ++extra_filled_;
+    if (options_.on_record) record_extra_.emplace_back(data, size);
     return AppendExtra({data, size});
   }
   if (cells_used_ + size > cells_.size())
@@ -298,6 +297,12 @@ void Runner::Field(const char* data, std::size_t size) {
 }
 
 void Runner::Record() {
+  if (!failed_ && options_.on_record) {
+    record_.resize(count_);
+    for (std::size_t i = 0; i < count_; ++i) record_[i] = Cell(i);
+    for (const std::string& cell : record_extra_) record_.push_back(cell);
+    options_.on_record(record_);
+  }
   if (!failed_) {
     if (header_done_) {
       Row();
@@ -308,6 +313,7 @@ void Runner::Record() {
   count_ = 0;
   cells_used_ = 0;
   extra_.clear();
+  record_extra_.clear();
   extra_filled_ = extra_count_ = row_bytes_ = 0;
   awaiting_record_ = true;
 }
@@ -315,26 +321,10 @@ void Runner::Record() {
 void Runner::Header() {
   header_done_ = true;
   width_ = count_;
-  const std::size_t added = options_.working ? kAddedColumns.size() : kAddedColumns.size() - 1;
-  for (std::size_t i = 0; i < count_; ++i) {
-    const std::string name = Lower(Cell(i));
-    for (int c = 0; c < kColumnCount; ++c) {
-      if (name != kColumnNames[c]) continue;
-      if (column_[c] != -1) {
-        return FailAtLine(record_line_, "the header has two columns named '" +
-                                            std::string(kColumnNames[c]) + "'");
-      }
-      column_[c] = static_cast<int>(i);
-    }
-    for (std::size_t a = 0; a < added; ++a) {
-      if (name == kAddedColumns[a]) {
-        return FailAtLine(record_line_, "the input already has a column named '" +
-                                            std::string(kAddedColumns[a]) +
-                                            "', which the program adds");
-      }
-    }
-  }
-  if (column_[kN] == -1) return FailAtLine(record_line_, "the header has no column named 'n'");
+  for (std::size_t i = 0; i < count_; ++i) row_view_.push_back(Cell(i));
+  columns_ = ReadTableColumns(row_view_, options_.working);
+  if (!columns_.problem.empty()) return FailAtLine(record_line_, columns_.problem);
+  added_ = AddedColumns(options_.working, columns_.extended);
 
   // Only a byte-order mark at the start of the input is one; a first name
   // that starts with one, after empty lines, is quoted so that no reader
@@ -347,11 +337,11 @@ void Runner::Header() {
     Done();
   }
   std::size_t room = line_end_.size();
-  for (const std::string_view name : kAddedColumns) room += name.size() + 1;
+  for (const std::string_view name : added_) room += name.size() + 1;
   Room(room);
-  for (std::size_t a = 0; a < added; ++a) {
+  for (std::size_t a = 0; a < added_.size(); ++a) {
     if (count_ || a) Separator();
-    Put(kAddedColumns[a]);
+    Put(added_[a]);
   }
   Put(line_end_);
   Done();
@@ -365,16 +355,12 @@ void Runner::Row() {
   if (blank) {
     // ",,,," as spreadsheets write empty rows: neither converted nor refused.
   } else if (extra_filled_) {
-    result.refusal = "the row has " + std::to_string(extra_filled_) +
-                     (extra_filled_ == 1 ? " filled cell" : " filled cells") +
-                     " past the header's " + std::to_string(width_) + " columns";
+    result.refusal = PastHeaderRefusal(extra_filled_, width_);
   } else {
-    RowCells cells;
-    for (int c = 0; c < kColumnCount; ++c) {
-      const int i = column_[c];
-      if (i >= 0 && static_cast<std::size_t>(i) < count_) cells.text[c] = Cell(i);
-    }
-    result = ConvertRow(cells, settings_, cache_);
+    row_view_.clear();
+    for (std::size_t i = 0; i < count_; ++i) row_view_.push_back(Cell(i));
+    GatherCells(columns_, row_view_, row_cells_);
+    result = ConvertRow(row_cells_, settings_, cache_);
   }
   if (!result.refusal.empty()) ++summary_.refused;
 
@@ -400,13 +386,19 @@ void Runner::Row() {
   }
   Done();
   constexpr std::size_t kNumberRoom = 2 * 32 + 3;
-  Room(6 * kNumberRoom + 16 + line_end_.size() + FieldRoom(result.warning) +
+  Room(8 * kNumberRoom + 16 + line_end_.size() + FieldRoom(result.warning) +
        FieldRoom(result.refusal) + FieldRoom(result.working));
   if (width_) Separator();
   // The sd is one of sd_z and sd_t: its text is copied, not made again.
   const char* const sd_start = w_;
   PutNumber(result.sd);
   const std::string_view sd_text(sd_start, static_cast<std::size_t>(w_ - sd_start));
+  if (columns_.extended) {
+    Separator();
+    PutNumber(result.estimated_mean);
+    Separator();
+    PutNumber(result.total_n);
+  }
   const auto put_sd_or = [&](const std::optional<double>& value) {
     if (value && result.sd &&
         std::bit_cast<std::uint64_t>(*value) == std::bit_cast<std::uint64_t>(*result.sd)) {
@@ -464,6 +456,7 @@ void Runner::Start(std::string_view head, std::size_t header_end) {
   settings_.default_level = options_.level;
   settings_.decimal = options_.decimal.value_or(delimiter_ == ';' ? ',' : '.');
   settings_.working = options_.working;
+  summary_.dialect = {delimiter_, settings_.decimal, line_end_, bom_, sep_line_.has_value()};
   csv_set_delim(&parser_, static_cast<unsigned char>(delimiter_));
   quote_numbers_ = settings_.decimal == delimiter_;
   // The bytes that make a cell need quotes.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,8 @@ struct BatchOptions {
   std::optional<char> delimiter;  // found from the header line when absent
   std::optional<char> decimal;    // "," with ";" as delimiter, else "."
   bool working = false;
+  // Told each record's cells as read, the header's first.
+  std::function<void(std::span<const std::string_view> cells)> on_record;
 };
 
 // Fills `buffer` and returns the bytes read, 0 at the end, -1 on a read error.
@@ -30,10 +33,20 @@ using ByteSink = std::function<bool(std::string_view bytes)>;
 // Told the total bytes read so far, after each chunk.
 using Progress = std::function<void(std::uint64_t bytes_read)>;
 
+// How a table is written, as the reader found it.
+struct Dialect {
+  char delimiter = ',';
+  char decimal = '.';
+  std::string_view line_end = "\n";  // LF, CR LF or CR
+  bool bom = false;                  // a byte-order mark before the header
+  bool sep_line = false;             // a "sep=" line before the header
+};
+
 struct BatchSummary {
   int status = 0;       // 0 all rows have an sd, 1 some refused, 2 the run failed
   std::string message;  // status 2: one line, without the program's name
   std::uint64_t rows = 0, refused = 0;
+  Dialect dialect;  // once the header line is read
 };
 
 BatchSummary RunBatch(const ByteSource& source, const ByteSink& sink, const BatchOptions& options,

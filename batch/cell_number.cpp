@@ -21,6 +21,14 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
+std::string Lower(std::string_view text) {
+  std::string lower(TrimBlanks(text));
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
 bool IsEmptyCell(std::string_view text) { return TrimBlanks(text).empty(); }
 
 CellNumber ParseCellNumber(std::string_view text, char decimal, bool percent) {
@@ -78,7 +86,7 @@ CellNumber ParseCellNumber(std::string_view text, char decimal, bool percent) {
   return {CellNumber::Kind::Number, negative && value != 0 ? -value : value};
 }
 
-WholeNumber ReadWholeNumber(std::string_view text, char decimal) {
+WholeNumber ReadWholeNumber(std::string_view text) {
   std::string_view body = TrimBlanks(text);
   if (!body.empty() && (body[0] == '+' || body[0] == '-')) body.remove_prefix(1);
   std::string digits;
@@ -87,7 +95,7 @@ WholeNumber ReadWholeNumber(std::string_view text, char decimal) {
   for (; i < body.size(); ++i) {
     if (IsDigit(body[i])) {
       digits.push_back(body[i]);
-    } else if (body[i] == decimal && point < 0) {
+    } else if ((body[i] == '.' || body[i] == ',') && point < 0) {
       point = static_cast<long long>(digits.size());
     } else {
       break;

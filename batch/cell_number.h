@@ -19,11 +19,12 @@ struct CellNumber {
 // range: beyond the doubles on either side, overflow or underflow to 0.
 CellNumber ParseCellNumber(std::string_view text, char decimal, bool percent = false);
 
-// A count judged on its text, which ParseCellNumber reads as a number: the
+// A count judged on its text, which ParseCellNumber has read as a number
+// (with either separator, so "." or "," is the one it holds): the
 // double it rounds to would pass 25.0000000000000001 as whole and
 // 9007199254740993 as ...992.
 enum class WholeNumber { Whole, NotWhole, TooLarge /* above 2^53 */ };
-WholeNumber ReadWholeNumber(std::string_view text, char decimal);
+WholeNumber ReadWholeNumber(std::string_view text);
 
 // For a cell that is not a number with `decimal` but is one with the other
 // separator: the advice to say so with --decimal; else empty.
@@ -34,6 +35,10 @@ std::string CellExcerpt(std::string_view text);
 
 // The text without its leading and trailing blanks (spaces and tabs).
 std::string_view TrimBlanks(std::string_view text);
+
+// A header name as matched: without blanks around, ASCII letters in lower
+// case.
+std::string Lower(std::string_view text);
 
 // Nothing or only blanks.
 bool IsEmptyCell(std::string_view text);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "batch/cell_number.h"
+#include "batch/row_kinds.h"
 #include "engine/sd_deriver.h"
 #include "engine/working_report.h"
 
@@ -14,7 +15,30 @@ namespace {
 constexpr double kSmallSample = 60;    // below it, t with n - 1 df is advised
 constexpr double kAsymmetry = 0.1;     // of the interval's width
 constexpr double kDisagreement = 0.1;  // of the SD from se
-constexpr std::string_view kCrLf = "\r\n";
+
+enum class Kind { SeOrInterval, Median, TwoGroup, Subgroups };
+
+// Whether a row of `kind` may fill column c.
+bool Allowed(Kind kind, int c) {
+  switch (kind) {
+    case Kind::SeOrInterval:
+      return c < kFirstNewColumn;
+    case Kind::Median:
+      return c == kN || (c >= kMedian && c <= kMax);
+    case Kind::TwoGroup:
+      return c == kSe || c == kCi || c == kLower || c == kUpper || c == kLevel || c == kZ ||
+             c >= kN1;
+    case Kind::Subgroups:
+      return false;
+  }
+  return false;
+}
+
+std::string SubgroupColumnName(int column, int k) {
+  return std::string(kSubgroupPrefixes[column]) + std::to_string(k);
+}
+
+}  // namespace
 
 RowResult Refused(std::string message) {
   RowResult result;
@@ -36,10 +60,10 @@ void AddWarning(std::string& warnings, std::string_view warning) {
   warnings.append(warning);
 }
 
-std::string OneDecimal(double value, char decimal) {
-  std::array<char, 64> buf;
+std::string FixedText(double value, int places, char decimal) {
+  std::array<char, 400> buf;
   const auto res =
-      std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::fixed, 1);
+      std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::fixed, places);
   std::string text(buf.data(), res.ptr);
   for (char& c : text) {
     if (c == '.') c = decimal;
@@ -47,9 +71,15 @@ std::string OneDecimal(double value, char decimal) {
   return text;
 }
 
-std::string SdText(double sd, char decimal) { return NumberText(sd, NumberLocale{{decimal}}); }
-
-}  // namespace
+std::optional<std::string> CountRefusal(std::string_view column, double value,
+                                        std::string_view text) {
+  const WholeNumber whole = ReadWholeNumber(text);
+  if (!(value >= 1) || whole == WholeNumber::NotWhole)
+    return Quoted(column, " is not a whole number of at least 1", text);
+  if (whole == WholeNumber::TooLarge)
+    return Quoted(column, " is too large to be held exactly", text);
+  return std::nullopt;
+}
 
 // Papers often report both se and an interval, and extraction sheets keep
 // both: se is used, and the interval, converted as its own row would be, is
@@ -67,9 +97,9 @@ void CheckAgainstInterval(const RowCells& cells, const RowSettings& settings,
   }
   const double a = *result.sd, b = *interval.sd;
   if (std::fabs(a - b) > kDisagreement * a) {
+    const NumberLocale locale{{settings.decimal}};
     AddWarning(result.warning, "se and the interval disagree: they give SDs of " +
-                                   SdText(a, settings.decimal) + " and " +
-                                   SdText(b, settings.decimal));
+                                   NumberText(a, locale) + " and " + NumberText(b, locale));
   }
 }
 
@@ -78,43 +108,157 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
   const auto& text = cells.text;
   // Every filled cell of a recognised column must be a number, whether the
   // row uses it or not: a typo should not pass unseen.
-  std::array<std::optional<double>, kColumnCount> value{};
-  for (int c = 0; c < kColumnCount; ++c) {
-    if (IsEmptyCell(text[c])) continue;
-    const CellNumber number = ParseCellNumber(text[c], settings.decimal, c == kLevel);
+  RowValues value{};
+  const auto read = [&](std::string_view cell, std::string_view name, bool percent,
+                        std::optional<double>& out) -> std::optional<std::string> {
+    if (IsEmptyCell(cell)) return std::nullopt;
+    const CellNumber number = ParseCellNumber(cell, settings.decimal, percent);
     if (number.kind == CellNumber::Kind::NotANumber) {
-      return Refused(Quoted(kColumnNames[c], " is not a number", text[c]) +
-                     std::string(DecimalHint(text[c], settings.decimal, c == kLevel)));
+      return Quoted(name, " is not a number", cell) +
+             std::string(DecimalHint(cell, settings.decimal, percent));
     }
     if (number.kind == CellNumber::Kind::OutOfRange)
-      return Refused(Quoted(kColumnNames[c], " is beyond the double range", text[c]));
-    value[c] = number.value;
+      return Quoted(name, " is beyond the double range", cell);
+    out = number.value;
+    return std::nullopt;
+  };
+  for (int c = 0; c < kColumnCount; ++c) {
+    if (auto refusal = read(text[c], kColumnNames[c], c == kLevel, value[c]))
+      return Refused(std::move(*refusal));
+  }
+  std::vector<SubgroupValues> subgroups(cells.subgroups.size());
+  std::string first_subgroup_cell;
+  for (std::size_t s = 0; s < cells.subgroups.size(); ++s) {
+    for (int c = 0; c < kSubgroupColumnCount; ++c) {
+      const std::string_view cell = cells.subgroups[s].text[c];
+      if (IsEmptyCell(cell)) continue;
+      const std::string name = SubgroupColumnName(c, cells.subgroups[s].k);
+      if (auto refusal = read(cell, name, false, subgroups[s][c]))
+        return Refused(std::move(*refusal));
+      if (first_subgroup_cell.empty()) first_subgroup_cell = name;
+    }
   }
 
+  // The kind: subgroups, two groups or a median set by their own columns;
+  // a row that fills columns of another kind mixes sources.
+  Kind kind = Kind::SeOrInterval;
+  std::string mark = first_subgroup_cell;
+  if (!mark.empty()) kind = Kind::Subgroups;
+  struct Marks {
+    int first, last;
+    Kind kind;
+  };
+  for (const Marks marks : {Marks{kN1, kP, Kind::TwoGroup}, Marks{kMedian, kMax, Kind::Median}}) {
+    for (int c = marks.first; c <= marks.last && kind == Kind::SeOrInterval; ++c) {
+      if (value[c]) {
+        kind = marks.kind;
+        mark = kColumnNames[c];
+      }
+    }
+  }
+  for (int c = 0; c < kColumnCount; ++c) {
+    if (value[c] && !Allowed(kind, c)) {
+      return Refused(mark + " and " + std::string(kColumnNames[c]) +
+                     " do not go together: a row is one kind (se or an interval with n, a median "
+                     "set with n, two groups with n1 and n2, or subgroups)");
+    }
+  }
+  switch (kind) {
+    case Kind::SeOrInterval:
+      return SeOrIntervalRow(value, cells, settings, cache);
+    case Kind::Median:
+      return MedianRow(value, cells, settings);
+    case Kind::TwoGroup:
+      return TwoGroupRow(value, cells, settings, cache);
+    case Kind::Subgroups:
+      return SubgroupRow(subgroups, cells, settings);
+  }
+  return Refused("unknown kind of row");
+}
+
+std::optional<std::string> SourceCellRefusal(
+    const RowValues& value, const std::array<std::string_view, kColumnCount>& text) {
+  if (value[kSe] && *value[kSe] < 0) return Quoted("se", " is negative", text[kSe]);
+  if (value[kCi] && *value[kCi] < 0) return Quoted("ci", " is negative", text[kCi]);
+  if (value[kLevel] && !(*value[kLevel] > 0 && *value[kLevel] < 100))
+    return Quoted("level", " is not between 0 and 100", text[kLevel]);
+  // 0.95 meant as a proportion would give an SD about 170 times too large.
+  if (value[kLevel] && *value[kLevel] < 1)
+    return "level is " + CellExcerpt(TrimBlanks(text[kLevel])) +
+           ": give it as a percentage, such as 95";
+  if (value[kZ] && !(*value[kZ] > 0)) return Quoted("z", " is not greater than 0", text[kZ]);
+  if (value[kLower] && !value[kUpper]) return "lower is given without upper";
+  if (value[kUpper] && !value[kLower]) return "upper is given without lower";
+  return std::nullopt;
+}
+
+bool ReadInterval(const RowValues& value, const RowCells& cells, const RowSettings& settings,
+                  CriticalValueCache& cache, Column centre, double df, IntervalFigures& figures,
+                  RowResult& result) {
+  const auto& text = cells.text;
+  const auto refuse = [&](std::string message) {
+    result = Refused(std::move(message));
+    return false;
+  };
+  figures.bounds = value[kLower] && value[kUpper];
+  if (figures.bounds) {
+    if (*value[kUpper] < *value[kLower]) return refuse("upper is below lower");
+    figures.half = (*value[kUpper] - *value[kLower]) / 2;
+    if (!std::isfinite(figures.half)) return refuse("the interval is too wide to be computed");
+    if (value[centre]) {
+      const double mean = *value[centre];
+      if (mean < *value[kLower] || mean > *value[kUpper]) {
+        return refuse(std::string(kColumnNames[centre]) +
+                      " lies outside the interval from lower to upper");
+      }
+      const double width = *value[kUpper] - *value[kLower];
+      const double gap = std::fabs((mean - *value[kLower]) - (*value[kUpper] - mean));
+      if (gap > kAsymmetry * width) {
+        AddWarning(result.warning, "asymmetric interval: its halves differ by " +
+                                       FixedText(gap / width * 100, 1, settings.decimal) +
+                                       "% of its width; it may have been computed on a log scale");
+      }
+    }
+  } else {
+    figures.half = *value[kCi];
+  }
+
+  figures.level = value[kLevel].value_or(settings.default_level);
+  figures.z_crit = cache.normal(figures.level);
+  figures.t_crit = df >= 1 ? cache.student(figures.level, df) : std::nullopt;
+  if (!figures.z_crit || (df >= 1 && !figures.t_crit)) {
+    // Only at the extremes, a level a hair above 0 for instance.
+    return refuse(value[kLevel] ? Quoted("level", " gives no usable critical value", text[kLevel])
+                                : "--level gives no usable critical value");
+  }
+
+  if (value[kZ]) {
+    figures.choice = IntervalFigures::Choice::User;
+    figures.divisor = *value[kZ];
+  } else if (settings.method == Method::Z) {
+    figures.choice = IntervalFigures::Choice::Z;
+    figures.divisor = *figures.z_crit;
+  } else {
+    if (!figures.t_crit) {
+      return refuse(
+          "n is 1: there is no t value with 0 degrees of freedom; give a z cell or use --method z");
+    }
+    figures.choice = IntervalFigures::Choice::T;
+    figures.divisor = *figures.t_crit;
+  }
+  return true;
+}
+
+RowResult SeOrIntervalRow(const RowValues& value, const RowCells& cells,
+                          const RowSettings& settings, CriticalValueCache& cache) {
+  const auto& text = cells.text;
   if (!value[kN]) return Refused("n is empty");
   const double n = *value[kN];
-  const WholeNumber whole = ReadWholeNumber(text[kN], settings.decimal);
-  if (!(n >= 1) || whole == WholeNumber::NotWhole)
-    return Refused(Quoted("n", " is not a whole number of at least 1", text[kN]));
-  if (whole == WholeNumber::TooLarge)
-    return Refused(Quoted("n", " is too large to be held exactly", text[kN]));
-  if (value[kSe] && *value[kSe] < 0) return Refused(Quoted("se", " is negative", text[kSe]));
-  if (value[kCi] && *value[kCi] < 0) return Refused(Quoted("ci", " is negative", text[kCi]));
-  if (value[kLevel] && !(*value[kLevel] > 0 && *value[kLevel] < 100))
-    return Refused(Quoted("level", " is not between 0 and 100", text[kLevel]));
-  // 0.95 meant as a proportion would give an SD about 170 times too large.
-  if (value[kLevel] && *value[kLevel] < 1) {
-    return Refused("level is " + CellExcerpt(TrimBlanks(text[kLevel])) +
-                   ": give it as a percentage, such as 95");
-  }
-  if (value[kZ] && !(*value[kZ] > 0))
-    return Refused(Quoted("z", " is not greater than 0", text[kZ]));
+  if (auto refusal = CountRefusal("n", n, text[kN])) return Refused(std::move(*refusal));
+  if (auto refusal = SourceCellRefusal(value, text)) return Refused(std::move(*refusal));
 
   const bool se = value[kSe].has_value(), ci = value[kCi].has_value();
-  const bool lower = value[kLower].has_value(), upper = value[kUpper].has_value();
-  if (lower && !upper) return Refused("lower is given without upper");
-  if (upper && !lower) return Refused("upper is given without lower");
-  const bool bounds = lower && upper;
+  const bool bounds = value[kLower] && value[kUpper];
   if (se + ci + bounds == 0) return Refused("no source: give se, ci, or lower and upper");
   if (ci + bounds > 1) {
     // se beside one interval is a check on it; two intervals are one too many.
@@ -142,67 +286,20 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
     return result;
   }
 
-  double half = 0;
-  if (bounds) {
-    if (*value[kUpper] < *value[kLower]) return Refused("upper is below lower");
-    half = (*value[kUpper] - *value[kLower]) / 2;
-    if (!std::isfinite(half)) return Refused("the interval is too wide to be computed");
-    if (value[kMean]) {
-      const double mean = *value[kMean];
-      if (mean < *value[kLower] || mean > *value[kUpper])
-        return Refused("mean lies outside the interval from lower to upper");
-      const double width = *value[kUpper] - *value[kLower];
-      const double gap = std::fabs((mean - *value[kLower]) - (*value[kUpper] - mean));
-      if (gap > kAsymmetry * width) {
-        AddWarning(result.warning, "asymmetric interval: its halves differ by " +
-                                       OneDecimal(gap / width * 100, settings.decimal) +
-                                       "% of its width; it may have been computed on a log scale");
-      }
-    }
-  } else {
-    half = *value[kCi];
-  }
+  IntervalFigures interval;
+  if (!ReadInterval(value, cells, settings, cache, kMean, n >= 2 ? n - 1 : 0, interval, result))
+    return result;
+  using Choice = IntervalFigures::Choice;
+  result.method = interval.choice == Choice::User ? "user"
+                  : interval.choice == Choice::Z  ? "z"
+                                                  : "t";
+  const double half = interval.half, divisor = interval.divisor;
+  if (!SideBySide(
+          interval, n - 1, [&](double critical) { return SdFromHalfWidth(n, half, critical); },
+          result))
+    return result;
 
-  const double level = value[kLevel].value_or(settings.default_level);
-  const std::optional<double> z_crit = cache.normal(level);
-  const std::optional<double> t_crit = n >= 2 ? cache.student(level, n - 1) : std::nullopt;
-  if (!z_crit || (n >= 2 && !t_crit)) {
-    // Only at the extremes, a level a hair above 0 for instance.
-    return Refused(value[kLevel] ? Quoted("level", " gives no usable critical value", text[kLevel])
-                                 : "--level gives no usable critical value");
-  }
-
-  double divisor = 0;
-  if (value[kZ]) {
-    result.method = "user";
-    divisor = *value[kZ];
-  } else if (settings.method == Method::Z) {
-    result.method = "z";
-    divisor = *z_crit;
-  } else {
-    if (!t_crit) {
-      return Refused(
-          "n is 1: there is no t value with 0 degrees of freedom; give a z cell or use --method z");
-    }
-    result.method = "t";
-    divisor = *t_crit;
-  }
-
-  result.sd = SdFromHalfWidth(n, half, divisor);
-  result.critical_value = divisor;
-  result.sd_z = SdFromHalfWidth(n, half, *z_crit);
-  if (t_crit) {
-    result.df = n - 1;
-    result.sd_t = SdFromHalfWidth(n, half, *t_crit);
-    if (*result.sd_t != 0)
-      result.z_t_gap_percent = (*result.sd_z - *result.sd_t) / *result.sd_t * 100;
-  }
-  if (!std::isfinite(*result.sd) || !std::isfinite(*result.sd_z) ||
-      (result.sd_t && !std::isfinite(*result.sd_t))) {
-    return Refused("sd is too large to be computed");
-  }
-
-  if (!t_crit) {
+  if (!interval.t_crit) {
     AddWarning(result.warning,
                "n is 1: there is no t value with 0 degrees of freedom, so sd_t is empty");
   } else if (result.method == "z" && n < kSmallSample) {
@@ -214,7 +311,7 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
   if (settings.working) {
     const NumberLocale locale{{settings.decimal}};
     const WorkingReport report(locale);
-    if (bounds) {
+    if (interval.bounds) {
       result.working = "Confidence Error = (upper - lower) / 2 = (";
       AppendNumberText(result.working, *value[kUpper], locale);
       result.working.append(" - ");
@@ -236,7 +333,7 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
     } else {
       // The 95%/99% wording, with the row's own level as its label.
       figures.choice = ConfidenceChoice::Conf95;
-      figures.confidence_label = NumberText(level, locale) + "%";
+      figures.confidence_label = NumberText(interval.level, locale) + "%";
       result.working.append(result.method == "t" ? report.t_working_text(figures, n - 1)
                                                  : report.working_text(figures));
     }

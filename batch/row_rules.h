@@ -6,15 +6,27 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/critical_values.h"
 #include "engine/number_text.h"
 
 namespace kelmory::batch {
 
-enum Column { kN, kSe, kCi, kLower, kUpper, kMean, kLevel, kZ, kColumnCount };
+// The first eight make an se or interval row; then a median set, then the
+// columns of a difference between two groups.
+// clang-format off
+enum Column {
+  kN, kSe, kCi, kLower, kUpper, kMean, kLevel, kZ,
+  kMedian, kQ1, kQ3, kMin, kMax,
+  kN1, kN2, kMd, kT, kP,
+  kColumnCount
+};
+// clang-format on
+inline constexpr int kFirstNewColumn = kMedian;
 inline constexpr std::array<std::string_view, kColumnCount> kColumnNames = {
-    "n", "se", "ci", "lower", "upper", "mean", "level", "z"};
+    "n",  "se", "ci",  "lower", "upper", "mean", "level", "z", "median",
+    "q1", "q3", "min", "max",   "n1",    "n2",   "md",    "t", "p"};
 
 enum class Method { T, Z };
 
@@ -25,15 +37,28 @@ struct RowSettings {
   bool working = false;
 };
 
+// The cells n_k, mean_k and sd_k of subgroup k.
+enum SubgroupColumn { kSubN, kSubMean, kSubSd, kSubgroupColumnCount };
+inline constexpr std::array<std::string_view, kSubgroupColumnCount> kSubgroupPrefixes = {
+    "n_", "mean_", "sd_"};
+struct SubgroupCells {
+  int k = 0;
+  std::array<std::string_view, kSubgroupColumnCount> text{};
+};
+
 // The texts of the recognised columns; empty where the table has no such
-// column.
+// column. Subgroups in ascending k.
 struct RowCells {
   std::array<std::string_view, kColumnCount> text{};
+  std::vector<SubgroupCells> subgroups;
 };
 
 struct RowResult {
-  std::optional<double> sd, critical_value, df, sd_z, sd_t, z_t_gap_percent;
-  std::string_view method;  // "se", "t", "z", "user"; empty when refused
+  std::optional<double> sd, estimated_mean, total_n, critical_value, df, sd_z, sd_t,
+      z_t_gap_percent;
+  // "se", "t", "z", "user", "median-range", "two-group t", "combined"...;
+  // empty when refused
+  std::string_view method;
   std::string warning, refusal, working;
 };
 

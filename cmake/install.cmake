@@ -64,6 +64,17 @@ if(TARGET kelmory-batch)
   kelmory_install_man_page(batch/kelmory-batch.1)
 endif()
 
+# kelmory-review, the table window over a whole review, with a menu entry of
+# its own that opens CSV files.
+if(TARGET kelmory-review)
+  install(TARGETS kelmory-review RUNTIME DESTINATION bin)
+  install(FILES ${KELMORY_SOURCE_DIR}/packaging/${KELMORY_APP_ID}Review.desktop
+          DESTINATION share/applications)
+  install(FILES ${KELMORY_SOURCE_DIR}/packaging/${KELMORY_APP_ID}Review.metainfo.xml
+          DESTINATION share/metainfo)
+  kelmory_install_man_page(packaging/kelmory-review.1)
+endif()
+
 if(NOT KELMORY_TOP_LEVEL)
   return()
 endif()
@@ -84,7 +95,8 @@ t critical values at twelve confidence levels.")
 string(APPEND CPACK_PACKAGE_DESCRIPTION "
 The package also holds kelmory-batch, which converts a whole CSV table of
 studies at once, with the SD under z and under t side by side and the
-working of every row.")
+working of every row, and kelmory-review, a table window into which a
+whole review pastes from a spreadsheet.")
 set(CPACK_PACKAGE_HOMEPAGE_URL https://www.varonel.example/)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

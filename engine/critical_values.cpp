@@ -36,9 +36,14 @@ Real NormalQuantile(double level) {
 }
 
 template <class Real>
-Real StudentQuantile(double level, double df) {
+Real StudentUpper(Real tail, double df) {
   const boost::math::students_t_distribution<Real, Policy> student{Real(df)};
-  return boost::math::quantile(boost::math::complement(student, UpperTail<Real>(level)));
+  return boost::math::quantile(boost::math::complement(student, tail));
+}
+
+template <class Real>
+Real StudentQuantile(double level, double df) {
+  return StudentUpper(UpperTail<Real>(level), df);
 }
 
 // A quantile in long double has 11 bits more than a double: rounded once, it
@@ -84,6 +89,13 @@ std::optional<double> StudentCritical(double level_percent, double df) {
   if (const auto value = RoundedIfClear(StudentQuantile<long double>(level_percent, df)))
     return Finite(*value);
   return Finite(static_cast<double>(StudentQuantile<Quad>(level_percent, df)));
+}
+
+std::optional<double> StudentTwoSidedP(double p, double df) {
+  if (!(p > 0 && p < 1) || !(df >= 1) || !std::isfinite(df)) return std::nullopt;
+  if (const auto value = RoundedIfClear(StudentUpper(static_cast<long double>(p) / 2, df)))
+    return Finite(*value);
+  return Finite(static_cast<double>(StudentUpper(Quad(p) / 2, df)));
 }
 
 std::optional<double> CriticalValueCache::normal(double level_percent) {

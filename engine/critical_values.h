@@ -13,6 +13,9 @@ namespace kelmory {
 std::optional<double> NormalCritical(double level_percent);
 // Level strictly between 0 and 100 and df >= 1; otherwise nothing.
 std::optional<double> StudentCritical(double level_percent, double df);
+// The t value of a two-sided p: Student's t at 1 - p/2, for 0 < p < 1 and
+// df >= 1; otherwise nothing.
+std::optional<double> StudentTwoSidedP(double p, double df);
 
 // A review repeats the same few (level, df) pairs over many rows, and one t
 // quantile costs microseconds: a memo of fixed size (open addressing, emptied

@@ -263,6 +263,11 @@ TEST(RunBatch, GoldenFilesByteForByte) {
       {"review-semicolon", {Method::Z, 95, {}, {}, false}},
       {"review-utf16", {}},
       {"review-sep", {}},
+      // One file a kind of row, and one with every kind in a single pass.
+      {"medians", {Method::T, 95, {}, {}, true}},
+      {"two-groups", {Method::Z, 95, {}, {}, false}},
+      {"subgroups", {Method::T, 95, {}, {}, true}},
+      {"all-kinds", {Method::T, 95, {}, {}, false}},
   };
   for (const Pair& pair : pairs) {
     const std::string input = ReadFile(pair.input + ".csv");
@@ -293,6 +298,8 @@ TEST(RunBatch, StatusAndStops) {
       {"n,se\n4,1\n4,2\"x\n", 2,
        "line 3: broken CSV: a quote inside an unquoted cell, or text after a closing quote"},
       {"study,se\nA,1\n", 2, "line 1: the header has no column named 'n'"},
+      {"n1,n2,se\n5,5,1\n", 0, ""},
+      {"x,N_2,mean_2,sd_2,n_1,mean_1,sd_1\n,5,1,1,5,2,1\n", 0, ""},
       {"\n\nN ,n\n", 2, "line 3: the header has two columns named 'n'"},
       {"n,SD\n4,1\n", 2,
        "line 1: the input already has a column named 'sd', which the program adds"},

@@ -139,6 +139,7 @@ set +m
 "$program" --help >"$tmp/help" 2>&1
 check "--help" 0 $?
 grep -q -- '--working' "$tmp/help" || fail "--help does not list --working"
+grep -q 'n_1, mean_1, sd_1' "$tmp/help" || fail "--help does not show the subgroup columns"
 
 ((failures == 0)) && echo "all command-line checks passed"
 ((failures == 0))

@@ -81,6 +81,25 @@ man=$prefix/share/man/man1/kelmory-batch.1.gz
 gzip -t "$man" 2>/dev/null && zcat "$man" | grep -q '^\.TH KELMORY-BATCH 1' && pass "kelmory-batch.1.gz" ||
   fail "share/man/man1/kelmory-batch.1.gz is missing or broken"
 
+# kelmory-review: the program, its menu entry for CSV files and its manual page.
+review_desktop=$prefix/share/applications/${app_id}Review.desktop
+out=$(desktop-file-validate "$review_desktop" 2>&1) && [[ -z $out ]] &&
+  pass "desktop-file-validate (Kelmory Review)" || fail "desktop-file-validate (Kelmory Review): $out"
+for line in "Name=Kelmory Review" "Icon=$app_id" "StartupWMClass=kelmory-review" "MimeType=text/csv;"; do
+  grep -qx "$line" "$review_desktop" || fail "the Kelmory Review desktop file lacks '$line'"
+done
+out=$(appstreamcli validate --no-net "$prefix/share/metainfo/${app_id}Review.metainfo.xml" 2>&1) &&
+  pass "appstreamcli validate (Kelmory Review)" || fail "appstreamcli validate (Kelmory Review): $out"
+page=share/man/man1/kelmory-review.1.gz
+out=$(MANWIDTH=80 man --warnings -l "$prefix/$page" 2>&1 >/dev/null) && [[ -z $out ]] &&
+  pass "$page" || fail "$page does not read cleanly: ${out:-missing}"
+# Its settings go to the temporary folder, not the user's.
+timeout 3 env HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" "$prefix/bin/kelmory-review" \
+  >/dev/null 2>&1
+status=$?
+[[ $status -eq 124 ]] && pass "bin/kelmory-review starts and runs" ||
+  fail "bin/kelmory-review ended with status $status instead of running"
+
 # The Debian package, built as cpack builds it, then judged by lintian: no
 # error and no warning (its informational tags are not checked).
 package_dir=$tmp/package

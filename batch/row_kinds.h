@@ -1,0 +1,108 @@
+#pragma once
+// The kinds of row behind ConvertRow, one function each, and the pieces they
+// share: refusals that quote a cell, warnings, and the reading of an
+// interval with its critical values.
+
+#include <array>
+#include <cmath>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/row_rules.h"
+#include "engine/number_text.h"
+
+namespace kelmory::batch {
+
+using RowValues = std::array<std::optional<double>, kColumnCount>;
+using SubgroupValues = std::array<std::optional<double>, kSubgroupColumnCount>;
+
+inline constexpr std::string_view kCrLf = "\r\n";
+
+RowResult Refused(std::string message);
+// "se is negative: '-1'"
+std::string Quoted(std::string_view column, std::string_view what, std::string_view text);
+void AddWarning(std::string& warnings, std::string_view warning);
+// Fixed notation with `places` decimals and the table's separator.
+std::string FixedText(double value, int places, char decimal);
+// A count such as n, n1 or n_3: a refusal unless it is a whole number >= 1.
+std::optional<std::string> CountRefusal(std::string_view column, double value,
+                                        std::string_view text);
+
+// The cells an se or interval source shares between kinds of row: se and
+// ci not negative, a level in (0, 100), z above 0, lower with upper.
+std::optional<std::string> SourceCellRefusal(
+    const RowValues& value, const std::array<std::string_view, kColumnCount>& text);
+
+// A working text built line by line, numbers as the window shows them.
+class WorkingLines {
+ public:
+  explicit WorkingLines(char decimal) : locale_{{decimal}} {}
+  WorkingLines& operator<<(std::string_view text) {
+    text_.append(text);
+    return *this;
+  }
+  WorkingLines& operator<<(double value) {
+    AppendNumberText(text_, value, locale_);
+    return *this;
+  }
+  WorkingLines& Line() {
+    text_.append(kCrLf);
+    return *this;
+  }
+  std::string Take() { return std::move(text_); }
+
+ private:
+  NumberLocale locale_;
+  std::string text_;
+};
+
+// An interval row's half-width and divisors.
+struct IntervalFigures {
+  enum class Choice { T, Z, User };
+  Choice choice = Choice::T;
+  bool bounds = false;  // from lower and upper, not ci
+  double half = 0, level = 0, divisor = 0;
+  std::optional<double> z_crit, t_crit;
+};
+
+// Reads ci, or lower and upper checked against the `centre` cell (mean or
+// md), the level and z cells and --method; `df` 0 when there is no t. False
+// with result.refusal set when the row is refused; an asymmetry warning goes
+// to result.warning.
+bool ReadInterval(const RowValues& value, const RowCells& cells, const RowSettings& settings,
+                  CriticalValueCache& cache, Column centre, double df, IntervalFigures& figures,
+                  RowResult& result);
+
+// sd, critical_value, sd_z, sd_t and the gap of an interval row, with
+// sd_of(divisor) the row's own formula. False (and refused) when a figure
+// is not finite.
+template <class SdOf>
+bool SideBySide(const IntervalFigures& figures, double df, const SdOf& sd_of, RowResult& result) {
+  result.sd = sd_of(figures.divisor);
+  result.critical_value = figures.divisor;
+  result.sd_z = sd_of(*figures.z_crit);
+  if (figures.t_crit) {
+    result.df = df;
+    result.sd_t = sd_of(*figures.t_crit);
+    if (*result.sd_t != 0)
+      result.z_t_gap_percent = (*result.sd_z - *result.sd_t) / *result.sd_t * 100;
+  }
+  if (!std::isfinite(*result.sd) || !std::isfinite(*result.sd_z) ||
+      (result.sd_t && !std::isfinite(*result.sd_t))) {
+    result = Refused("sd is too large to be computed");
+    return false;
+  }
+  return true;
+}
+
+RowResult SeOrIntervalRow(const RowValues& value, const RowCells& cells,
+                          const RowSettings& settings, CriticalValueCache& cache);
+RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSettings& settings);
+RowResult TwoGroupRow(const RowValues& value, const RowCells& cells, const RowSettings& settings,
+                      CriticalValueCache& cache);
+RowResult SubgroupRow(const std::vector<SubgroupValues>& values, const RowCells& cells,
+                      const RowSettings& settings);
+
+}  // namespace kelmory::batch

@@ -1,0 +1,56 @@
+#include "batch/table_cells.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "batch/batch_run.h"
+
+namespace kelmory::batch {
+
+char* WriteNumberCell(char* out, double value, char decimal) {
+  const auto res = std::to_chars(out, out + kNumberCellRoom, value);
+  if (decimal != '.') std::replace(out, res.ptr, '.', decimal);
+  return res.ptr;
+}
+
+std::string NumberCell(double value, char decimal) {
+  std::string text(kNumberCellRoom, '\0');
+  text.resize(static_cast<std::size_t>(WriteNumberCell(text.data(), value, decimal) - text.data()));
+  return text;
+}
+
+std::vector<std::string_view> AddedColumns(bool working, bool extended) {
+  constexpr std::size_t kAfterSd = 1;
+  constexpr std::array<std::string_view, 2> kExtended = {"estimated_mean", "total_n"};
+  std::vector<std::string_view> added(kAddedColumns.begin(), kAddedColumns.end() - !working);
+  if (extended) added.insert(added.begin() + kAfterSd, kExtended.begin(), kExtended.end());
+  return added;
+}
+
+std::string ResultCell(const RowResult& result, std::string_view column, char decimal) {
+  const auto number = [&](const std::optional<double>& value) {
+    return value ? NumberCell(*value, decimal) : std::string();
+  };
+  if (column == "sd") return number(result.sd);
+  if (column == "estimated_mean") return number(result.estimated_mean);
+  if (column == "total_n") return number(result.total_n);
+  if (column == "method") return std::string(result.method);
+  if (column == "critical_value") return number(result.critical_value);
+  if (column == "df") return number(result.df);
+  if (column == "sd_z") return number(result.sd_z);
+  if (column == "sd_t") return number(result.sd_t);
+  if (column == "z_t_gap_percent") return number(result.z_t_gap_percent);
+  if (column == "warning") return result.warning;
+  if (column == "refusal") return result.refusal;
+  if (column == "working") return result.working;
+  return {};
+}
+
+std::string PastHeaderRefusal(std::size_t filled, std::size_t width) {
+  if (filled == 0) return {};
+  return "the row has " + std::to_string(filled) +
+         (filled == 1 ? " filled cell" : " filled cells") + " past the header's " +
+         std::to_string(width) + " columns";
+}
+
+}  // namespace kelmory::batch

@@ -1,0 +1,33 @@
+#pragma once
+// The cells kelmory-batch writes, one at a time: what a program showing a
+// table row by row (review/) needs to show exactly what the writer writes.
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/row_rules.h"
+
+namespace kelmory::batch {
+
+// The shortest text that reads back as `value`, with `decimal` as its
+// separator. Writes at most kNumberCellRoom chars at `out`; returns the end.
+inline constexpr std::size_t kNumberCellRoom = 32;
+char* WriteNumberCell(char* out, double value, char decimal);
+std::string NumberCell(double value, char decimal);
+
+// The columns the writer adds after the header's own, in their order:
+// estimated_mean and total_n follow sd when the header is `extended` (see
+// ReadTableColumns).
+std::vector<std::string_view> AddedColumns(bool working, bool extended = false);
+
+// The text of the added column `column` for a row's result; empty for a
+// column the writer does not add.
+std::string ResultCell(const RowResult& result, std::string_view column, char decimal);
+
+// The refusal of a row with `filled` non-empty cells past the header's
+// `width` columns; empty when it has none.
+std::string PastHeaderRefusal(std::size_t filled, std::size_t width);
+
+}  // namespace kelmory::batch

@@ -1,0 +1,144 @@
+// A paste of 100,000 interval rows into the review window, timed from Ctrl+V
+// until every row's results are in the table and the view has painted.
+//
+// The floor: the same 100,000 x 17 texts the window then shows, made into
+// QStrings and set into a minimal QAbstractTableModel shown in a QTableView
+// of the same size. Floor and paste runs alternate, so both see the same
+// machine; the figure is the ratio of their medians (goal: at most 1.5).
+//
+//   build/bin/review_paste_bench [runs]
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QClipboard>
+#include <QSettings>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "review/review_window.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kRows = 100000;
+constexpr int kColumns = 17;  // 8 pasted, 9 added
+
+// Bounds with a mean, n from 2 to 501, every level the default.
+QString Block() {
+  std::string block = "study\tn\tse\tci\tlower\tupper\tmean\tlevel\n";
+  for (int i = 0; i < kRows; ++i) {
+    const int n = 2 + i % 500;
+    const double lower = 10 + (i % 97) * 0.25, upper = lower + 1 + (i % 13) * 0.5;
+    block += "Study " + std::to_string(i) + '\t' + std::to_string(n) + "\t\t\t" +
+             std::to_string(lower) + '\t' + std::to_string(upper) + '\t' +
+             std::to_string((lower + upper) / 2) + "\t\n";
+  }
+  return QString::fromStdString(block);
+}
+
+class TextModel final : public QAbstractTableModel {
+ public:
+  void Set(std::vector<QString> texts) {
+    beginResetModel();
+    texts_ = std::move(texts);
+    endResetModel();
+  }
+  int rowCount(const QModelIndex& parent = {}) const override {
+    return parent.isValid() ? 0 : static_cast<int>(texts_.size() / kColumns);
+  }
+  int columnCount(const QModelIndex& parent = {}) const override {
+    return parent.isValid() ? 0 : kColumns;
+  }
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (role != Qt::DisplayRole) return {};
+    return texts_[static_cast<std::size_t>(index.row()) * kColumns + index.column()];
+  }
+
+ private:
+  std::vector<QString> texts_;
+};
+
+QTableView* Table(QWidget* window) { return window->findChild<QTableView*>("studyTable"); }
+
+double Paste(const QString& block, std::vector<std::string>* shown) {
+  auto* window = new kelmory::ReviewWindow();
+  window->resize(1200, 700);
+  window->show();
+  if (!QTest::qWaitForWindowExposed(window)) qFatal("the window did not show");
+  QApplication::clipboard()->setText(block);
+  QTableView* table = Table(window);
+  table->setFocus();
+  QApplication::processEvents();
+
+  const auto start = Clock::now();
+  QTest::keyClick(table, Qt::Key_V, Qt::ControlModifier);
+  table->viewport()->repaint();
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+
+  QAbstractItemModel* model = table->model();
+  if (model->rowCount() != kRows + 1 || model->columnCount() != kColumns ||
+      model->index(kRows - 1, 8).data().toString().isEmpty())
+    qFatal("the paste did not give every row its sd");
+  if (shown) {
+    for (int r = 0; r < kRows; ++r) {
+      for (int c = 0; c < kColumns; ++c)
+        shown->push_back(model->index(r, c).data().toString().toStdString());
+    }
+  }
+  delete window;  // without the unsaved-changes question
+  return seconds;
+}
+
+double Floor(const std::vector<std::string>& texts) {
+  TextModel model;
+  QTableView view;
+  view.resize(1200, 600);
+  view.setModel(&model);
+  view.show();
+  if (!QTest::qWaitForWindowExposed(&view)) qFatal("the floor's view did not show");
+  QApplication::processEvents();
+
+  const auto start = Clock::now();
+  std::vector<QString> cells;
+  cells.reserve(texts.size());
+  for (const std::string& text : texts)
+    cells.push_back(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  model.Set(std::move(cells));
+  view.viewport()->repaint();
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+  QTemporaryDir settings;  // the user's own settings stay untouched
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+
+  const QString block = Block();
+  std::vector<std::string> texts;
+  Paste(block, &texts);  // also warms up
+  std::vector<double> paste, floor;
+  for (int i = 0; i < runs; ++i) {
+    floor.push_back(Floor(texts));
+    paste.push_back(Paste(block, nullptr));
+  }
+  const double p = Median(paste), f = Median(floor);
+  std::printf("review paste of %d rows: %.1f ms; floor (%d x %d texts into a table view): %.1f ms\n",
+              kRows, p * 1e3, kRows, kColumns, f * 1e3);
+  std::printf("ratio %.2f (goal at most 1.5)\n", p / f);
+  return 0;
+}

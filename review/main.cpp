@@ -1,0 +1,31 @@
+// kelmory-review [FILE]: the review window, with FILE opened in it.
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include "review/review_window.h"
+#include "toolkit/toolkit.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("kelmory-review"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Kelmory Review"));
+  QApplication::setApplicationVersion(QStringLiteral(KELMORY_VERSION));
+  QApplication::setWindowIcon(kelmory::toolkit::ProgramIcon());
+  QGuiApplication::setDesktopFileName(QStringLiteral("example.varonel.KelmoryReview"));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QStringLiteral("Converts a whole review's standard errors and intervals into SDs."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("a CSV table to open"));
+  parser.process(app);
+
+  auto* window = new kelmory::ReviewWindow();
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->show();
+  if (!parser.positionalArguments().isEmpty())
+    window->openFile(parser.positionalArguments().front());
+  return QApplication::exec();
+}

@@ -1,0 +1,535 @@
+#include "review/review_model.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QIcon>
+#include <QLocale>
+#include <QPalette>
+#include <QStyle>
+#include <QUndoStack>
+#include <algorithm>
+
+#include "batch/cell_number.h"
+#include "batch/table_cells.h"
+
+namespace kelmory::review {
+namespace {
+
+std::string LowerName(std::string_view name) {
+  std::string lower(batch::TrimBlanks(name));
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
+QString Text(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// One undo step: swapping its rows into the model applies it, swapping them
+// back takes it back.
+class RowsCommand final : public QUndoCommand {
+ public:
+  RowsCommand(ReviewModel* model, int first, int count, std::vector<ReviewRow> rows,
+              std::optional<Record> header, const QString& text)
+      : QUndoCommand(text),
+        model_(model),
+        first_(first),
+        count_(count),
+        rows_(std::move(rows)),
+        header_(std::move(header)) {}
+  void redo() override { model_->SwapRows(first_, count_, rows_, header_); }
+  void undo() override { model_->SwapRows(first_, count_, rows_, header_); }
+
+ private:
+  ReviewModel* model_;
+  int first_;
+  int count_;
+  std::vector<ReviewRow> rows_;
+  std::optional<Record> header_;
+};
+
+bool Dark() { return QApplication::palette().color(QPalette::Base).lightness() < 128; }
+
+// Marks that read on light and dark schemes alike: each pairs a background
+// with its own text colour.
+QColor WarningBack() { return Dark() ? QColor(0x5c, 0x47, 0x00) : QColor(0xff, 0xe7, 0x9c); }
+QColor RefusalBack() { return Dark() ? QColor(0x6e, 0x1f, 0x24) : QColor(0xf7, 0xc4, 0xc4); }
+QColor ResultBack() { return Dark() ? QColor(0x26, 0x30, 0x3b) : QColor(0xe9, 0xf0, 0xf7); }
+QColor MarkText() { return Dark() ? QColor(Qt::white) : QColor(Qt::black); }
+
+QString ColumnTip(std::string_view name) {
+  static const std::array<std::pair<std::string_view, const char*>, 10> tips = {{
+      {"sd", "The standard deviation, by the row's method"},
+      {"method", "se: from the standard error; t or z: the interval's divisor; user: the row's z"},
+      {"critical_value", "The divisor of the interval's half-width"},
+      {"df", "Degrees of freedom of the t value: n - 1"},
+      {"sd_z", "The standard deviation under z"},
+      {"sd_t", "The standard deviation under Student's t"},
+      {"z_t_gap_percent", "How far the SD under z lies from the SD under t, in percent"},
+      {"warning", "What to check in this row"},
+      {"refusal", "Why this row has no SD"},
+      {"working", "The working"},
+  }};
+  for (const auto& [column, tip] : tips) {
+    if (column == name) return QObject::tr(tip);
+  }
+  return {};
+}
+
+}  // namespace
+
+int RecognisedName(std::string_view name) {
+  const std::string lower = LowerName(name);
+  for (int c = 0; c < batch::kColumnCount; ++c) {
+    if (lower == batch::kColumnNames[c]) return c;
+  }
+  return -1;
+}
+
+bool IsAddedName(std::string_view name) {
+  const std::string lower = LowerName(name);
+  const auto added = batch::AddedColumns(true);
+  return std::find(added.begin(), added.end(), lower) != added.end();
+}
+
+char UserDecimal() {
+  const QString point = QLocale::system().decimalPoint();
+  return point == QStringLiteral(",") ? ',' : '.';
+}
+
+ReviewModel::ReviewModel(QUndoStack* undo, QObject* parent)
+    : QAbstractTableModel(parent), undo_(undo) {
+  header_ = NewHeader();
+  dialect_ = NewDialect();
+  for (const std::string_view name : batch::AddedColumns(false)) added_.push_back(name);
+  MapColumns();
+}
+
+Record ReviewModel::NewHeader() {
+  return {"study", "n", "se", "ci", "lower", "upper", "mean", "level", "z"};
+}
+
+batch::Dialect ReviewModel::NewDialect() {
+  batch::Dialect dialect;
+  dialect.decimal = UserDecimal();
+  dialect.delimiter = dialect.decimal == ',' ? ';' : ',';
+  return dialect;
+}
+
+void ReviewModel::Reset(Record header, std::vector<ReviewRow> rows, const batch::Dialect& dialect) {
+  beginResetModel();
+  header_ = std::move(header);
+  rows_ = std::move(rows);
+  dialect_ = dialect;
+  MapColumns();
+  ComputeAll();
+  endResetModel();
+  undo_->clear();
+  emit tableChanged();
+}
+
+void ReviewModel::SetSettings(batch::Method method, double level) {
+  if (method == settings_.method && level == settings_.default_level) return;
+  settings_.method = method;
+  settings_.default_level = level;
+  Recompute();
+}
+
+void ReviewModel::Recompute() {
+  ComputeAll();
+  if (!rows_.empty()) {
+    emit dataChanged(index(0, inputColumns()), index(storedRows() - 1, columnCount() - 1));
+    emit headerDataChanged(Qt::Vertical, 0, storedRows() - 1);
+  }
+  emit tableChanged();
+}
+
+void ReviewModel::MapColumns() {
+  column_.fill(-1);
+  recognised_.assign(header_.size(), -1);
+  for (std::size_t i = 0; i < header_.size(); ++i) {
+    const int c = RecognisedName(header_[i]);
+    if (c < 0 || column_[c] != -1) continue;
+    column_[c] = static_cast<int>(i);
+    recognised_[i] = c;
+  }
+}
+
+int ReviewModel::RecognisedColumn(int column) const {
+  return column >= 0 && column < inputColumns() ? recognised_[column] : -1;
+}
+
+void ReviewModel::Compute(ReviewRow& row, bool working) const {
+  const Record& cells = row.cells;
+  row.result = {};
+  // As the batch reads them: a row of empty cells is passed over, one with
+  // filled cells past the header is refused.
+  std::size_t filled = 0, past = 0;
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    if (batch::IsEmptyCell(cells[i])) continue;
+    ++filled;
+    past += i >= header_.size();
+  }
+  if (filled == 0) return;
+  row.result.refusal = batch::PastHeaderRefusal(past, header_.size());
+  if (!row.result.refusal.empty()) return;
+
+  // In the user's separator where every number cell is a number in the
+  // table's own: the same values, and warnings and working in the user's
+  // separator. Otherwise in the table's, which refuses the row as the
+  // batch does.
+  const char user = UserDecimal();
+  batch::RowSettings settings = settings_;
+  settings.working = working;
+  settings.decimal = dialect_.decimal;
+  batch::RowCells view;
+  std::array<std::string, batch::kColumnCount> moved;
+  bool all_numbers = true;
+  for (int c = 0; c < batch::kColumnCount; ++c) {
+    const int i = column_[c];
+    if (i < 0 || static_cast<std::size_t>(i) >= cells.size()) continue;
+    view.text[c] = cells[i];
+    if (!batch::IsEmptyCell(cells[i]) &&
+        batch::ParseCellNumber(cells[i], dialect_.decimal, c == batch::kLevel).kind ==
+            batch::CellNumber::Kind::NotANumber)
+      all_numbers = false;
+  }
+  if (all_numbers && user != dialect_.decimal) {
+    for (int c = 0; c < batch::kColumnCount; ++c) {
+      moved[c] = MoveDecimal(view.text[c], dialect_.decimal, user, c == batch::kLevel);
+      view.text[c] = moved[c];
+    }
+    settings.decimal = user;
+  }
+  row.result = batch::ConvertRow(view, settings, cache_);
+}
+
+void ReviewModel::ComputeAll() {
+  for (ReviewRow& row : rows_) Compute(row);
+}
+
+QString ReviewModel::workingText(int row) const {
+  if (row < 0 || row >= storedRows()) return {};
+  ReviewRow copy{rows_[row].cells, {}};
+  Compute(copy, true);
+  QString text = Text(copy.result.working);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return text;
+}
+
+Tally ReviewModel::tally() const {
+  Tally tally;
+  tally.rows = rows_.size();
+  for (const ReviewRow& row : rows_) {
+    tally.warnings += !row.result.warning.empty();
+    tally.refused += !row.result.refusal.empty();
+  }
+  return tally;
+}
+
+std::string ReviewModel::InputText() const {
+  std::string text;
+  if (dialect_.bom) text.append("\xEF\xBB\xBF");
+  if (dialect_.sep_line) {
+    text.append("sep=").push_back(dialect_.delimiter);
+    text.append(dialect_.line_end);
+  }
+  // Every cell in quotes: a row of empty cells stays a row.
+  const auto line = [&](const Record& cells) {
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      if (i) text.push_back(dialect_.delimiter);
+      text.push_back('"');
+      for (const char c : cells[i]) {
+        if (c == '"') text.push_back('"');
+        text.push_back(c);
+      }
+      text.push_back('"');
+    }
+    if (cells.empty()) text.append("\"\"");
+    text.append(dialect_.line_end);
+  };
+  line(header_);
+  for (const ReviewRow& row : rows_) line(row.cells);
+  return text;
+}
+
+bool ReviewModel::IsFilled(const ReviewRow& row) const {
+  return std::any_of(row.cells.begin(), row.cells.end(),
+                     [](const std::string& cell) { return !batch::IsEmptyCell(cell); });
+}
+
+ReviewRow ReviewModel::EmptyRow() const { return {Record(header_.size()), {}}; }
+
+void ReviewModel::Push(int first, int count, std::vector<ReviewRow> rows,
+                       std::optional<Record> header, const QString& text) {
+  undo_->push(new RowsCommand(this, first, count, std::move(rows), std::move(header), text));
+}
+
+void ReviewModel::SwapRows(int first, int& count, std::vector<ReviewRow>& other,
+                           std::optional<Record>& header) {
+  if (header) {
+    beginResetModel();
+    std::swap(header_, *header);
+    MapColumns();
+  }
+  const int incoming = static_cast<int>(other.size());
+  const int common = std::min(count, incoming);
+  for (int i = 0; i < common; ++i) std::swap(rows_[first + i], other[i]);
+  if (incoming > count) {
+    if (!header) beginInsertRows({}, first + count, first + incoming - 1);
+    rows_.insert(rows_.begin() + first + count, std::make_move_iterator(other.begin() + count),
+                 std::make_move_iterator(other.end()));
+    other.resize(count);
+    if (!header) endInsertRows();
+  } else if (incoming < count) {
+    if (!header) beginRemoveRows({}, first + incoming, first + count - 1);
+    other.insert(other.end(), std::make_move_iterator(rows_.begin() + first + incoming),
+                 std::make_move_iterator(rows_.begin() + first + count));
+    rows_.erase(rows_.begin() + first + incoming, rows_.begin() + first + count);
+    if (!header) endRemoveRows();
+  }
+  // The settings may have changed since the rows were last in the table.
+  if (header) {
+    ComputeAll();
+    endResetModel();
+  } else {
+    for (int i = 0; i < incoming; ++i) Compute(rows_[first + i]);
+    if (common > 0) {
+      emit dataChanged(index(first, 0), index(first + common - 1, columnCount() - 1));
+      emit headerDataChanged(Qt::Vertical, first, first + common - 1);
+    }
+  }
+  count = incoming;
+  emit tableChanged();
+}
+
+void ReviewModel::PasteBlock(const std::vector<Record>& block, const QModelIndex& at) {
+  if (block.empty()) return;
+  const char user = UserDecimal();
+  const auto stored = [&](const std::string& cell, int recognised) {
+    return recognised < 0 ? cell
+                          : FromUser(cell, user, dialect_.decimal, recognised == batch::kLevel);
+  };
+
+  // A header names n and one more of the columns the rows are read by.
+  const Record& first = block.front();
+  int named = 0;
+  bool has_n = false;
+  for (const std::string& name : first) {
+    const int c = RecognisedName(name);
+    named += c >= 0;
+    has_n |= c == batch::kN;
+  }
+  if (has_n && named >= 2) {
+    const bool empty = std::none_of(rows_.begin(), rows_.end(),
+                                    [this](const ReviewRow& row) { return IsFilled(row); });
+    Record header = empty ? Record() : header_;
+    // Where each pasted column goes; the columns the program adds are
+    // results, made again here.
+    std::vector<int> target(first.size(), -1);
+    for (std::size_t j = 0; j < first.size(); ++j) {
+      if (IsAddedName(first[j])) continue;
+      const std::string lower = LowerName(first[j]);
+      auto found = std::find_if(header.begin(), header.end(),
+                                [&](const std::string& name) { return LowerName(name) == lower; });
+      if (empty || found == header.end() ||
+          std::find(target.begin(), target.end(), found - header.begin()) != target.end()) {
+        header.push_back(first[j]);
+        found = header.end() - 1;
+      }
+      target[j] = static_cast<int>(found - header.begin());
+    }
+    std::vector<int> recognised(header.size());
+    for (std::size_t i = 0; i < header.size(); ++i) recognised[i] = RecognisedName(header[i]);
+    std::vector<ReviewRow> rows;
+    rows.reserve(block.size() - 1);
+    for (std::size_t r = 1; r < block.size(); ++r) {
+      ReviewRow row{Record(header.size()), {}};
+      for (std::size_t j = 0; j < block[r].size() && j < target.size(); ++j) {
+        if (target[j] >= 0) row.cells[target[j]] = stored(block[r][j], recognised[target[j]]);
+      }
+      rows.push_back(std::move(row));
+    }
+    int start = storedRows();
+    while (start > 0 && !IsFilled(rows_[start - 1])) --start;
+    std::optional<Record> new_header;
+    if (header != header_) new_header = std::move(header);
+    Push(start, storedRows() - start, std::move(rows), std::move(new_header), tr("Paste"));
+    return;
+  }
+
+  // No header: the cells go from the current one on.
+  const int top = at.isValid() ? at.row() : 0;
+  const int left = at.isValid() && at.column() < inputColumns() ? at.column() : 0;
+  const int count = std::min<int>(storedRows() - top, static_cast<int>(block.size()));
+  std::vector<ReviewRow> rows;
+  rows.reserve(block.size());
+  for (std::size_t r = 0; r < block.size(); ++r) {
+    const int target = top + static_cast<int>(r);
+    ReviewRow row = target < storedRows() ? rows_[target] : EmptyRow();
+    for (std::size_t j = 0; j < block[r].size(); ++j) {
+      const int column = left + static_cast<int>(j);
+      if (column >= inputColumns()) break;
+      if (row.cells.size() <= static_cast<std::size_t>(column)) row.cells.resize(column + 1);
+      row.cells[column] = stored(block[r][j], RecognisedColumn(column));
+    }
+    rows.push_back(std::move(row));
+  }
+  Push(top, std::max(count, 0), std::move(rows), std::nullopt, tr("Paste"));
+}
+
+void ReviewModel::InsertRow(int row) {
+  row = std::clamp(row, 0, storedRows());
+  std::vector<ReviewRow> rows;
+  rows.push_back(EmptyRow());
+  Push(row, 0, std::move(rows), std::nullopt, tr("Insert Row"));
+}
+
+void ReviewModel::DeleteRows(std::vector<int> rows) {
+  std::erase_if(rows, [this](int row) { return row < 0 || row >= storedRows(); });
+  if (rows.empty()) return;
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  const int first = rows.front(), last = rows.back();
+  std::vector<ReviewRow> kept;
+  for (int r = first, k = 0; r <= last; ++r) {
+    if (rows[k] == r) {
+      ++k;
+      continue;
+    }
+    kept.push_back(rows_[r]);
+  }
+  Push(first, last - first + 1, std::move(kept), std::nullopt, tr("Delete Rows"));
+}
+
+std::string ReviewModel::CopyBlock(const QModelIndexList& selection, bool header) const {
+  int top = rowCount(), bottom = -1, left = columnCount(), right = -1;
+  for (const QModelIndex& index : selection) {
+    if (index.row() >= storedRows()) continue;
+    top = std::min(top, index.row());
+    bottom = std::max(bottom, index.row());
+    left = std::min(left, index.column());
+    right = std::max(right, index.column());
+  }
+  std::string block;
+  if (bottom < 0) return block;
+  std::vector<std::string> cells;
+  if (header) {
+    for (int c = left; c <= right; ++c)
+      cells.push_back(headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().toStdString());
+    AppendTabLine(block, cells);
+  }
+  for (int r = top; r <= bottom; ++r) {
+    cells.clear();
+    for (int c = left; c <= right; ++c)
+      cells.push_back(data(index(r, c), Qt::DisplayRole).toString().toStdString());
+    AppendTabLine(block, cells);
+  }
+  return block;
+}
+
+int ReviewModel::rowCount(const QModelIndex& parent) const {
+  // The last row is where a new row is typed.
+  return parent.isValid() ? 0 : storedRows() + 1;
+}
+
+int ReviewModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : inputColumns() + static_cast<int>(added_.size());
+}
+
+QVariant ReviewModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= storedRows()) return {};
+  const ReviewRow& row = rows_[index.row()];
+  const int column = index.column();
+  const bool result = isResultColumn(column);
+  const std::string_view name = result ? added_[column - inputColumns()] : std::string_view();
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole: {
+      if (result) return Text(batch::ResultCell(row.result, name, UserDecimal()));
+      if (static_cast<std::size_t>(column) >= row.cells.size()) return QString();
+      const int recognised = recognised_[column];
+      if (recognised < 0) return Text(row.cells[column]);
+      return Text(MoveDecimal(row.cells[column], dialect_.decimal, UserDecimal(),
+                              recognised == batch::kLevel));
+    }
+    case Qt::ToolTipRole:
+      if (name == "warning" && !row.result.warning.empty()) return Text(row.result.warning);
+      if (name == "refusal" && !row.result.refusal.empty()) return Text(row.result.refusal);
+      return {};
+    case Qt::BackgroundRole:
+      if (name == "warning" && !row.result.warning.empty()) return WarningBack();
+      if (name == "refusal" && !row.result.refusal.empty()) return RefusalBack();
+      if (result) return ResultBack();
+      return {};
+    case Qt::ForegroundRole:
+      if (result) return MarkText();
+      return {};
+    default:
+      return {};
+  }
+}
+
+QVariant ReviewModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation == Qt::Horizontal) {
+    if (section < 0 || section >= columnCount()) return {};
+    const std::string_view name =
+        isResultColumn(section) ? added_[section - inputColumns()] : header_[section];
+    if (role == Qt::DisplayRole) return Text(name);
+    if (role == Qt::ToolTipRole && isResultColumn(section)) return ColumnTip(name);
+    return {};
+  }
+  if (section < 0 || section > storedRows()) return {};
+  if (section == storedRows()) {
+    if (role == Qt::DisplayRole) return QStringLiteral("*");
+    if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole)
+      return tr("Type here to add a row");
+    return {};
+  }
+  const batch::RowResult& result = rows_[section].result;
+  const bool refused = !result.refusal.empty(), warned = !result.warning.empty();
+  switch (role) {
+    case Qt::DisplayRole:
+      return section + 1;
+    case Qt::DecorationRole:
+      if (refused) return QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical);
+      if (warned) return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+      return {};
+    case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole:
+      if (refused) return tr("Refused: %1").arg(Text(result.refusal));
+      if (warned) return tr("Warning: %1").arg(Text(result.warning));
+      return {};
+    default:
+      return {};
+  }
+}
+
+Qt::ItemFlags ReviewModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  if (isResultColumn(index.column())) return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+}
+
+bool ReviewModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::EditRole || !index.isValid() || isResultColumn(index.column())) return false;
+  const int r = index.row(), column = index.column();
+  ReviewRow row = r < storedRows() ? rows_[r] : EmptyRow();
+  if (row.cells.size() <= static_cast<std::size_t>(column)) row.cells.resize(column + 1);
+  const int recognised = recognised_[column];
+  const std::string typed = value.toString().toStdString();
+  std::string cell = recognised < 0 ? typed
+                                    : FromUser(typed, UserDecimal(), dialect_.decimal,
+                                               recognised == batch::kLevel);
+  if (r < storedRows() && cell == row.cells[column]) return true;
+  if (r == storedRows() && cell.empty()) return true;
+  row.cells[column] = std::move(cell);
+  std::vector<ReviewRow> rows;
+  rows.push_back(std::move(row));
+  Push(r, r < storedRows() ? 1 : 0, std::move(rows), std::nullopt, tr("Edit Cell"));
+  return true;
+}
+
+}  // namespace kelmory::review

@@ -1,0 +1,115 @@
+#pragma once
+// The rows of the review window: the cells as typed, pasted or read (in the
+// table's own decimal separator), each row's result from kelmory-batch's
+// row rules, and every change as a step on an undo stack.
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch/batch_run.h"
+#include "batch/row_rules.h"
+#include "review/table_text.h"
+
+class QUndoStack;
+
+namespace kelmory::review {
+
+struct ReviewRow {
+  Record cells;
+  batch::RowResult result;
+};
+
+struct Tally {
+  std::size_t rows = 0, warnings = 0, refused = 0;
+};
+
+class ReviewModel final : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  ReviewModel(QUndoStack* undo, QObject* parent);
+
+  // A table of its own: the settings stay, the undo steps go.
+  void Reset(Record header, std::vector<ReviewRow> rows, const batch::Dialect& dialect);
+  // The new table's header and dialect: the user's separator, with ";"
+  // between cells where that is a comma.
+  static Record NewHeader();
+  static batch::Dialect NewDialect();
+
+  void SetSettings(batch::Method method, double level);
+  // Every row again, as after a change of the user's decimal separator.
+  void Recompute();
+  batch::Method method() const { return settings_.method; }
+  double level() const { return settings_.default_level; }
+  const batch::Dialect& dialect() const { return dialect_; }
+
+  int inputColumns() const { return static_cast<int>(header_.size()); }
+  int storedRows() const { return static_cast<int>(rows_.size()); }
+  bool isResultColumn(int column) const { return column >= inputColumns(); }
+  QString workingText(int row) const;
+  const Record& header() const { return header_; }
+  const std::vector<std::string_view>& added() const { return added_; }
+  const std::vector<ReviewRow>& rows() const { return rows_; }
+  // The recognised column (batch::kN...) of a header column, or -1.
+  int RecognisedColumn(int column) const;
+  Tally tally() const;
+
+  // The table as its file holds it: the input cells in the table's
+  // dialect, for kelmory-batch's reader.
+  std::string InputText() const;
+
+  // One undo step each.
+  void PasteBlock(const std::vector<Record>& block, const QModelIndex& at);
+  void InsertRow(int row);
+  void DeleteRows(std::vector<int> rows);
+  // The cells of the selection's bounding rows and columns as a tab block;
+  // with `header` the column names first.
+  std::string CopyBlock(const QModelIndexList& selection, bool header) const;
+
+  // Swaps rows [first, first + count) with `other` and, when given, the
+  // header with `header`: an undo step applies itself by swapping back.
+  void SwapRows(int first, int& count, std::vector<ReviewRow>& other,
+                std::optional<Record>& header);
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+ signals:
+  void tableChanged();
+
+ private:
+  void MapColumns();
+  void Compute(ReviewRow& row, bool working = false) const;
+  void ComputeAll();
+  bool IsFilled(const ReviewRow& row) const;
+  void Push(int first, int count, std::vector<ReviewRow> rows, std::optional<Record> header,
+            const QString& text);
+  ReviewRow EmptyRow() const;
+
+  QUndoStack* undo_;
+  Record header_;
+  std::vector<std::string_view> added_;
+  std::vector<ReviewRow> rows_;
+  batch::Dialect dialect_;
+  batch::RowSettings settings_;
+  std::array<int, batch::kColumnCount> column_{};  // header index of each recognised column
+  std::vector<int> recognised_;                    // per header column: kN... or -1
+  mutable CriticalValueCache cache_;
+};
+
+// The recognised column a header name names, or -1.
+int RecognisedName(std::string_view name);
+// Whether a name is one of the columns the program adds.
+bool IsAddedName(std::string_view name);
+// The user's decimal separator, read afresh.
+char UserDecimal();
+
+}  // namespace kelmory::review

@@ -1,0 +1,33 @@
+#pragma once
+// A review table on disk: read with kelmory-batch's reader (the delimiter,
+// decimal separator and line ends found as it finds them) and written as
+// kelmory-batch writes it, through its all-or-nothing output file.
+
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "batch/batch_run.h"
+#include "review/table_text.h"
+
+namespace kelmory::review {
+
+struct LoadedTable {
+  Record header;
+  std::vector<Record> rows;
+  batch::Dialect dialect;
+};
+
+// The table in `bytes`, or one line saying what is wrong with it.
+std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes);
+
+// Reads the file whole; the error says why it cannot be read.
+std::variant<LoadedTable, std::string> LoadTable(const std::string& path);
+
+// kelmory-batch's output for `input` (a table in `dialect`) written all or
+// nothing to `path`; the error on failure.
+std::optional<std::string> SaveTable(const std::string& path, const std::string& input,
+                                     const batch::Dialect& dialect, batch::Method method,
+                                     double level);
+
+}  // namespace kelmory::review

@@ -1,0 +1,73 @@
+// Renders the review window with a pasted review to PNG files:
+//   kelmory_review_screenshot <output directory> [suffix]
+// once in the default scheme and once in a dark one (-dark.png). Run with
+// QT_SCALE_FACTOR=2 and a suffix for the scale-2 pictures.
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QPalette>
+#include <QSettings>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "review/review_window.h"
+
+namespace {
+
+// A review as a spreadsheet puts it on the clipboard.
+constexpr const char* kReview =
+    "study\tn\tse\tci\tlower\tupper\tmean\tlevel\n"
+    "Abel 2004\t25\t2\t\t\t\t\t\n"
+    "Baker 2010\t10\t\t3.92\t\t\t\t\n"
+    "Cole 2012\t10\t\t\t1\t5\t3\t\n"
+    "Dunn 2015\t10\t\t\t1\t5\t1.5\t90%\n"
+    "Ford 2017\t1\t\t2\t\t\t\t\n"
+    "Hall 2019\t30\t\t1.5\t\t\t\t97.5\n"
+    "King 2022\t60\t\t\t10\t20\t30\t\n";
+
+QPalette DarkScheme() {
+  QPalette dark(QColor(0xdc, 0xdc, 0xdc), QColor(0x35, 0x35, 0x35), QColor(0x50, 0x50, 0x50),
+                QColor(0x20, 0x20, 0x20), QColor(0x2a, 0x2a, 0x2a), QColor(0xdc, 0xdc, 0xdc),
+                QColor(0xff, 0xff, 0xff), QColor(0x2a, 0x2a, 0x2a), QColor(0x35, 0x35, 0x35));
+  dark.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
+  dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+  dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
+  return dark;
+}
+
+void Render(const QString& path) {
+  auto* window = new kelmory::ReviewWindow();
+  window->resize(1900, 600);
+  window->show();
+  if (!QTest::qWaitForWindowExposed(window)) qFatal("the window did not show");
+  QApplication::clipboard()->setText(QString::fromLatin1(kReview));
+  auto* table = window->findChild<QTableView*>(QStringLiteral("studyTable"));
+  table->setFocus();
+  QTest::keyClick(table, Qt::Key_V, Qt::ControlModifier);
+  table->setCurrentIndex(table->model()->index(2, 0));
+  QTest::qWait(50);
+  if (!window->grab().save(path)) qFatal("cannot write %s", qPrintable(path));
+  qInfo("wrote %s", qPrintable(path));
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  // Nothing to save: the pictures are all this run is for.
+  window->hide();
+  window->deleteLater();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc < 2) qFatal("usage: kelmory_review_screenshot <output directory> [suffix]");
+  const QDir out(QString::fromLocal8Bit(argv[1]));
+  const QString suffix = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+  // The user's own settings stay out of the pictures.
+  QTemporaryDir settings;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+  Render(out.filePath(QStringLiteral("review-window") + suffix + QStringLiteral(".png")));
+  QApplication::setPalette(DarkScheme());
+  Render(out.filePath(QStringLiteral("review-window") + suffix + QStringLiteral("-dark.png")));
+  return 0;
+}

@@ -1,0 +1,542 @@
+// The review window driven as a user drives it: real keys, clicks and the
+// real clipboard; message boxes answered by the watchdog. Settings go to a
+// temporary folder.
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QClipboard>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+#include "review/review_model.h"
+#include "review/review_window.h"
+#include "review/xlsx_export.h"
+#include "tests/support/gui_test.h"
+
+namespace kelmory {
+namespace {
+
+using testing::Find;
+using testing::MessageBoxes;
+
+const QString kGolden = QStringLiteral(KELMORY_GOLDEN_DIR);
+const QStringList kAdded = {"sd",   "method",          "critical_value", "df",     "sd_z",
+                            "sd_t", "z_t_gap_percent", "warning",        "refusal"};
+const QString kBelow60 =
+    "n is below 60: the Cochrane Handbook advises t with n - 1 degrees of freedom; see sd_t";
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+class ReviewTest : public testing::GuiTest {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    ASSERT_TRUE(dir_.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("settings"));
+    window_ = new ReviewWindow();
+    window_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
+    testing::Activate(window_);
+    table_ = Find<QTableView>(window_, "studyTable");
+    model_ = table_->model();
+  }
+  void TearDown() override {
+    delete window_;  // without the unsaved-changes question
+    GuiTest::TearDown();
+  }
+
+  QString Path(const QString& name) const { return dir_.filePath(name); }
+  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key), modifiers);
+    QApplication::processEvents();  // an editor commits its cell in a queued call
+  }
+  void Paste(const QString& text) {
+    QApplication::clipboard()->setText(text);
+    table_->setFocus();
+    Key(Qt::Key_V, Qt::ControlModifier);
+  }
+  void Trigger(const char* action) {
+    auto* bar = Find<QToolBar>(window_, "toolBar");
+    QTest::mouseClick(bar->widgetForAction(Find<QAction>(window_, action)), Qt::LeftButton);
+  }
+  QStringList Header() const {
+    QStringList names;
+    for (int c = 0; c < model_->columnCount(); ++c)
+      names << model_->headerData(c, Qt::Horizontal).toString();
+    return names;
+  }
+  int Column(const QString& name) const { return static_cast<int>(Header().indexOf(name)); }
+  QString Cell(int row, const QString& column) const {
+    return model_->index(row, Column(column)).data().toString();
+  }
+  QStringList Row(int row) const {
+    QStringList cells;
+    for (int c = 0; c < model_->columnCount(); ++c)
+      cells << model_->index(row, c).data().toString();
+    return cells;
+  }
+  // The results of a row: sd to refusal.
+  QStringList Results(int row) const { return Row(row).mid(Column("sd")); }
+  void ClickCell(int row, const QString& column) {
+    const QRect rect = table_->visualRect(model_->index(row, Column(column)));
+    QTest::mouseClick(table_->viewport(), Qt::LeftButton, {}, rect.center());
+  }
+  void TypeInto(int row, const QString& column, const QString& text) {
+    ClickCell(row, column);
+    // The first key opens the editor, which takes the rest.
+    for (const QChar c : text) QTest::keyClicks(QApplication::focusWidget(), QString(c));
+    Key(Qt::Key_Return);
+  }
+  QStringList Messages() {
+    QStringList texts;
+    for (const auto& seen : MessageBoxes::Take()) texts << seen.text;
+    return texts;
+  }
+  QString Status() const { return Find<QStatusBar>(window_, "statusBar")->currentMessage(); }
+  QString Working() const { return Find<QPlainTextEdit>(window_, "workingText")->toPlainText(); }
+
+  QTemporaryDir dir_;
+  ReviewWindow* window_ = nullptr;
+  QTableView* table_ = nullptr;
+  QAbstractItemModel* model_ = nullptr;
+};
+
+// Two cells of results, a quoted note with a line break and a tab, a short
+// row: as LibreOffice (LF) and Excel (CR LF) put a block on the clipboard.
+struct Block {
+  const char* name;
+  QString text;
+};
+class PasteTest : public ReviewTest, public ::testing::WithParamInterface<Block> {};
+
+TEST_P(PasteTest, ABlockWithAHeaderReplacesTheEmptyTable) {
+  Paste(GetParam().text);
+  EXPECT_EQ(Header(),
+            QStringList({"Study", "N", "SE", "Lower", "Upper", "Mean", "Notes"}) + kAdded);
+  EXPECT_EQ(Row(0), QStringList({"Abel 2004", "25", "2", "", "", "", "", "10", "se", "", "", "", "",
+                                 "", "", ""}));
+  EXPECT_EQ(Row(1),
+            QStringList({"Cole 2012", "10", "", "1", "5", "3", "line one\nline\ttwo",
+                         "2.795807216379925", "t", "2.2621571627982053", "9", "3.2268732335002297",
+                         "2.795807216379925", "15.418302613813939", "", ""}));
+  EXPECT_EQ(Row(2), QStringList({"Moss \"2024\"", "8", "", "", "", "", "", "", "", "", "", "", "",
+                                 "", "", "no source: give se, ci, or lower and upper"}));
+  EXPECT_EQ(model_->rowCount(), 4);  // and the row to type a new one into
+  EXPECT_EQ(Status(), "3 rows, 0 with a warning, 1 refused");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spreadsheets, PasteTest,
+    // LibreOffice Calc's text export quotes every text cell.
+    ::testing::Values(Block{"LibreOffice",
+                            "\"Study\"\t\"N\"\t\"SE\"\t\"Lower\"\t\"Upper\"\t\"Mean\"\t\"Notes\"\n"
+                            "\"Abel 2004\"\t25\t2\t\t\t\t\n"
+                            "\"Cole 2012\"\t10\t\t1\t5\t3\t\"line one\nline\ttwo\"\n"
+                            "\"Moss \"\"2024\"\"\"\t8\n"},
+                      Block{"LibreOfficeClipboard",
+                            "Study\tN\tSE\tLower\tUpper\tMean\tNotes\n"
+                            "Abel 2004\t25\t2\t\t\t\t\n"
+                            "Cole 2012\t10\t\t1\t5\t3\t\"line one\nline\ttwo\"\n"
+                            "\"Moss \"\"2024\"\"\"\t8\n"},
+                      Block{"Excel",
+                            "Study\tN\tSE\tLower\tUpper\tMean\tNotes\r\n"
+                            "Abel 2004\t25\t2\t\t\t\t\r\n"
+                            "Cole 2012\t10\t\t1\t5\t3\t\"line one\nline\ttwo\"\r\n"
+                            "\"Moss \"\"2024\"\"\"\t8\t\t\t\t\t\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ReviewTest, CommaLocale_PastedDecimalCommasAndPointsAreNumbers) {
+  ASSERT_EQ(QLocale::system().decimalPoint(), ",") << "run this test under LC_ALL=de_DE.UTF-8";
+  Paste(
+      "study\tn\tci\tlevel\n"
+      "\"Baker,\nJ.\"\t10\t3,92\t\n"
+      "Hall\t30\t1,5\t97,5\n"
+      "Hall again\t30\t1.5\t97.5\n"
+      "Dunn\t10\t1,2,3\t\n");
+  EXPECT_EQ(Row(0), QStringList({"Baker,\nJ.", "10", "3,92", "", "5,479782144104653", "t",
+                                 "2,2621571627982053", "9", "6,32467153766045", "5,479782144104653",
+                                 "15,418302613813935", "", ""}));
+  const QStringList hall = {"30",
+                            "1,5",
+                            "97,5",
+                            "3,4756232462406564",
+                            "t",
+                            "2,3638460732083093",
+                            "29",
+                            "3,6654895889042387",
+                            "3,4756232462406564",
+                            "5,462799883990524",
+                            "",
+                            ""};
+  EXPECT_EQ(Row(1).mid(1), hall);
+  EXPECT_EQ(Row(2).mid(1), hall);
+  EXPECT_EQ(Cell(3, "refusal"), "ci is not a number: '1,2,3'");
+
+  // A pasted table is saved with semicolons and decimal commas, as
+  // kelmory-batch writes this very table.
+  const QString input = Path("typed.csv");
+  WriteAll(input,
+           "\"study\";\"n\";\"ci\";\"level\"\n\"Baker,\nJ.\";10;3,92;\nHall;30;1,5;97,5\n"
+           "Hall again;30;1,5;97,5\nDunn;10;\"1,2,3\";\n");
+  QProcess batch;
+  batch.start(KELMORY_BATCH, {"--working", input});
+  ASSERT_TRUE(batch.waitForFinished(10000));
+  ASSERT_TRUE(window_->saveFile(Path("saved.csv")));
+  EXPECT_EQ(ReadAll(Path("saved.csv")), batch.readAllStandardOutput());
+}
+
+TEST_F(ReviewTest, CommaLocale_WarningsAndTypedCellsTakeTheUsersSeparator) {
+  ASSERT_EQ(QLocale::system().decimalPoint(), ",");
+  Paste("study\tn\tlower\tupper\tmean\nDunn\t10\t1\t5\t1\n");
+  EXPECT_EQ(Cell(0, "warning"),
+            "asymmetric interval: its halves differ by 100,0% of its width; it may have been "
+            "computed on a log scale");
+  TypeInto(0, "mean", "1,5");
+  EXPECT_EQ(Cell(0, "mean"), "1,5");
+  EXPECT_EQ(Cell(0, "warning"),
+            "asymmetric interval: its halves differ by 75,0% of its width; it may have been "
+            "computed on a log scale");
+}
+
+TEST_F(ReviewTest, EditsRecomputeAndUndoRedoEveryStep) {
+  Paste("study\tn\tse\nAbel\t25\t2\n");
+  TypeInto(0, "se", "4");
+  EXPECT_EQ(Cell(0, "sd"), "20");
+  EXPECT_TRUE(window_->isWindowModified());
+  // A row typed into the last line is added.
+  TypeInto(1, "n", "16");
+  EXPECT_EQ(Cell(1, "refusal"), "no source: give se, ci, or lower and upper");
+  TypeInto(1, "se", "0.5");
+  EXPECT_EQ(Cell(1, "sd"), "2");
+  EXPECT_EQ(Status(), "2 rows, 0 with a warning, 0 refused");
+
+  table_->setFocus();
+  // Back over se 0.5, the added row, se 4 and the paste.
+  for (const QString sd : {"20", "20", "10", ""}) {
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Cell(0, "sd"), sd);
+  }
+  EXPECT_EQ(model_->rowCount(), 1);  // before the paste: an empty table
+  EXPECT_EQ(
+      Header(),
+      QStringList({"study", "n", "se", "ci", "lower", "upper", "mean", "level", "z"}) + kAdded);
+  for (int i = 0; i < 4; ++i) Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(Results(1).first(2), QStringList({"2", "se"}));
+  EXPECT_EQ(Cell(0, "sd"), "20");
+
+  // Insert and delete rows, each one step.
+  ClickCell(0, "n");
+  Key(Qt::Key_Plus, Qt::ControlModifier);
+  EXPECT_EQ(Cell(1, "study"), "Abel");
+  EXPECT_EQ(Row(0), QStringList(12, ""));  // an empty row is passed over, not refused
+  EXPECT_EQ(Status(), "3 rows, 0 with a warning, 0 refused");
+  Key(Qt::Key_Minus, Qt::ControlModifier);
+  Key(Qt::Key_Minus, Qt::ControlModifier);
+  EXPECT_EQ(Cell(0, "n"), "16");
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Cell(0, "study"), "Abel");
+}
+
+TEST_F(ReviewTest, AHeaderedPasteIntoAFilledTableMatchesColumnsByNameAndAppends) {
+  Paste("study\tn\tse\nAbel\t25\t2\n");
+  ClickCell(0, "study");
+  Paste("SE\tN\tcountry\nbad\t4\tNorway\n1\t9\tChad\n");
+  EXPECT_EQ(Header().mid(0, 10), QStringList({"study", "n", "se", "country", "sd", "method",
+                                              "critical_value", "df", "sd_z", "sd_t"}));
+  EXPECT_EQ(Row(1).first(4), QStringList({"", "4", "bad", "Norway"}));
+  EXPECT_EQ(Cell(1, "refusal"), "se is not a number: 'bad'");
+  EXPECT_EQ(Row(2).first(5), QStringList({"", "9", "1", "Chad", "3"}));
+  // One step takes the whole paste back, the added column too.
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Header().first(4), QStringList({"study", "n", "se", "sd"}));
+  EXPECT_EQ(model_->rowCount(), 2);
+
+  // Without a header, from the current cell on, rows added as needed.
+  ClickCell(0, "se");
+  Paste("3\n4\n");
+  EXPECT_EQ(Row(0).first(4), QStringList({"Abel", "25", "3", "15"}));
+  EXPECT_EQ(Row(1).first(4), QStringList({"", "", "4", ""}));
+}
+
+TEST_F(ReviewTest, CopyGivesTabTextThatPastesBack) {
+  Paste("study\tn\tse\n\"Abel\t2004\"\t25\t2\nBaker\t4\t1\n");
+  // Two whole rows, dragged over on the row headers: with the header line.
+  auto* rows = table_->verticalHeader();
+  const auto on_row = [rows](int row) {
+    return QPoint(rows->width() / 2, rows->sectionViewportPosition(row) + 3);
+  };
+  QTest::mousePress(rows->viewport(), Qt::LeftButton, {}, on_row(0));
+  QTest::mouseMove(rows->viewport(), on_row(1));
+  QTest::mouseRelease(rows->viewport(), Qt::LeftButton, {}, on_row(1));
+  Key(Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(),
+            "study\tn\tse\tsd\tmethod\tcritical_value\tdf\tsd_z\tsd_t\tz_t_gap_percent\twarning\t"
+            "refusal\n"
+            "\"Abel\t2004\"\t25\t2\t10\tse\t\t\t\t\t\t\t\n"
+            "Baker\t4\t1\t2\tse\t\t\t\t\t\t\t\n");
+  // A block of cells: no header.
+  ClickCell(0, "se");
+  QTest::keyClick(table_, Qt::Key_Down, Qt::ShiftModifier);
+  QTest::keyClick(table_, Qt::Key_Right, Qt::ShiftModifier);
+  Key(Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), "2\t10\n1\t2\n");
+
+  // The whole rows pasted into a new table: the results are made again.
+  QApplication::clipboard()->setText("study\tn\tse\tsd\tmethod\n\"Abel\t2004\"\t25\t2\t999\tse\n");
+  Find<QAction>(window_, "actionNew")->trigger();
+  EXPECT_EQ(Messages().size(), 1u);  // the unsaved-changes question, cancelled
+  EXPECT_EQ(Cell(0, "study"), "Abel\t2004");
+}
+
+TEST_F(ReviewTest, MethodAndLevelRecomputeEveryRowAndAreRemembered) {
+  Paste("study\tn\tlower\tupper\tmean\nCole\t10\t1\t5\t3\nAbel\t100\t1\t5\t\n");
+  Trigger("actionMethodZ");
+  EXPECT_EQ(Results(0),
+            QStringList({"3.2268732335002297", "z", "1.9599639845400543", "9", "3.2268732335002297",
+                         "2.795807216379925", "15.418302613813939", kBelow60, ""}));
+  EXPECT_EQ(Status(), "2 rows, 1 with a warning, 0 refused");
+  EXPECT_EQ(model_->headerData(0, Qt::Vertical, Qt::AccessibleDescriptionRole).toString(),
+            "Warning: " + kBelow60);
+  Trigger("actionMethodT");
+  EXPECT_EQ(Cell(0, "sd"), "2.795807216379925");
+
+  auto* level = Find<QDoubleSpinBox>(window_, "levelBox");
+  level->setFocus();
+  level->selectAll();
+  QTest::keyClicks(level, "90");
+  Key(Qt::Key_Return);
+  EXPECT_EQ(Cell(0, "sd"), "3.4501722221621574");
+  EXPECT_EQ(Cell(0, "critical_value"), "1.8331129326562372");
+
+  // Remembered by the next window; a file opened keeps them.
+  Trigger("actionMethodZ");
+  delete window_;
+  window_ = new ReviewWindow();
+  EXPECT_TRUE(Find<QAction>(window_, "actionMethodZ")->isChecked());
+  EXPECT_EQ(Find<QDoubleSpinBox>(window_, "levelBox")->value(), 90.0);
+  ASSERT_TRUE(window_->openFile(kGolden + "/review.csv"));
+  EXPECT_TRUE(Find<QAction>(window_, "actionMethodZ")->isChecked());
+  EXPECT_EQ(Find<QDoubleSpinBox>(window_, "levelBox")->value(), 90.0);
+}
+
+TEST_F(ReviewTest, OpenThenSaveIsKelmoryBatchsOutputByteForByte) {
+  ASSERT_TRUE(window_->openFile(kGolden + "/review.csv"));
+  EXPECT_EQ(Results(3),  // Dunn 2015: a warning
+            QStringList({"3.4501722221621574", "t", "1.8331129326562372", "9", "3.845056615802659",
+                         "3.4501722221621574", "11.445353107417786",
+                         "asymmetric interval: its halves differ by 75.0% of its width; it may "
+                         "have been computed on a log scale",
+                         ""}));
+  EXPECT_EQ(Cell(6, "refusal"), "se is not a number: '1,2,3'");
+  EXPECT_EQ(Cell(13, "refusal"), "the row has 1 filled cell past the header's 10 columns");
+  EXPECT_EQ(Cell(7, "Notes"), "line one\r\nline two");
+  ClickCell(3, "Study");
+  EXPECT_TRUE(Working().startsWith("Confidence Error = (upper - lower) / 2 = (5 - 1) / 2 = 2\n\n"))
+      << Working().toStdString();
+  EXPECT_EQ(window_->windowTitle(), "review.csv[*] — Kelmory Review");
+
+  ASSERT_TRUE(window_->saveFile(Path("review.csv")));
+  EXPECT_EQ(ReadAll(Path("review.csv")), ReadAll(kGolden + "/review.expected.csv"));
+
+  // Another dialect: semicolons, decimal commas, z.
+  Trigger("actionMethodZ");
+  ASSERT_TRUE(window_->openFile(kGolden + "/review-semicolon.csv"));
+  EXPECT_EQ(Cell(0, "sd"), "5.000091877861608");  // this user's separator
+  ASSERT_TRUE(window_->saveFile(Path("semicolon.csv")));
+  QProcess batch;
+  batch.start(KELMORY_BATCH, {"--working", "--method", "z", kGolden + "/review-semicolon.csv"});
+  ASSERT_TRUE(batch.waitForFinished(10000));
+  EXPECT_EQ(ReadAll(Path("semicolon.csv")), batch.readAllStandardOutput());
+}
+
+TEST_F(ReviewTest, EveryDialectTheBatchReadsSavesAsItWritesIt) {
+  QByteArray utf16("\xFF\xFE", 2);
+  for (const QChar c : QString("study,n,se\r\n\u00C4bel,4,1\r\n")) {
+    utf16.append(static_cast<char>(c.unicode() & 0xFF));
+    utf16.append(static_cast<char>(c.unicode() >> 8));
+  }
+  const QByteArray files[] = {
+      "sep=;\rstudy;n;se\rAbel;4;1,5\r\"Baker\r2\";9;2\r",
+      utf16,
+      "study,n,se\n,,\nAbel,4,1,,past\n\"Cole\",16,\"0.5\"\n\nDunn,1\n",
+      "\xEF\xBB\xBFstudy\tn\tci\tlevel\nAbel\t10\t3.92\t90%\n",
+  };
+  for (const QByteArray& file : files) {
+    WriteAll(Path("in.csv"), file);
+    ASSERT_TRUE(window_->openFile(Path("in.csv"))) << file.toStdString();
+    ASSERT_TRUE(window_->saveFile(Path("out.csv")));
+    QProcess batch;
+    batch.start(KELMORY_BATCH, {"--working", Path("in.csv")});
+    ASSERT_TRUE(batch.waitForFinished(10000));
+    EXPECT_EQ(ReadAll(Path("out.csv")), batch.readAllStandardOutput()) << file.toStdString();
+  }
+  // The last file: its own level, 90%: sqrt(10) * (3.92 / 1.8331129326562372).
+  EXPECT_EQ(Cell(0, "sd"), "6.762337555437829");
+}
+
+TEST_F(ReviewTest, UnsavedChangesAskBeforeTheyAreLost) {
+  Paste("study\tn\tse\nAbel\t25\t2\n");
+  EXPECT_EQ(window_->windowTitle(), "Untitled[*] — Kelmory Review");
+  EXPECT_TRUE(window_->isWindowModified());
+  // Closed without an answer: Cancel.
+  EXPECT_FALSE(window_->openFile(kGolden + "/review.csv"));
+  EXPECT_EQ(Messages(), QStringList({"The table has changes that are not saved."}));
+  EXPECT_EQ(Cell(0, "study"), "Abel");
+  EXPECT_FALSE(window_->close());
+  EXPECT_EQ(Messages().size(), 1u);
+
+  MessageBoxes::OnShow([](const auto&) {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    box->button(QMessageBox::Discard)->click();
+  });
+  EXPECT_TRUE(window_->openFile(kGolden + "/review.csv"));
+  EXPECT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Cell(0, "Study"), "Abel 2004");
+  EXPECT_FALSE(window_->isWindowModified());
+}
+
+TEST_F(ReviewTest, ABrokenFileLeavesTheTableAsItWas) {
+  Paste("study\tn\tse\nAbel\t25\t2\n");
+  ASSERT_TRUE(window_->saveFile(Path("kept.csv")));
+  const QStringList before = Row(0);
+  WriteAll(Path("broken.csv"), "n,se\n4,\"1\n5,2\n");
+  WriteAll(Path("binary.csv"), QByteArray("n,se\n4,\0\x01\x02", 10));
+  WriteAll(Path("latin1.csv"), "study,n,se\nM\xfcller,4,1\n");
+  WriteAll(Path("nameless.csv"), "study,se\nAbel,2\n");
+  QDir(dir_.path()).mkdir("folder");
+  const struct {
+    QString file, why;
+  } cases[] = {
+      {"broken.csv", "line 2: broken CSV: a quoted cell is not closed before the end of the input"},
+      {"binary.csv", "it is not a text file"},
+      {"latin1.csv", "it is not a text file"},
+      {"nameless.csv", "line 1: the header has no column named 'n'"},
+      {"missing.csv", "No such file or directory"},
+      {"folder", "it is a folder"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(window_->openFile(Path(c.file))) << c.file.toStdString();
+    EXPECT_EQ(Messages(), QStringList("Cannot open “" + Path(c.file) + "”: " + c.why));
+    EXPECT_EQ(Row(0), before);
+    EXPECT_EQ(window_->windowTitle(), "kept.csv[*] — Kelmory Review");
+  }
+}
+
+TEST_F(ReviewTest, SaveGoesThroughLinksAndNeverHalfWrites) {
+  Paste("study\tn\tse\nAbel\t25\t2\n");
+  const QByteArray table =
+      "study,n,se,sd,method,critical_value,df,sd_z,sd_t,z_t_gap_percent,"
+      "warning,refusal,working\nAbel,25,2,10,se,,,,,,,,\"Standard Deviation "
+      "= sqrt(N) * Standard Error\r\nWhich computes to 5 * 2\r\n\r\n"
+      "Therefore, the SD = 10\"\n";
+  WriteAll(Path("target.csv"), "old");
+  QFile::setPermissions(Path("target.csv"), QFile::ReadOwner | QFile::WriteOwner);
+  ASSERT_TRUE(QFile::link(Path("target.csv"), Path("link.csv")));
+  ASSERT_TRUE(window_->saveFile(Path("link.csv")));
+  EXPECT_EQ(ReadAll(Path("target.csv")), table);
+  EXPECT_TRUE(QFileInfo(Path("link.csv")).isSymLink());
+  EXPECT_EQ(QFile::permissions(Path("target.csv")),
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+
+  WriteAll(Path("readonly.csv"), "old");
+  QFile::setPermissions(Path("readonly.csv"), QFile::ReadOwner);
+  if (::geteuid() != 0) {  // root may write anyway
+    EXPECT_FALSE(window_->saveFile(Path("readonly.csv")));
+    EXPECT_EQ(Messages(), QStringList("'" + Path("readonly.csv") + "' is read-only"));
+    EXPECT_EQ(ReadAll(Path("readonly.csv")), "old");
+  }
+  EXPECT_FALSE(window_->saveFile(Path("none/out.csv")));
+  EXPECT_EQ(Messages(),
+            QStringList("Cannot write '" + Path("none/out.csv") + "': No such file or directory"));
+  // No temporary file left behind.
+  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
+            QStringList({"link.csv", "readonly.csv", "target.csv"}));
+}
+
+TEST_F(ReviewTest, EveryPartHasAnAccessibleName) {
+  const struct {
+    const char* object;
+    QString name;
+  } named[] = {
+      {"studyTable", "Studies"},
+      {"workingText", "Working of the current row"},
+      {"levelBox", "Default level"},
+  };
+  for (const auto& n : named) {
+    QAccessibleInterface* face =
+        QAccessible::queryAccessibleInterface(Find<QWidget>(window_, n.object));
+    ASSERT_NE(face, nullptr);
+    EXPECT_EQ(face->text(QAccessible::Name), n.name) << n.object;
+  }
+  auto* bar = Find<QToolBar>(window_, "toolBar");
+  for (QAction* action : bar->actions()) {
+    if (action->isSeparator()) continue;
+    QAccessibleInterface* face =
+        QAccessible::queryAccessibleInterface(bar->widgetForAction(action));
+    EXPECT_FALSE(face->text(QAccessible::Name).isEmpty()) << action->objectName().toStdString();
+  }
+}
+
+// The workbook read back by Python's own zip reader.
+TEST_F(ReviewTest, TheWorkbookHoldsNumbersShadingAndTheWorking) {
+  Paste(
+      "study\tn\tse\tci\tlower\tupper\tmean\nAbel\t25\t2\t\t\t\t\nDunn\t10\t\t\t1\t5\t1.5\n"
+      "Ford\t1\t\t2\t\t\t\n");
+  const QString path = Path("review.xlsx");
+  const auto* model = window_->findChild<review::ReviewModel*>();
+  ASSERT_EQ(review::ExportXlsx(*model, path.toStdString()), std::nullopt);
+  QProcess python;
+  python.start("python3", {"-c", R"py(
+import re, sys, zipfile
+book = zipfile.ZipFile(sys.argv[1])
+strings = re.findall(r'<t[^>]*>([^<]*)</t>', book.read('xl/sharedStrings.xml').decode())
+fills = re.findall(r'<fgColor rgb="([0-9A-F]+)"', book.read('xl/styles.xml').decode())
+xfs = re.search(r'<cellXfs[^>]*>(.*)</cellXfs>', book.read('xl/styles.xml').decode(), re.S).group(1)
+fill_of = [int(f) for f in re.findall(r'<xf [^>]*fillId="(\d+)"', xfs)]
+for sheet in (1, 2):
+    xml = book.read('xl/worksheets/sheet%d.xml' % sheet).decode()
+    for ref, attrs, value in re.findall(r'<c r="([A-Z]+\d+)"([^>]*)>(?:<v>([^<]*)</v>)?', xml):
+        style = re.search(r's="(\d+)"', attrs)
+        shade = fills[fill_of[int(style.group(1))] - 2] if style and fill_of[int(style.group(1))] >= 2 else ''
+        text = strings[int(value)] if 't="s"' in attrs else value
+        print(sheet, ref, 'number' if 't="s"' not in attrs else 'text', repr(text)[:60], shade)
+)py",
+                           path});
+  ASSERT_TRUE(python.waitForFinished(30000));
+  const QStringList lines = QString::fromUtf8(python.readAllStandardOutput()).split('\n');
+  for (const QString& expected : {
+           "1 H2 number '10' ",  // Abel's sd
+           "1 B3 number '10' ",  // Dunn's n
+           "1 H3 number '2.795807216379925' ",
+           "1 O3 text 'asymmetric interval: its halves differ by 75.0% of its widt FFFFE79C",
+           "1 P4 text 'n is 1: there is no t value with 0 degrees of freedom; give FFF7C4C4",
+           "2 C2 text 'Standard Deviation = sqrt(N) * Standard Error\\nWhich comput ",
+       }) {
+    EXPECT_TRUE(lines.contains(expected))
+        << expected.toStdString() << "\nin\n"
+        << lines.join('\n').toStdString() << python.readAllStandardError().toStdString();
+  }
+}
+
+}  // namespace
+}  // namespace kelmory
