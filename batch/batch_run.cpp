@@ -481,7 +481,8 @@ void Runner::Feed(std::string_view bytes) {
         newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - bytes.data()) + 1
                 : bytes.size();
     const std::string_view piece = bytes.substr(0, size);
-    if (newline && awaiting_record_ && FastLine(piece)) {
+    // libcsv's state 0 (ROW_NOT_BEGUN): no record of its own under way.
+    if (newline && parser_.pstate == 0 && FastLine(piece)) {
       ++line_;
       bytes.remove_prefix(size);
       continue;
