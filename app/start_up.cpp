@@ -8,6 +8,11 @@
 
 namespace kelmory {
 
+bool HasGraphicalSession() {
+  return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+         !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
 QWidget* StartUp() {
   QApplication::setApplicationName(QStringLiteral("Kelmory"));
   QApplication::setWindowIcon(toolkit::ProgramIcon());

@@ -6,6 +6,11 @@
 
 namespace kelmory {
 
+// Whether there is a display to show windows on: without one Qt would abort
+// with its platform plugin's message. A platform named in QT_QPA_PLATFORM
+// (offscreen, for one) is left to judge for itself.
+bool HasGraphicalSession();
+
 // Names the running QApplication, gives it its icon and shows the main
 // window, which deletes itself when it closes.
 QWidget* StartUp();

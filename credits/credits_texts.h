@@ -9,6 +9,10 @@ namespace kelmory::credits {
 
 // Opened by the website button; the citation names it as well.
 inline constexpr std::string_view kMakerWebsite = "https://www.varonel.example/";
+// Shown, followed by the address, when no web browser could be started.
+inline constexpr std::string_view kNoBrowserText =
+    "The website could not be opened: no web browser could be started.\r\n"
+    "Its address, to copy into a browser:\r\n";
 
 // clang-format off
 // Line ends and the blank before each paragraph break are part of the text.

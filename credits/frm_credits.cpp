@@ -57,7 +57,12 @@ frmCredits::frmCredits(QWidget* parent) : QWidget(parent), ui_(std::make_unique<
 
 frmCredits::~frmCredits() = default;
 
-void frmCredits::cmdVaronelWebsite_Click() { tk::OpenWebAddress(Text(credits::kMakerWebsite)); }
+void frmCredits::cmdVaronelWebsite_Click() {
+  // Where no browser can be started the address is shown, to be copied.
+  if (!tk::OpenWebAddress(Text(credits::kMakerWebsite)))
+    tk::ShowMessage(Text(credits::kNoBrowserText) + Text(credits::kMakerWebsite),
+                    tk::MessageText::Selectable);
+}
 
 void frmCredits::cmdUnloadCredits_Click() { close(); }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "engine/scratch_chars.h"
@@ -14,6 +15,29 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// 10^22 is the largest power of ten a double holds exactly; 10^308 the
+// largest it holds at all.
+constexpr int kExactPowersOfTen = 22;
+constexpr int kLargestPowerOfTen = 308;
+// Fraction digits that write any double's exact decimal expansion in full.
+constexpr int kExactDigits = 767;
+
+// The double nearest 10^exponent, for 0 <= exponent <= 308.
+double PowerOfTen(int exponent) {
+  if (exponent <= kExactPowersOfTen) {
+    double power = 1;
+    for (int k = 0; k < exponent; ++k) power *= 10;
+    return power;
+  }
+  // Read from its text, correctly rounded, rather than multiplied up with a
+  // rounding error at every step.
+  std::array<char, 8> text{'1', 'e'};
+  const auto end = std::to_chars(text.data() + 2, text.data() + text.size(), exponent).ptr;
+  double power = 0;
+  std::from_chars(text.data(), end, power);
+  return power;
+}
 
 // Converts text that has already been checked to be digits with at most one
 // '.' (and at least one digit). Out of range on the large side gives nothing;
@@ -171,12 +195,19 @@ std::string NumberText(double value, const NumberLocale& locale) {
 
 double RoundToPlaces(double value, int places) {
   if (!std::isfinite(value)) return value;
-  // 1. scale = 10^places; exact for 0 <= places <= 22. (The system uses 5.)
+  // 10^places beyond the double range: step part of the way with an exact
+  // power first, so that the product is in range.
+  if (places > kLargestPowerOfTen) {
+    const double step = PowerOfTen(kExactPowersOfTen);
+    if (!std::isfinite(value * step)) return value;  // whole, as below
+    return RoundToPlaces(value * step, places - kExactPowersOfTen) / step;
+  }
+  // 1. scale = 10^places, the double nearest it (exact up to 10^22; the
+  // system's own 5 places are).
   const bool inverse = places < 0;
   const long long steps = inverse ? -static_cast<long long>(places) : places;
-  double scale = 1;
-  for (long long k = 0; k < steps && std::isfinite(scale); ++k) scale *= 10;
-  if (!std::isfinite(scale)) return inverse ? std::copysign(0.0, value) : value;
+  if (steps > kLargestPowerOfTen) return inverse ? std::copysign(0.0, value) : value;
+  const double scale = PowerOfTen(static_cast<int>(steps));
   // 2. One double multiplication (a division for negative places).
   const double scaled = inverse ? value / scale : value * scale;
   // A product beyond the double range: the value is then a whole number far
@@ -190,6 +221,25 @@ double RoundToPlaces(double value, int places) {
   if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0)) whole += away;
   // 5. One double division (a multiplication for negative places).
   return inverse ? whole * scale : whole / scale;
+}
+
+double RoundShown(double value) {
+  constexpr int kPlaces = 5;
+  constexpr int kSignificantDigits = 3;
+  if (value == 0 || !std::isfinite(value) || std::fabs(value) >= 0.001)
+    return RoundToPlaces(value, kPlaces);
+  // Five places would leave a tiny value 0 or one digit. The exponent is
+  // that of the exact decimal expansion: all of its digits are written, so
+  // no rounding can carry into the next power of ten.
+  std::array<char, 800> buf{};
+  const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value,
+                                 std::chars_format::scientific, kExactDigits);
+  const std::string_view text(buf.data(), static_cast<std::size_t>(res.ptr - buf.data()));
+  int exponent = 0;
+  const std::string_view exponent_text = text.substr(text.find('e') + 1);
+  std::from_chars(exponent_text.data() + (exponent_text.front() == '+' ? 1 : 0),
+                  exponent_text.data() + exponent_text.size(), exponent);
+  return RoundToPlaces(value, kSignificantDigits - 1 - exponent);
 }
 
 }  // namespace kelmory

@@ -29,4 +29,10 @@ void AppendNumberText(std::string& out, double value, const NumberLocale& locale
 // Half-to-even rounding decided on the scaled double product.
 double RoundToPlaces(double value, int places);
 
+// The rounding of the figures shown tidied (the result and the SE sentence):
+// 5 places, or for a nonzero magnitude below 0.001 three significant digits,
+// RoundToPlaces(value, 2 - e) with e the exponent of its exact decimal
+// expansion d.dd... x 10^e.
+double RoundShown(double value);
+
 }  // namespace kelmory

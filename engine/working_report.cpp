@@ -8,7 +8,6 @@ namespace kelmory {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
-constexpr int kRoundedPlaces = 5;
 
 // The last lines of both working texts: the formula's numbers, an empty
 // line, and the unrounded SD.
@@ -35,7 +34,7 @@ void AppendConfidenceText(std::string& text, std::string_view first_line,
   text.append(kCrLf);
   text.append(sentence_head);
   text.append("the estimated standard error computes as (approximately): ");
-  AppendNumberText(text, RoundToPlaces(figures.se, kRoundedPlaces), locale);
+  AppendNumberText(text, RoundShown(figures.se), locale);
   text.append(kCrLf);
   text.append(kCrLf);
   text.append("The estimated Standard Deviation = sqrt(N) * Standard Error");
@@ -52,7 +51,7 @@ std::string WorkingReport::result_text(const DerivationFigures& figures) const {
   std::string text;
   text.reserve(48);
   text.append("The standard deviation is: ");
-  AppendNumberText(text, RoundToPlaces(figures.sd, kRoundedPlaces), locale_);
+  AppendNumberText(text, RoundShown(figures.sd), locale_);
   return text;
 }
 

@@ -1,6 +1,6 @@
 // libFuzzer target for the derivation engine, checked against references
 // that share no code with it: strtod for ParseNumber, printf for NumberText,
-// nearbyint for RoundToPlaces, and the formulas redone here on strtod values.
+// nearbyint for RoundToPlaces and RoundShown, and the formulas redone here on strtod values.
 // It also checks that blanks around the texts and the choice of separator
 // change no outcome.
 //
@@ -70,6 +70,20 @@ std::string ReferenceText(double value, std::string_view separator) {
     if (shown.back() == '.') shown.pop_back();
   }
   return Replace(shown, ".", separator) + exponent_part;
+}
+
+// Five places; below 0.001 three significant digits, the exponent read from
+// printf's exact expansion and the power of ten from strtod. Nothing for
+// magnitudes whose power of ten is beyond the doubles.
+std::optional<double> ReferenceShown(double value) {
+  if (!std::isfinite(value * 1e5)) return value;  // a whole number already
+  if (value == 0 || std::fabs(value) >= 0.001) return std::nearbyint(value * 1e5) / 1e5;
+  char digits[800];
+  std::snprintf(digits, sizeof digits, "%.767e", value);
+  const int places = 2 - std::atoi(std::strchr(digits, 'e') + 1);
+  if (places > 308) return std::nullopt;
+  const double scale = std::strtod(("1e" + std::to_string(places)).c_str(), nullptr);
+  return std::nearbyint(value * scale) / scale;
 }
 
 void CheckNumber(double value, const NumberLocale& locale) {
@@ -145,8 +159,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const double sd = std::sqrt(*values[1]) * se;
     Require(se_mode == !request.se_text.empty() && f.choice == request.choice);
     Require(f.n == *values[1] && f.z == z && f.se == se && f.sd == sd);
-    Require(o.result_text ==
-            "The standard deviation is: " + NumberText(RoundToPlaces(sd, 5), locale));
+    if (const std::optional<double> shown = ReferenceShown(sd))
+      Require(o.result_text == "The standard deviation is: " + ReferenceText(*shown, sep));
     Require(o.working_text.ends_with("Therefore, the SD = " + NumberText(sd, locale)));
     Require(o.advisory_message.has_value() ==
             (!se_mode && request.choice != ConfidenceChoice::ConfOther && f.n < 31));

@@ -96,10 +96,14 @@ void SetBoxText(QPlainTextEdit* box, const QString& crlf_text) {
   box->setPlainText(text);
 }
 
-void ShowMessage(const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kelmory"), text, QMessageBox::Ok,
+void ShowMessage(const QString& text, MessageText kind) {
+  QString shown = text;
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kelmory"), shown, QMessageBox::Ok,
                   QApplication::activeWindow());
   box.setTextFormat(Qt::PlainText);
+  if (kind == MessageText::Selectable)
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
 }
@@ -114,6 +118,6 @@ QByteArray ProgramDirectory() {
   return QFile::encodeName(QCoreApplication::applicationDirPath());
 }
 
-void OpenWebAddress(const QString& address) { QDesktopServices::openUrl(QUrl(address)); }
+bool OpenWebAddress(const QString& address) { return QDesktopServices::openUrl(QUrl(address)); }
 
 }  // namespace kelmory::toolkit

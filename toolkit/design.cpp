@@ -1,10 +1,13 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QShortcut>
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
@@ -174,7 +177,10 @@ QFont DesignFont() {
   return design;
 }
 
-void BeginDesign(QWidget* form) { form->setFont(DesignFont()); }
+void BeginDesign(QWidget* form) {
+  form->setFont(DesignFont());
+  MarkDesignForm(form);
+}
 
 void ApplyDesign(QWidget* form, Border border, StartPosition start) {
   QList<QWidget*> controls = form->findChildren<QWidget*>();
@@ -191,6 +197,10 @@ void ApplyDesign(QWidget* form, Border border, StartPosition start) {
         box && box->property("Appearance").toString() == QLatin1String("0")) {
       box->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid palette(dark); }"));
     }
+    // Captions are spaced out with runs of blanks, which screen readers
+    // would read out; the name says the caption once.
+    if (auto* label = qobject_cast<QLabel*>(control); label && label->accessibleName().isEmpty())
+      label->setAccessibleName(label->text().simplified());
   }
 
   Qt::WindowFlags flags = Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
@@ -206,6 +216,11 @@ void ApplyDesign(QWidget* form, Border border, StartPosition start) {
   if (border == Border::OwnerlessFixedDialog) form->setAttribute(Qt::WA_QuitOnClose);
   form->setFixedSize(form->size());
   form->setAttribute(Qt::WA_DeleteOnClose);
+  // As the desktop's secondary windows do; the main window has no cancel key.
+  if (border != Border::FixedSingle) {
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), form);
+    QObject::connect(escape, &QShortcut::activated, form, &QWidget::close);
+  }
 
   if (start == StartPosition::CentreScreen) {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

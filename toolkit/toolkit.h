@@ -49,12 +49,16 @@ enum class Border {
 enum class StartPosition { CentreScreen, SystemDefault };
 
 // Starts a window before setupUi builds its controls: the design font, so
-// that each control is created and laid out once, in it.
+// that each control is created and laid out once, in it, and the window's
+// role for screen readers.
 void BeginDesign(QWidget* form);
+// Gives the window a frame's or dialog's accessible role (BeginDesign does).
+void MarkDesignForm(QWidget* form);
 
 // Finishes a window built by setupUi: the colour properties
-// "BackColor"/"ForeColor" of its controls, the fixed border and the start
-// position. The window is deleted when it closes.
+// "BackColor"/"ForeColor" of its controls, the labels' accessible names, the
+// fixed border and the start position. Escape closes a dialog border. The
+// window is deleted when it closes.
 void ApplyDesign(QWidget* form, Border border, StartPosition start);
 
 // "MS Sans Serif" 8.25 pt, or a metric-close substitute where it is missing.
@@ -66,8 +70,9 @@ QFont DesignFont();
 QIcon ProgramIcon();
 
 // A modal box with the text, one OK button, no icon and the title "Kelmory".
-// Returns when the user has dismissed it.
-void ShowMessage(const QString& text);
+// Returns when the user has dismissed it. Selectable text can be copied.
+enum class MessageText { Plain, Selectable };
+void ShowMessage(const QString& text, MessageText kind = MessageText::Plain);
 
 // Sets a single-line box's text with the view at its beginning, where the
 // designs' toolkit leaves it, rather than at its end.
@@ -85,7 +90,8 @@ void OnKeyPress(QWidget* box, KeyPressHandler handler);
 // The directory that holds the running executable, links resolved, as the
 // file system's own bytes: a directory name need not be valid text.
 QByteArray ProgramDirectory();
-void OpenWebAddress(const QString& address);
+// False when no program could be asked to open the address.
+[[nodiscard]] bool OpenWebAddress(const QString& address);
 
 // A window object created on first use and kept for the program's life. The
 // widget itself is built afresh from its design at each show after a close.

@@ -1,15 +1,21 @@
 #!/usr/bin/env python3
 """What a screen reader is told: Kelmory on its own Xvfb display and D-Bus
 session, its three windows opened through AT-SPI, the tree dumped and every
-control's name checked.   Usage: accessibility_test.py PROGRAM"""
+control's name, the windows' roles, the t-table's modal state and the
+Working label's relation checked.   Usage: accessibility_test.py PROGRAM"""
 
 import os, subprocess, sys, time
 
-# Qt shows a window as a filler, a frame as a panel and the list as a tree.
-EXPECTED = {("filler", "Kelmory"), ("panel", "Confidence Interval of Error"),
+# The main window is a frame, the others dialogs; Qt shows a design's frame
+# as a panel and the list as a tree. Labels are named without their runs of
+# blanks.
+EXPECTED = {("frame", "Kelmory"), ("panel", "Confidence Interval of Error"),
             ("panel", "z or t Value"), ("text", "z or t value"), ("label", "Working:"),
-            ("filler", "t Values For Confidence Intervals"), ("tree", "t values"),
-            ("filler", "Programme Credits"), ("text", "Citation"), ("text", "Terms of use")}
+            ("label", "(a) Standard Error Of Mean:"), ("label", "(b) Total N:"),
+            ("label", "(c) Confidence Error:"),
+            ("dialog", "t Values For Confidence Intervals"), ("tree", "t values"),
+            ("dialog", "Programme Credits"), ("label", "Kelmory"), ("text", "Citation"),
+            ("text", "Terms of use")}
 NAMED_ROLES = {"push button", "radio button", "text", "label", "panel", "tree"}
 
 
@@ -82,11 +88,28 @@ def inner(program):
         for node, depth in walk(app):
             role, name = node.getRoleName(), node.name
             if name or role not in ("filler", "scroll bar"):
-                print("%s%s %r" % ("  " * depth, role, name))
+                modal = " (modal)" if node.getState().contains(pyatspi.STATE_MODAL) else ""
+                print("%s%s %r%s" % ("  " * depth, role, name, modal))
             seen.add((role, name))
             if role in NAMED_ROLES and not name.strip():
                 failures.append("UNNAMED: a " + role)
+            if "  " in name:
+                failures.append("BLANKS: %s %r" % (role, name))
         failures += ["MISSING: %s %r" % entry for entry in sorted(EXPECTED - seen)]
+
+        table = control("dialog", "t Values For Confidence Intervals")
+        if table and not table.getState().contains(pyatspi.STATE_MODAL):
+            failures.append("NOT MODAL: the t-table window")
+
+        def related(node, kind):
+            return [(t.getRoleName(), t.name) for r in node.getRelationSet()
+                    if r.getRelationType() == kind
+                    for t in (r.getTarget(i) for i in range(r.getNTargets()))]
+        label, box = control("label", "Working:"), control("text", "Working")
+        if not label or related(label, pyatspi.RELATION_LABEL_FOR) != [("text", "Working")]:
+            failures.append("RELATION: 'Working:' is no LABEL_FOR the working box")
+        if not box or related(box, pyatspi.RELATION_LABELLED_BY) != [("label", "Working:")]:
+            failures.append("RELATION: the working box is not LABELLED_BY 'Working:'")
         print("\n".join(failures))
         return 1 if failures else 0
     finally:

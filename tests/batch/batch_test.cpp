@@ -20,6 +20,7 @@
 #include "batch/row_rules.h"
 #include "engine/critical_values.h"
 #include "engine/sd_deriver.h"
+#include "tests/batch/listed_cells.h"
 
 namespace kelmory::batch {
 namespace {
@@ -37,25 +38,6 @@ constexpr bool kSanitized = false;
 #else
 constexpr bool kSanitized = false;
 #endif
-
-// "n=10|ci=3.92" -> the cells of the recognised columns.
-struct Cells {
-  std::vector<std::string> texts;
-  RowCells cells;
-  explicit Cells(const std::string& listed) : texts(kColumnCount) {
-    std::size_t start = 0;
-    while (start < listed.size()) {
-      const std::size_t end = std::min(listed.find('|', start), listed.size());
-      const std::string item = listed.substr(start, end - start);
-      const std::size_t eq = item.find('=');
-      for (int c = 0; c < kColumnCount; ++c) {
-        if (item.substr(0, eq) == kColumnNames[c]) texts[c] = item.substr(eq + 1);
-      }
-      start = end + 1;
-    }
-    for (int c = 0; c < kColumnCount; ++c) cells.text[c] = texts[c];
-  }
-};
 
 RowResult Convert(const std::string& listed, Method method = Method::T, char decimal = '.',
                   bool working = false) {

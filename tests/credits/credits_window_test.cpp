@@ -89,6 +89,29 @@ TEST_F(CreditsWindowTest, AltVOpensTheWebsiteAndAltCClosesTheWindowNotCompute) {
   EXPECT_EQ(compute.count(), 0);
 }
 
+// Offscreen no program opens web addresses, so openUrl fails as it does on a
+// desktop without a browser.
+TEST_F(CreditsWindowTest, WithoutABrowserTheAddressIsShownToCopyAndTheWindowStays) {
+  QWidget* credits = Open();
+  ASSERT_NE(credits, nullptr);
+  QTest::mouseClick(Find<QPushButton>(credits, "cmdVaronelWebsite"), Qt::LeftButton);
+  const std::vector<testing::SeenMessage> seen = testing::MessageBoxes::Take();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].text,
+            "The website could not be opened: no web browser could be started.\n"
+            "Its address, to copy into a browser:\nhttps://www.varonel.example/");
+  EXPECT_TRUE(seen[0].selectable);
+  EXPECT_TRUE(credits->isVisible());
+}
+
+TEST_F(CreditsWindowTest, EscapeClosesTheWindowAndNotTheMainWindow) {
+  ASSERT_NE(Open(), nullptr);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(CreditsWindow().Loaded(), nullptr);
+  EXPECT_FALSE(main_.isNull());
+}
+
 // Runs inside QApplication::exec, where Qt decides whether the last window
 // has closed.
 TEST_F(CreditsWindowTest, TheProgramOutlivesTheMainWindowWhileCreditsAreOpen) {

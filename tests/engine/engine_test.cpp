@@ -72,6 +72,12 @@ TEST(Derive, GoldenRowsGiveTheExactFiguresAndTexts) {
        10.698889844496602, "10.69889", "2.09", "", "2.39234", "4.47213595499958",
        "2.39234449760766", "10.6988898444966"},
       {{"", "10", "0"}, ".", true, 0, 0, "0", "1.96", "95%", "0", "3.16227766016838", "0", "0"},
+      // Tiny figures keep three significant digits where they are rounded.
+      {{"0.0000123", "37", ""}, ".", false, 1.23e-05, 7.48179791226681e-05, "7.48E-05", "", "",
+       "", "6.08276253029822", "1.23E-05", "7.48179791226681E-05"},
+      {{"", "9", "0.00001", "3", C::ConfOther}, ".", false, 3.3333333333333337e-06, 1e-05,
+       "1E-05", "3", "", "3.33E-06", "3", "3.33333333333333E-06",
+       "1E-05"},
       // The locale's separator is read and written everywhere.
       {{"", "20", "1,0", "abc", C::Conf99}, ",", true, 0.38819875776397517, 1.7360776222824454,
        "1,73608", "2,576", "99%", "0,3882", "4,47213595499958", "0,388198757763975",
@@ -186,6 +192,32 @@ TEST(RoundToPlaces, TiesGoToEven) {
   const std::pair<double, double> rows[] = {{1.000005, 1}, {3.000015, 3.00002}, {0.123455, 0.12346},
                                             {2.000005, 2}, {0.300005, 0.30001}, {10, 10}};
   for (const auto& [value, rounded] : rows) EXPECT_EQ(RoundToPlaces(value, 5), rounded) << value;
+}
+
+// Five places, or three significant digits for a nonzero magnitude below
+// 0.001, with ties judged on the scaled double as RoundToPlaces judges them.
+TEST(RoundShown, TinyValuesKeepThreeSignificantDigits) {
+  // clang-format off
+  const std::pair<double, std::string> rows[] = {
+      {0.0, "0"},
+      {2.4e-06, "2.4E-06"},
+      {7.48179791226681e-05, "7.48E-05"},
+      {-1.23456e-06, "-1.23E-06"},
+      {0.00099949, "0.000999"},
+      {0.00099951, "0.001"},
+      {std::nextafter(0.001, 0.0), "0.001"},  // exponent -4: 999.9999999999998 scaled
+      {0.001, "0.001"},
+      {std::nextafter(0.001, 1.0), "0.001"},
+      {0.0123456, "0.01235"},  // five places from 0.001 up, not three digits
+      {1.225e-05, "1.22E-05"},  // 122.5 scaled: a tie, to even
+      {1.235e-05, "1.24E-05"},  // 123.5
+      {1.2345e-05, "1.23E-05"},  // 123.44999999999999 scaled: below the half
+      {1e-07, "1E-07"},  // the double is 9.99...e-08: its own exponent is -8
+      {1e-91, "1E-91"},  // by a 10^93 multiplied up it would be 9.99999999999999E-92
+      {1.23456e-307, "1.23E-307"},  // 10^309 is beyond the doubles
+  };
+  // clang-format on
+  for (const auto& [value, text] : rows) EXPECT_EQ(NumberText(RoundShown(value)), text) << value;
 }
 
 TEST(NumberText, FifteenDigitsAndTheNotationSwitches) {

@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QRadioButton>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QTreeWidget>
 
 #include "tests/support/main_window_fixture.h"
@@ -56,13 +57,50 @@ TEST_F(CITableWindowTest, OpensModallyUnderOtherAndRebuildsTheTableAtEveryOpenin
       EXPECT_EQ(Line(list, 0).mid(0, 7), expected.first_line);
       EXPECT_EQ(Line(list, 106).mid(6, 4), expected.last_line);
       EXPECT_EQ(Line(list, 106).value(0), QString::fromUtf8("∞"));
-      EXPECT_EQ(list->height(), table->height()) << "the list takes the inner height";
+      EXPECT_EQ(list->geometry().bottom(), table->rect().bottom()) << "the list ends at the edge";
     });
     QTest::mouseClick(Find<QPushButton>(main_, "cmdTable2"), Qt::LeftButton);
     EXPECT_TRUE(inspected) << "the click returns once the window has closed";
     EXPECT_EQ(CITableWindow().Loaded(), nullptr) << "closing unloads the window";
     ++opening;
   }
+}
+
+// The list fits the window: its columns fit beside the vertical scroll bar,
+// and a horizontal bar, once the columns really are too wide, shows whole.
+TEST_F(CITableWindowTest, TheListAndItsScrollBarsFitTheWindow) {
+  QTest::mouseClick(Find<QRadioButton>(main_, "opOther"), Qt::LeftButton);
+  bool inspected = false;
+  testing::WhenModalShows([&](QWidget* table) {
+    inspected = true;
+    auto* list = Find<QTreeWidget>(table, "ListView1");
+    EXPECT_TRUE(table->rect().contains(list->geometry()));
+    EXPECT_TRUE(list->verticalScrollBar()->isVisible()) << "107 rows do not fit";
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible()) << "the columns fit";
+    list->setColumnWidth(0, list->viewport()->width());
+    const QScrollBar* bar = list->horizontalScrollBar();
+    ASSERT_TRUE(QTest::qWaitFor([bar] { return bar->isVisible(); }))
+        << "a column as wide as the list does not fit";
+    EXPECT_TRUE(table->rect().contains(QRect(bar->mapTo(table, QPoint()), bar->size())));
+  });
+  QTest::mouseClick(Find<QPushButton>(main_, "cmdTable2"), Qt::LeftButton);
+  EXPECT_TRUE(inspected);
+}
+
+TEST_F(CITableWindowTest, EscapeClosesTheWindowAndTheMainWindowTakesInputAgain) {
+  QTest::mouseClick(Find<QRadioButton>(main_, "opOther"), Qt::LeftButton);
+  bool closed = false;
+  testing::WhenModalShows([&](QWidget* table) {
+    testing::Activate(table);
+    auto* list = Find<QTreeWidget>(table, "ListView1");
+    list->setFocus();  // the window's only control, where the focus is on a desktop
+    QTest::keyClick(list, Qt::Key_Escape);
+    closed = !table->isVisible();
+  });
+  QTest::mouseClick(Find<QPushButton>(main_, "cmdTable2"), Qt::LeftButton);
+  EXPECT_TRUE(closed) << "Escape closed the window before the watchdog did";
+  EXPECT_EQ(CITableWindow().Loaded(), nullptr);
+  EXPECT_TRUE(main_->isEnabled() && QApplication::activeModalWidget() == nullptr);
 }
 
 }  // namespace

@@ -29,7 +29,8 @@ void Watch() {
   if (!modal) return;
   if (auto* box = qobject_cast<QMessageBox*>(modal)) {
     const SeenMessage seen{box->windowTitle(), box->text(), box->icon() != QMessageBox::NoIcon,
-                           static_cast<int>(box->buttons().size())};
+                           static_cast<int>(box->buttons().size()),
+                           box->textInteractionFlags().testFlag(Qt::TextSelectableByMouse)};
     Pending().push_back(seen);
     if (auto observer = std::exchange(Observer(), nullptr)) observer(seen);
     box->done(QMessageBox::Ok);
@@ -68,6 +69,9 @@ void GuiTest::TearDown() {
 void Activate(QWidget* window) {
   window->activateWindow();
   EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+  // Shortcuts go by the focus window, which can lag behind, over a modal one.
+  EXPECT_TRUE(QTest::qWaitFor(
+      [window] { return QGuiApplication::focusWindow() == window->windowHandle(); }));
 }
 
 void WhenModalShows(std::function<void(QWidget* modal)> inspect) {

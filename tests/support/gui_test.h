@@ -24,6 +24,7 @@ struct SeenMessage {
   QString text;
   bool has_icon = false;
   int button_count = 0;
+  bool selectable = false;  // the text can be selected and copied
 };
 
 // Every message box is answered with OK as soon as it shows. What it said is
