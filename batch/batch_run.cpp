@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "batch/cell_number.h"
+#include "batch/shortest_text.h"
 #include "batch/table_cells.h"
 #include "batch/table_columns.h"
 
@@ -123,6 +124,9 @@ class Runner {
   std::size_t ReadHead(std::string& head, const std::function<std::string_view()>& next,
                        bool& ended);
   void Feed(std::string_view bytes);
+  // A whole line without quotes or stray line-end bytes, at the start of a
+  // record, is split here rather than byte by byte in libcsv.
+  bool FastLine(std::string_view line);
   void Fail(std::string message);
   void FailAtLine(std::uint64_t line, std::string_view what);
   void Flush();
@@ -234,12 +238,12 @@ void Runner::PutField(std::string_view text, bool quote) {
 
 void Runner::PutNumber(const std::optional<double>& value) {
   if (!value) return;
-  std::array<char, 32> text;
+  std::array<char, kShortestTextRoom> text;
   char* const first = quote_numbers_ ? text.data() : w_;
-  const auto res = std::to_chars(first, first + text.size(), *value);
-  if (settings_.decimal != '.') std::replace(first, res.ptr, '.', settings_.decimal);
-  if (quote_numbers_) return PutField({first, static_cast<std::size_t>(res.ptr - first)});
-  w_ = res.ptr;
+  char* const last = WriteShortest(first, *value);
+  if (settings_.decimal != '.') std::replace(first, last, '.', settings_.decimal);
+  if (quote_numbers_) return PutField({first, static_cast<std::size_t>(last - first)});
+  w_ = last;
 }
 
 void Runner::PutRepeated(const std::optional<double>& value) {
@@ -477,6 +481,12 @@ void Runner::Feed(std::string_view bytes) {
         newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - bytes.data()) + 1
                 : bytes.size();
     const std::string_view piece = bytes.substr(0, size);
+    // libcsv's state 0 (ROW_NOT_BEGUN): no record of its own under way.
+    if (newline && parser_.pstate == 0 && FastLine(piece)) {
+      ++line_;
+      bytes.remove_prefix(size);
+      continue;
+    }
     if (awaiting_record_ && piece.find_first_not_of("\r\n") != std::string_view::npos) {
       record_line_ = line_;
       awaiting_record_ = false;
@@ -495,6 +505,28 @@ void Runner::Feed(std::string_view bytes) {
     if (newline) ++line_;
     bytes.remove_prefix(size);
   }
+}
+
+bool Runner::FastLine(std::string_view line) {
+  // The line end: the eol byte, and in CR LF files the CR before it.
+  line.remove_suffix(1);
+  if (eol_ == '\n' && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+  const char other = eol_ == '\n' ? '\r' : '\n';
+  if (std::memchr(line.data(), '"', line.size()) || std::memchr(line.data(), other, line.size()))
+    return false;
+  if (line.empty()) return true;  // an empty line holds no record
+  record_line_ = line_;
+  for (;;) {
+    const void* found = std::memchr(line.data(), delimiter_, line.size());
+    const std::size_t size =
+        found ? static_cast<std::size_t>(static_cast<const char*>(found) - line.data())
+              : line.size();
+    Field(line.data(), size);
+    if (!found) break;
+    line.remove_prefix(size + 1);
+  }
+  Record();
+  return true;
 }
 
 // Reads the start of the input up to the header's line end, past a

@@ -1,5 +1,6 @@
 #include "batch/cell_number.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 #include <system_error>
@@ -46,18 +47,10 @@ CellNumber ParseCellNumber(std::string_view text, char decimal, bool percent) {
   const bool negative = body[0] == '-';
   if (body[0] == '+' || body[0] == '-') ++i;
   bool digit = false, separator = false;
-  // The decimal exponent of the value's leading digit, less the written
-  // exponent: it tells an overflow from an underflow when from_chars reports
-  // either as out of range.
-  long long leading = 0;
-  bool nonzero = false;
   for (; i < body.size(); ++i) {
     const char c = body[i];
     if (IsDigit(c)) {
       digit = true;
-      if (c != '0' && !nonzero) nonzero = true;
-      if (nonzero && !separator) ++leading;
-      if (!nonzero && separator) --leading;
       *out++ = c;
     } else if (c == decimal && !separator) {
       separator = true;
@@ -67,36 +60,93 @@ CellNumber ParseCellNumber(std::string_view text, char decimal, bool percent) {
     }
   }
   if (!digit) return {};
-  long long exponent = 0;
   if (i < body.size() && (body[i] == 'e' || body[i] == 'E')) {
     *out++ = 'e';
     ++i;
-    bool exponent_negative = false;
-    if (i < body.size() && (body[i] == '+' || body[i] == '-')) {
-      exponent_negative = body[i] == '-';
-      *out++ = body[i++];
-    }
+    if (i < body.size() && (body[i] == '+' || body[i] == '-')) *out++ = body[i++];
     bool exponent_digit = false;
     for (; i < body.size() && IsDigit(body[i]); ++i) {
       exponent_digit = true;
-      if (exponent < 100000000) exponent = exponent * 10 + (body[i] - '0');
       *out++ = body[i];
     }
     if (!exponent_digit) return {};
-    if (exponent_negative) exponent = -exponent;
   }
   if (i != body.size()) return {};
 
   double value = 0;
   const auto [ptr, ec] = std::from_chars(out_begin, out, value, std::chars_format::general);
   if (ec == std::errc::result_out_of_range) {
-    if (nonzero && leading + exponent > 0) return {CellNumber::Kind::OutOfRange, 0};
-    value = 0;  // below the smallest subnormal: the nearest double
+    // Overflow, or a value too small for any double but 0: either would
+    // misstate the cell.
+    return {CellNumber::Kind::OutOfRange, 0};
   } else if (ec != std::errc{} || ptr != out) {
     return {};
   }
   // -0 reads as 0: a sign on zero would only show up in the results.
   return {CellNumber::Kind::Number, negative && value != 0 ? -value : value};
+}
+
+WholeNumber ReadWholeNumber(std::string_view text) {
+  std::string_view body = TrimBlanks(text);
+  if (!body.empty() && (body[0] == '+' || body[0] == '-')) body.remove_prefix(1);
+  std::string digits;
+  long long point = -1;  // digits before the separator
+  std::size_t i = 0;
+  for (; i < body.size(); ++i) {
+    if (IsDigit(body[i])) {
+      digits.push_back(body[i]);
+    } else if ((body[i] == '.' || body[i] == ',') && point < 0) {
+      point = static_cast<long long>(digits.size());
+    } else {
+      break;
+    }
+  }
+  if (point < 0) point = static_cast<long long>(digits.size());
+  if (i < body.size() && (body[i] == 'e' || body[i] == 'E')) {
+    ++i;
+    const bool negative = i < body.size() && body[i] == '-';
+    if (i < body.size() && (body[i] == '+' || body[i] == '-')) ++i;
+    long long exponent = 0;
+    for (; i < body.size() && IsDigit(body[i]); ++i) {
+      if (exponent < 100000000) exponent = exponent * 10 + (body[i] - '0');
+    }
+    point += negative ? -exponent : exponent;
+  }
+  const long long size = static_cast<long long>(digits.size());
+  for (long long k = std::max(point, 0LL); k < size; ++k) {
+    if (digits[static_cast<std::size_t>(k)] != '0') return WholeNumber::NotWhole;
+  }
+  const std::size_t first = digits.find_first_not_of('0');
+  if (first == std::string::npos || static_cast<long long>(first) >= point)
+    return WholeNumber::Whole;
+  // 2^53 = 9007199254740992 has 16 digits.
+  constexpr std::string_view kLimit = "9007199254740992";
+  const long long length = point - static_cast<long long>(first);
+  if (length != static_cast<long long>(kLimit.size()))
+    return length > static_cast<long long>(kLimit.size()) ? WholeNumber::TooLarge
+                                                          : WholeNumber::Whole;
+  std::string whole = digits.substr(first, static_cast<std::size_t>(length));
+  whole.resize(kLimit.size(), '0');
+  return whole > kLimit ? WholeNumber::TooLarge : WholeNumber::Whole;
+}
+
+std::string_view DecimalHint(std::string_view text, char decimal, bool percent) {
+  const char other = decimal == '.' ? ',' : '.';
+  if (ParseCellNumber(text, other, percent).kind != CellNumber::Kind::Number) return {};
+  return other == ',' ? " (a decimal comma? use --decimal ,)"
+                      : " (a decimal point? use --decimal .)";
+}
+
+std::string CellExcerpt(std::string_view text) {
+  constexpr int kMost = 40;
+  int characters = 0;
+  std::size_t at = 0;
+  // UTF-8: a character starts at every byte that is not a continuation byte.
+  for (; at < text.size(); ++at) {
+    if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && ++characters > kMost) break;
+  }
+  if (at == text.size()) return std::string(text);
+  return std::string(text.substr(0, at)) + "\u2026";
 }
 
 }  // namespace kelmory::batch

@@ -15,8 +15,23 @@ struct CellNumber {
 };
 
 // Blanks, an optional sign, digits with at most one `decimal`, an optional
-// exponent, blanks. With `percent`, one "%" may follow the number.
+// exponent, blanks. With `percent`, one "%" may follow the number. Out of
+// range: beyond the doubles on either side, overflow or underflow to 0.
 CellNumber ParseCellNumber(std::string_view text, char decimal, bool percent = false);
+
+// A count judged on its text, which ParseCellNumber has read as a number
+// (with either separator, so "." or "," is the one it holds): the
+// double it rounds to would pass 25.0000000000000001 as whole and
+// 9007199254740993 as ...992.
+enum class WholeNumber { Whole, NotWhole, TooLarge /* above 2^53 */ };
+WholeNumber ReadWholeNumber(std::string_view text);
+
+// For a cell that is not a number with `decimal` but is one with the other
+// separator: the advice to say so with --decimal; else empty.
+std::string_view DecimalHint(std::string_view text, char decimal, bool percent = false);
+
+// At most the first 40 characters of a cell, with "…" when cut, for messages.
+std::string CellExcerpt(std::string_view text);
 
 // The text without its leading and trailing blanks (spaces and tabs).
 std::string_view TrimBlanks(std::string_view text);

@@ -12,8 +12,9 @@
 namespace kelmory::batch {
 namespace {
 
-constexpr double kSmallSample = 60;  // below it, t with n - 1 df is advised
-constexpr double kAsymmetry = 0.1;   // of the interval's width
+constexpr double kSmallSample = 60;    // below it, t with n - 1 df is advised
+constexpr double kAsymmetry = 0.1;     // of the interval's width
+constexpr double kDisagreement = 0.1;  // of the SD from se
 
 enum class Kind { SeOrInterval, Median, TwoGroup, Subgroups };
 
@@ -49,7 +50,7 @@ std::string Quoted(std::string_view column, std::string_view what, std::string_v
   std::string message(column);
   message.append(what);
   message.append(": '");
-  message.append(text);
+  message.append(CellExcerpt(text));
   message.push_back('\'');
   return message;
 }
@@ -72,9 +73,34 @@ std::string FixedText(double value, int places, char decimal) {
 
 std::optional<std::string> CountRefusal(std::string_view column, double value,
                                         std::string_view text) {
-  if (!(value >= 1) || std::trunc(value) != value)
+  const WholeNumber whole = ReadWholeNumber(text);
+  if (!(value >= 1) || whole == WholeNumber::NotWhole)
     return Quoted(column, " is not a whole number of at least 1", text);
+  if (whole == WholeNumber::TooLarge)
+    return Quoted(column, " is too large to be held exactly", text);
   return std::nullopt;
+}
+
+// Papers often report both se and an interval, and extraction sheets keep
+// both: se is used, and the interval, converted as its own row would be, is
+// a check on it.
+void CheckAgainstInterval(const RowCells& cells, const RowSettings& settings,
+                          CriticalValueCache& cache, RowResult& result) {
+  RowCells interval_cells = cells;
+  interval_cells.text[kSe] = {};
+  RowSettings interval_settings = settings;
+  interval_settings.working = false;
+  const RowResult interval = ConvertRow(interval_cells, interval_settings, cache);
+  if (!interval.sd) {
+    AddWarning(result.warning, "the interval beside se was not checked: " + interval.refusal);
+    return;
+  }
+  const double a = *result.sd, b = *interval.sd;
+  if (std::fabs(a - b) > kDisagreement * a) {
+    const NumberLocale locale{{settings.decimal}};
+    AddWarning(result.warning, "se and the interval disagree: they give SDs of " +
+                                   NumberText(a, locale) + " and " + NumberText(b, locale));
+  }
 }
 
 RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
@@ -87,7 +113,10 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
                         std::optional<double>& out) -> std::optional<std::string> {
     if (IsEmptyCell(cell)) return std::nullopt;
     const CellNumber number = ParseCellNumber(cell, settings.decimal, percent);
-    if (number.kind == CellNumber::Kind::NotANumber) return Quoted(name, " is not a number", cell);
+    if (number.kind == CellNumber::Kind::NotANumber) {
+      return Quoted(name, " is not a number", cell) +
+             std::string(DecimalHint(cell, settings.decimal, percent));
+    }
     if (number.kind == CellNumber::Kind::OutOfRange)
       return Quoted(name, " is beyond the double range", cell);
     out = number.value;
@@ -153,6 +182,10 @@ std::optional<std::string> SourceCellRefusal(
   if (value[kCi] && *value[kCi] < 0) return Quoted("ci", " is negative", text[kCi]);
   if (value[kLevel] && !(*value[kLevel] > 0 && *value[kLevel] < 100))
     return Quoted("level", " is not between 0 and 100", text[kLevel]);
+  // 0.95 meant as a proportion would give an SD about 170 times too large.
+  if (value[kLevel] && *value[kLevel] < 1)
+    return "level is " + CellExcerpt(TrimBlanks(text[kLevel])) +
+           ": give it as a percentage, such as 95";
   if (value[kZ] && !(*value[kZ] > 0)) return Quoted("z", " is not greater than 0", text[kZ]);
   if (value[kLower] && !value[kUpper]) return "lower is given without upper";
   if (value[kUpper] && !value[kLower]) return "upper is given without lower";
@@ -227,9 +260,9 @@ RowResult SeOrIntervalRow(const RowValues& value, const RowCells& cells,
   const bool se = value[kSe].has_value(), ci = value[kCi].has_value();
   const bool bounds = value[kLower] && value[kUpper];
   if (se + ci + bounds == 0) return Refused("no source: give se, ci, or lower and upper");
-  if (se + ci + bounds > 1) {
-    std::string given = se && ci ? (bounds ? "se, ci, lower and upper are" : "se and ci are")
-                                 : (se ? "se, lower and upper are" : "ci, lower and upper are");
+  if (ci + bounds > 1) {
+    // se beside one interval is a check on it; two intervals are one too many.
+    const std::string given = se ? "se, ci, lower and upper are" : "ci, lower and upper are";
     return Refused("more than one source: " + given +
                    " given; give only one of se, ci, or lower and upper");
   }
@@ -249,6 +282,7 @@ RowResult SeOrIntervalRow(const RowValues& value, const RowCells& cells,
     if (settings.working) {
       result.working = WorkingReport(NumberLocale{{settings.decimal}}).working_text(figures);
     }
+    if (ci || bounds) CheckAgainstInterval(cells, settings, cache, result);
     return result;
   }
 

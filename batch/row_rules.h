@@ -65,4 +65,9 @@ struct RowResult {
 // A refusal when `text` is empty; the caller keeps the cache across rows.
 RowResult ConvertRow(const RowCells& cells, const RowSettings& settings, CriticalValueCache& cache);
 
+// For an se row that also gives an interval: warns in `result` when the SD
+// the interval gives differs from the se's by more than 10 %.
+void CheckAgainstInterval(const RowCells& cells, const RowSettings& settings,
+                          CriticalValueCache& cache, RowResult& result);
+
 }  // namespace kelmory::batch

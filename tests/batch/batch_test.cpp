@@ -93,7 +93,24 @@ TEST(ConvertRow, RowRules) {
       {"n=1e1|se=+2.5E-1", T, '.', "se", std::sqrt(10.0) * 0.25, "", ""},
       {"n= 4 |se= 2 ", T, '.', "se", 4, "", ""},
       {"n=10|se=1,5", T, ',', "se", std::sqrt(10.0) * 1.5, "", ""},
-      {"n=10|se=1e-400", T, '.', "se", 0, "", ""},
+      {"n=10|se=0e-400", T, '.', "se", 0, "", ""},
+      {"n=10|se=1e-400", T, '.', "", kNone, "", "se is beyond the double range: '1e-400'"},
+      {"n=10|ci=2|z=1e-400", T, '.', "", kNone, "", "z is beyond the double range: '1e-400'"},
+      {"n=2.5e1|se=2", T, '.', "se", 10, "", ""},
+      {"n=25,0|se=2", T, ',', "se", 10, "", ""},
+      {"n=9007199254740992|se=0", T, '.', "se", 0, "", ""},
+      {"n=25.0000000000000001|se=1", T, '.', "", kNone, "", "n is not a whole number of at least 1: '25.0000000000000001'"},
+      {"n=2.55e1|se=1", T, '.', "", kNone, "", "n is not a whole number of at least 1: '2.55e1'"},
+      {"n=9007199254740993|se=1", T, '.', "", kNone, "", "n is too large to be held exactly: '9007199254740993'"},
+      {"n=1e16|se=1", T, '.', "", kNone, "", "n is too large to be held exactly: '1e16'"},
+      {"n=10|ci=2|level=0.95", T, '.', "", kNone, "", "level is 0.95: give it as a percentage, such as 95"},
+      {"n=10|ci=2|level= 0.5 % ", T, '.', "", kNone, "", "level is 0.5 %: give it as a percentage, such as 95"},
+      {"n=10|se=0.9|ci=2", T, '.', "se", std::sqrt(10.0) * 0.9, "", ""},
+      {"n=10|se=1|ci=2", T, '.', "se", std::sqrt(10.0), "se and the interval disagree: they give SDs of 3.16227766016838 and 2.79580721637993", ""},
+      {"n=10|se=1|lower=1|upper=2", T, '.', "se", std::sqrt(10.0), "se and the interval disagree: they give SDs of 3.16227766016838 and 0.698951804094981", ""},
+      {"n=1|se=1|ci=2", T, '.', "se", 1, "the interval beside se was not checked: n is 1: there is no t value with 0 degrees of freedom; give a z cell or use --method z", ""},
+      {"n=10|se=" + std::string(50, 'x'), T, '.', "", kNone, "", "se is not a number: '" + std::string(40, 'x') + "\u2026'"},
+      {"n=10|se=1|mean=" + std::string(20, 'a') + "\u00e4\u00e4" + std::string(20, 'b'), T, '.', "", kNone, "", "mean is not a number: '" + std::string(20, 'a') + "\u00e4\u00e4" + std::string(18, 'b') + "\u2026'"},
       {"n=10|ci=3.92", T, '.', "t", 5.4797821441046537, "", ""},
       {"n=10|ci=3.92", Z, '.', "z", 6.3246715376604525, kSmall, ""},
       {"n=59|ci=3.92", Z, '.', "z", std::sqrt(59.0) * 2.0000367511446362, kSmall, ""},
@@ -116,15 +133,17 @@ TEST(ConvertRow, RowRules) {
       {"n=10|ci=-0.5", T, '.', "", kNone, "", "ci is negative: '-0.5'"},
       {"n=10|ci=2|level=100", T, '.', "", kNone, "", "level is not between 0 and 100: '100'"},
       {"n=10|ci=2|z=0", T, '.', "", kNone, "", "z is not greater than 0: '0'"},
-      {"n=10|ci=2|level=1e-300", T, '.', "", kNone, "", "level gives no usable critical value: '1e-300'"},
+      {"n=10|ci=2|level=1e-300", T, '.', "", kNone, "", "level is 1e-300: give it as a percentage, such as 95"},
       {"n=10|lower=1", T, '.', "", kNone, "", "lower is given without upper"},
       {"n=10|upper=1", T, '.', "", kNone, "", "upper is given without lower"},
       {"n=10|se= |ci=", T, '.', "", kNone, "", "no source: give se, ci, or lower and upper"},
-      {"n=10|se=1|ci=2", T, '.', "", kNone, "", "more than one source: se and ci are given" + kMore},
-      {"n=10|se=1|lower=1|upper=2", T, '.', "", kNone, "", "more than one source: se, lower and upper are given" + kMore},
+      {"n=10|ci=1|lower=1|upper=2", T, '.', "", kNone, "", "more than one source: ci, lower and upper are given" + kMore},
+      {"n=10|se=1|ci=1|lower=1|upper=2", T, '.', "", kNone, "", "more than one source: se, ci, lower and upper are given" + kMore},
       {"n=10|lower=5|upper=1", T, '.', "", kNone, "", "upper is below lower"},
-      {"n=10|se=1,5", T, '.', "", kNone, "", "se is not a number: '1,5'"},
-      {"n=10|se=1.5", T, ',', "", kNone, "", "se is not a number: '1.5'"},
+      {"n=10|se=1,5", T, '.', "", kNone, "", "se is not a number: '1,5' (a decimal comma? use --decimal ,)"},
+      {"n=10|se=1.5", T, ',', "", kNone, "", "se is not a number: '1.5' (a decimal point? use --decimal .)"},
+      {"n=10|ci=2|level=97,5%", T, '.', "", kNone, "", "level is not a number: '97,5%' (a decimal comma? use --decimal ,)"},
+      {"n=10|se=1,2,3", T, '.', "", kNone, "", "se is not a number: '1,2,3'"},
       {"n=10|se=1 000", T, '.', "", kNone, "", "se is not a number: '1 000'"},
       {"n=10|se=inf", T, '.', "", kNone, "", "se is not a number: 'inf'"},
       {"n=10|se=1e", T, '.', "", kNone, "", "se is not a number: '1e'"},
@@ -219,6 +238,8 @@ TEST(RunBatch, GoldenFilesByteForByte) {
   const Pair pairs[] = {
       {"review", {Method::T, 95, {}, {}, true}},
       {"review-semicolon", {Method::Z, 95, {}, {}, false}},
+      {"review-utf16", {}},
+      {"review-sep", {}},
       // One file a kind of row, and one with every kind in a single pass.
       {"medians", {Method::T, 95, {}, {}, true}},
       {"two-groups", {Method::Z, 95, {}, {}, false}},
@@ -424,8 +445,9 @@ TEST(RunBatch, EndlessInputStopsAtTheLimit) {
     EXPECT_EQ(run_status, 2);
     EXPECT_EQ(message, row.message);
     EXPECT_LT(given, 3u << 20) << "read on past the limit";
-    // AddressSanitizer's shadow memory comes on top under scripts/sanitize.
-    EXPECT_LT(usage.ru_maxrss / 1024, kSanitized ? 300 : 30) << "MB at the peak";
+    // AddressSanitizer's shadow memory and quarantine come on top under
+    // scripts/sanitize.
+    EXPECT_LT(usage.ru_maxrss / 1024, kSanitized ? 1024 : 30) << "MB at the peak";
   }
 }
 

@@ -167,6 +167,10 @@ set +m
 "$program" --help >"$tmp/help" 2>&1
 check "--help" 0 $?
 grep -q -- '--working' "$tmp/help" || fail "--help does not list --working"
+for text in "one source: se, ci (the half-width), or lower" "level (in percent)" \
+  "Exit status: 0 every row has an SD; 1 some row was refused"; do
+  grep -qF -- "$text" "$tmp/help" || fail "--help does not say: $text"
+done
 grep -q 'n_1, mean_1, sd_1' "$tmp/help" || fail "--help does not show the subgroup columns"
 
 ((failures == 0)) && echo "all command-line checks passed"

@@ -73,7 +73,7 @@ class ReviewTest : public testing::GuiTest {
   void Paste(const QString& text) {
     QApplication::clipboard()->setText(text);
     table_->setFocus();
-    Key(Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(table_, Qt::Key_V, Qt::ControlModifier);
   }
   void Trigger(const char* action) {
     auto* bar = Find<QToolBar>(window_, "toolBar");
@@ -277,6 +277,30 @@ TEST_F(ReviewTest, AHeaderedPasteIntoAFilledTableMatchesColumnsByNameAndAppends)
   EXPECT_EQ(Row(1), QStringList({"", "", "4", "", "", "", "", "", "", "", "", "n is empty"}));
 }
 
+TEST_F(ReviewTest, ALongPasteShowsProgressAndCancelLeavesTheTable) {
+  Paste("study\tn\tse\nAbel\t25\t2\n");
+  std::string block;
+  for (int i = 0; i < 30000; ++i) block += "\t" + std::to_string(i + 2) + "\t1\n";
+  window_->setProperty("progressAfterMs", 0);
+  bool shown = false;
+  testing::WhenModalShows([&](QWidget* modal) { shown = modal->inherits("QProgressDialog"); });
+  ClickCell(1, "study");
+  Paste(QString::fromStdString(block));
+  EXPECT_TRUE(shown);
+  testing::Activate(window_);  // offscreen, the closed dialog leaves no window active
+  EXPECT_EQ(model_->rowCount(), 2);
+  EXPECT_EQ(Row(0).first(4), QStringList({"Abel", "25", "2", "10"}));
+
+  // Bytes that are no text at all: cells like any other, at once.
+  QString binary;
+  for (int i = 0; i < 4096; ++i) binary += QChar((i * 7919) % 256);
+  window_->setProperty("progressAfterMs", QVariant());
+  Paste(binary);
+  EXPECT_GT(model_->rowCount(), 2);
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(model_->rowCount(), 2);
+}
+
 TEST_F(ReviewTest, CopyGivesTabTextThatPastesBack) {
   Paste("study\tn\tse\n\"Abel\t2004\"\t25\t2\nBaker\t4\t1\n");
   // Two whole rows, dragged over on the row headers: with the header line.
@@ -362,6 +386,22 @@ TEST_F(ReviewTest, OpenThenSaveIsKelmoryBatchsOutputByteForByte) {
 
   ASSERT_TRUE(window_->saveFile(Path("review.csv")));
   EXPECT_EQ(ReadAll(Path("review.csv")), ReadAll(kGolden + "/review.expected.csv"));
+
+  // The other kinds of row, with the two columns their headers add.
+  for (const QString name : {"medians", "two-groups", "subgroups", "all-kinds"}) {
+    ASSERT_TRUE(window_->openFile(kGolden + "/" + name + ".csv"));
+    EXPECT_EQ(Header().mid(Column("sd"), 3), QStringList({"sd", "estimated_mean", "total_n"}));
+    ASSERT_TRUE(window_->saveFile(Path(name + ".csv")));
+    QProcess batch;
+    batch.start(KELMORY_BATCH, {"--working", kGolden + "/" + name + ".csv"});
+    ASSERT_TRUE(batch.waitForFinished(10000));
+    const QByteArray saved = ReadAll(Path(name + ".csv"));
+    EXPECT_EQ(saved, batch.readAllStandardOutput()) << name.toStdString();
+    // Two golden files were written with the working.
+    if (name == "medians" || name == "subgroups")
+      EXPECT_EQ(saved, ReadAll(kGolden + "/" + name + ".expected.csv")) << name.toStdString();
+  }
+  EXPECT_EQ(Cell(0, "study"), "Abel 2004");
 
   // Another dialect: semicolons, decimal commas, z.
   Trigger("actionMethodZ");
