@@ -15,14 +15,6 @@
 namespace kelmory::review {
 namespace {
 
-std::string LowerName(std::string_view name) {
-  std::string lower(batch::TrimBlanks(name));
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
-
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -80,17 +72,9 @@ QString ColumnTip(std::string_view name) {
 
 }  // namespace
 
-int RecognisedName(std::string_view name) {
-  const std::string lower = LowerName(name);
-  for (int c = 0; c < batch::kColumnCount; ++c) {
-    if (lower == batch::kColumnNames[c]) return c;
-  }
-  return -1;
-}
-
 bool IsAddedName(std::string_view name) {
-  const std::string lower = LowerName(name);
-  const auto added = batch::AddedColumns(true);
+  const std::string lower = batch::Lower(name);
+  const auto added = batch::AddedColumns(true, true);
   return std::find(added.begin(), added.end(), lower) != added.end();
 }
 
@@ -103,8 +87,8 @@ ReviewModel::ReviewModel(QUndoStack* undo, QObject* parent)
     : QAbstractTableModel(parent), undo_(undo) {
   header_ = NewHeader();
   dialect_ = NewDialect();
-  for (const std::string_view name : batch::AddedColumns(false)) added_.push_back(name);
-  MapColumns();
+  map_ = MapHeader(header_);
+  added_ = batch::AddedColumns(false, map_.columns.extended);
 }
 
 Record ReviewModel::NewHeader() {
@@ -123,7 +107,9 @@ void ReviewModel::Reset(Record header, std::vector<ReviewRow> rows, const batch:
   header_ = std::move(header);
   rows_ = std::move(rows);
   dialect_ = dialect;
-  MapColumns();
+  map_ = MapHeader(header_);
+  added_ = batch::AddedColumns(false, map_.columns.extended);
+  ++generation_;
   ComputeAll();
   endResetModel();
   undo_->clear();
@@ -138,6 +124,7 @@ void ReviewModel::SetSettings(batch::Method method, double level) {
 }
 
 void ReviewModel::Recompute() {
+  ++generation_;
   ComputeAll();
   if (!rows_.empty()) {
     emit dataChanged(index(0, inputColumns()), index(storedRows() - 1, columnCount() - 1));
@@ -146,22 +133,27 @@ void ReviewModel::Recompute() {
   emit tableChanged();
 }
 
-void ReviewModel::MapColumns() {
-  column_.fill(-1);
-  recognised_.assign(header_.size(), -1);
-  for (std::size_t i = 0; i < header_.size(); ++i) {
-    const int c = RecognisedName(header_[i]);
-    if (c < 0 || column_[c] != -1) continue;
-    column_[c] = static_cast<int>(i);
-    recognised_[i] = c;
+ColumnMap MapHeader(const Record& header) {
+  ColumnMap map;
+  map.width = header.size();
+  map.columns = batch::ReadTableColumns({header.begin(), header.end()}, false);
+  map.kind.assign(header.size(), kText);
+  const auto mark = [&](int i, CellKind kind) {
+    if (i >= 0 && static_cast<std::size_t>(i) < map.kind.size()) map.kind[i] = kind;
+  };
+  for (int c = 0; c < batch::kColumnCount; ++c)
+    mark(map.columns.index[c], c == batch::kLevel ? kPercent : kNumber);
+  for (const batch::SubgroupColumns& subgroup : map.columns.subgroups) {
+    for (const int i : subgroup.index) mark(i, kNumber);
   }
+  return map;
 }
 
-int ReviewModel::RecognisedColumn(int column) const {
-  return column >= 0 && column < inputColumns() ? recognised_[column] : -1;
+CellKind ReviewModel::KindOf(int column) const {
+  return column >= 0 && column < inputColumns() ? map_.kind[column] : kText;
 }
 
-void ReviewModel::Compute(ReviewRow& row, bool working) const {
+void ReviewModel::Compute(ReviewRow& row, const ColumnMap& map, char user, bool working) const {
   const Record& cells = row.cells;
   row.result = {};
   // As the batch reads them: a row of empty cells is passed over, one with
@@ -170,50 +162,58 @@ void ReviewModel::Compute(ReviewRow& row, bool working) const {
   for (std::size_t i = 0; i < cells.size(); ++i) {
     if (batch::IsEmptyCell(cells[i])) continue;
     ++filled;
-    past += i >= header_.size();
+    past += i >= map.width;
   }
   if (filled == 0) return;
-  row.result.refusal = batch::PastHeaderRefusal(past, header_.size());
+  row.result.refusal = batch::PastHeaderRefusal(past, map.width);
   if (!row.result.refusal.empty()) return;
+
+  if (!map.columns.problem.empty()) {
+    row.result.refusal = map.columns.problem;
+    return;
+  }
 
   // In the user's separator where every number cell is a number in the
   // table's own: the same values, and warnings and working in the user's
   // separator. Otherwise in the table's, which refuses the row as the
   // batch does.
-  const char user = UserDecimal();
   batch::RowSettings settings = settings_;
   settings.working = working;
   settings.decimal = dialect_.decimal;
-  batch::RowCells view;
-  std::array<std::string, batch::kColumnCount> moved;
-  bool all_numbers = true;
-  for (int c = 0; c < batch::kColumnCount; ++c) {
-    const int i = column_[c];
-    if (i < 0 || static_cast<std::size_t>(i) >= cells.size()) continue;
-    view.text[c] = cells[i];
-    if (!batch::IsEmptyCell(cells[i]) &&
-        batch::ParseCellNumber(cells[i], dialect_.decimal, c == batch::kLevel).kind ==
-            batch::CellNumber::Kind::NotANumber)
-      all_numbers = false;
+  row_view_.assign(cells.begin(), cells.end());
+  bool all_numbers = user != dialect_.decimal;
+  for (std::size_t i = 0; i < cells.size() && i < map.width && all_numbers; ++i) {
+    all_numbers =
+        map.kind[i] == kText || batch::IsEmptyCell(cells[i]) ||
+        batch::ParseCellNumber(cells[i], dialect_.decimal, map.kind[i] == kPercent).kind !=
+            batch::CellNumber::Kind::NotANumber;
   }
-  if (all_numbers && user != dialect_.decimal) {
-    for (int c = 0; c < batch::kColumnCount; ++c) {
-      moved[c] = MoveDecimal(view.text[c], dialect_.decimal, user, c == batch::kLevel);
-      view.text[c] = moved[c];
+  if (all_numbers) {
+    moved_.resize(cells.size());
+    for (std::size_t i = 0; i < cells.size() && i < map.width; ++i) {
+      if (map.kind[i] == kText) continue;
+      moved_[i] = MoveDecimal(cells[i], dialect_.decimal, user, map.kind[i] == kPercent);
+      row_view_[i] = moved_[i];
     }
     settings.decimal = user;
   }
-  row.result = batch::ConvertRow(view, settings, cache_);
+  batch::GatherCells(map.columns, row_view_, row_cells_);
+  row.result = batch::ConvertRow(row_cells_, settings, cache_);
 }
 
 void ReviewModel::ComputeAll() {
-  for (ReviewRow& row : rows_) Compute(row);
+  const char user = UserDecimal();
+  for (ReviewRow& row : rows_) {
+    if (row.stamp == generation_) continue;
+    Compute(row, map_, user);
+    row.stamp = generation_;
+  }
 }
 
 QString ReviewModel::workingText(int row) const {
   if (row < 0 || row >= storedRows()) return {};
   ReviewRow copy{rows_[row].cells, {}};
-  Compute(copy, true);
+  Compute(copy, map_, UserDecimal(), true);
   QString text = Text(copy.result.working);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return text;
@@ -240,12 +240,7 @@ std::string ReviewModel::InputText() const {
   const auto line = [&](const Record& cells) {
     for (std::size_t i = 0; i < cells.size(); ++i) {
       if (i) text.push_back(dialect_.delimiter);
-      text.push_back('"');
-      for (const char c : cells[i]) {
-        if (c == '"') text.push_back('"');
-        text.push_back(c);
-      }
-      text.push_back('"');
+      AppendQuoted(text, cells[i]);
     }
     if (cells.empty()) text.append("\"\"");
     text.append(dialect_.line_end);
@@ -272,7 +267,9 @@ void ReviewModel::SwapRows(int first, int& count, std::vector<ReviewRow>& other,
   if (header) {
     beginResetModel();
     std::swap(header_, *header);
-    MapColumns();
+    map_ = MapHeader(header_);
+    added_ = batch::AddedColumns(false, map_.columns.extended);
+    ++generation_;
   }
   const int incoming = static_cast<int>(other.size());
   const int common = std::min(count, incoming);
@@ -295,7 +292,13 @@ void ReviewModel::SwapRows(int first, int& count, std::vector<ReviewRow>& other,
     ComputeAll();
     endResetModel();
   } else {
-    for (int i = 0; i < incoming; ++i) Compute(rows_[first + i]);
+    const char user = UserDecimal();
+    for (int i = 0; i < incoming; ++i) {
+      ReviewRow& row = rows_[first + i];
+      if (row.stamp == generation_) continue;
+      Compute(row, map_, user);
+      row.stamp = generation_;
+    }
     if (common > 0) {
       emit dataChanged(index(first, 0), index(first + common - 1, columnCount() - 1));
       emit headerDataChanged(Qt::Vertical, first, first + common - 1);
@@ -305,24 +308,37 @@ void ReviewModel::SwapRows(int first, int& count, std::vector<ReviewRow>& other,
   emit tableChanged();
 }
 
-void ReviewModel::PasteBlock(const std::vector<Record>& block, const QModelIndex& at) {
-  if (block.empty()) return;
+bool ReviewModel::PasteBlock(std::vector<Record> block, const QModelIndex& at,
+                             const Progress& progress) {
+  if (block.empty()) return true;
+  // The new rows are computed here, where a long paste can be stopped,
+  // stamped for the generation they go in with.
+  const auto compute = [&](std::vector<ReviewRow>& rows, const ColumnMap& map,
+                           std::uint64_t stamp) {
+    const char user = UserDecimal();
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      if (progress && r % 1024 == 0 && !progress(r, rows.size())) return false;
+      Compute(rows[r], map, user);
+      rows[r].stamp = stamp;
+    }
+    return true;
+  };
   const char user = UserDecimal();
-  const auto stored = [&](const std::string& cell, int recognised) {
-    return recognised < 0 ? cell
-                          : FromUser(cell, user, dialect_.decimal, recognised == batch::kLevel);
+  const auto stored = [&](std::string& cell, CellKind kind) {
+    return kind == kText ? std::move(cell)
+                         : FromUser(cell, user, dialect_.decimal, kind == kPercent);
   };
 
-  // A header names n and one more of the columns the rows are read by.
+  // A header is one the batch can read (it names n) with one more of the
+  // columns the rows are read by; the columns the program adds are left out.
   const Record& first = block.front();
-  int named = 0;
-  bool has_n = false;
+  Record names;
   for (const std::string& name : first) {
-    const int c = RecognisedName(name);
-    named += c >= 0;
-    has_n |= c == batch::kN;
+    if (!IsAddedName(name)) names.push_back(name);
   }
-  if (has_n && named >= 2) {
+  const ColumnMap named = MapHeader(names);
+  if (named.columns.problem.empty() && std::count_if(named.kind.begin(), named.kind.end(),
+                                                     [](CellKind k) { return k != kText; }) >= 2) {
     const bool empty = std::none_of(rows_.begin(), rows_.end(),
                                     [this](const ReviewRow& row) { return IsFilled(row); });
     Record header = empty ? Record() : header_;
@@ -331,9 +347,10 @@ void ReviewModel::PasteBlock(const std::vector<Record>& block, const QModelIndex
     std::vector<int> target(first.size(), -1);
     for (std::size_t j = 0; j < first.size(); ++j) {
       if (IsAddedName(first[j])) continue;
-      const std::string lower = LowerName(first[j]);
-      auto found = std::find_if(header.begin(), header.end(),
-                                [&](const std::string& name) { return LowerName(name) == lower; });
+      const std::string lower = batch::Lower(first[j]);
+      auto found = std::find_if(header.begin(), header.end(), [&](const std::string& name) {
+        return batch::Lower(name) == lower;
+      });
       if (empty || found == header.end() ||
           std::find(target.begin(), target.end(), found - header.begin()) != target.end()) {
         header.push_back(first[j]);
@@ -341,14 +358,28 @@ void ReviewModel::PasteBlock(const std::vector<Record>& block, const QModelIndex
       }
       target[j] = static_cast<int>(found - header.begin());
     }
-    std::vector<int> recognised(header.size());
-    for (std::size_t i = 0; i < header.size(); ++i) recognised[i] = RecognisedName(header[i]);
+    const ColumnMap map = MapHeader(header);
+    const std::vector<CellKind>& kind = map.kind;
     std::vector<ReviewRow> rows;
     rows.reserve(block.size() - 1);
+    // Columns in the header's own places, as in a paste into an empty
+    // table: the pasted cells become the row.
+    bool in_place = target.size() == header.size();
+    for (std::size_t j = 0; j < target.size() && in_place; ++j)
+      in_place = target[j] == static_cast<int>(j);
     for (std::size_t r = 1; r < block.size(); ++r) {
-      ReviewRow row{Record(header.size()), {}};
-      for (std::size_t j = 0; j < block[r].size() && j < target.size(); ++j) {
-        if (target[j] >= 0) row.cells[target[j]] = stored(block[r][j], recognised[target[j]]);
+      ReviewRow row;
+      if (in_place) {
+        row.cells = std::move(block[r]);
+        if (row.cells.size() > header.size()) row.cells.resize(header.size());
+        for (std::size_t j = 0; j < row.cells.size(); ++j) {
+          if (kind[j] != kText) row.cells[j] = stored(row.cells[j], kind[j]);
+        }
+      } else {
+        row.cells.resize(header.size());
+        for (std::size_t j = 0; j < block[r].size() && j < target.size(); ++j) {
+          if (target[j] >= 0) row.cells[target[j]] = stored(block[r][j], kind[target[j]]);
+        }
       }
       rows.push_back(std::move(row));
     }
@@ -356,8 +387,10 @@ void ReviewModel::PasteBlock(const std::vector<Record>& block, const QModelIndex
     while (start > 0 && !IsFilled(rows_[start - 1])) --start;
     std::optional<Record> new_header;
     if (header != header_) new_header = std::move(header);
+    if (!compute(rows, new_header ? map : map_, new_header ? generation_ + 1 : generation_))
+      return false;
     Push(start, storedRows() - start, std::move(rows), std::move(new_header), tr("Paste"));
-    return;
+    return true;
   }
 
   // No header: the cells go from the current one on.
@@ -373,11 +406,13 @@ void ReviewModel::PasteBlock(const std::vector<Record>& block, const QModelIndex
       const int column = left + static_cast<int>(j);
       if (column >= inputColumns()) break;
       if (row.cells.size() <= static_cast<std::size_t>(column)) row.cells.resize(column + 1);
-      row.cells[column] = stored(block[r][j], RecognisedColumn(column));
+      row.cells[column] = stored(block[r][j], KindOf(column));
     }
     rows.push_back(std::move(row));
   }
+  if (!compute(rows, map_, generation_)) return false;
   Push(top, std::max(count, 0), std::move(rows), std::nullopt, tr("Paste"));
+  return true;
 }
 
 void ReviewModel::InsertRow(int row) {
@@ -450,10 +485,10 @@ QVariant ReviewModel::data(const QModelIndex& index, int role) const {
     case Qt::EditRole: {
       if (result) return Text(batch::ResultCell(row.result, name, UserDecimal()));
       if (static_cast<std::size_t>(column) >= row.cells.size()) return QString();
-      const int recognised = recognised_[column];
-      if (recognised < 0) return Text(row.cells[column]);
-      return Text(MoveDecimal(row.cells[column], dialect_.decimal, UserDecimal(),
-                              recognised == batch::kLevel));
+      const CellKind kind = map_.kind[column];
+      if (kind == kText) return Text(row.cells[column]);
+      return Text(
+          MoveDecimal(row.cells[column], dialect_.decimal, UserDecimal(), kind == kPercent));
     }
     case Qt::ToolTipRole:
       if (name == "warning" && !row.result.warning.empty()) return Text(row.result.warning);
@@ -518,14 +553,14 @@ bool ReviewModel::setData(const QModelIndex& index, const QVariant& value, int r
   const int r = index.row(), column = index.column();
   ReviewRow row = r < storedRows() ? rows_[r] : EmptyRow();
   if (row.cells.size() <= static_cast<std::size_t>(column)) row.cells.resize(column + 1);
-  const int recognised = recognised_[column];
+  const CellKind kind = map_.kind[column];
   const std::string typed = value.toString().toStdString();
-  std::string cell = recognised < 0 ? typed
-                                    : FromUser(typed, UserDecimal(), dialect_.decimal,
-                                               recognised == batch::kLevel);
+  std::string cell =
+      kind == kText ? typed : FromUser(typed, UserDecimal(), dialect_.decimal, kind == kPercent);
   if (r < storedRows() && cell == row.cells[column]) return true;
   if (r == storedRows() && cell.empty()) return true;
   row.cells[column] = std::move(cell);
+  row.stamp = 0;  // its result is to be made again
   std::vector<ReviewRow> rows;
   rows.push_back(std::move(row));
   Push(r, r < storedRows() ? 1 : 0, std::move(rows), std::nullopt, tr("Edit Cell"));

@@ -6,12 +6,15 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "batch/batch_run.h"
 #include "batch/row_rules.h"
+#include "batch/table_columns.h"
 #include "review/table_text.h"
 
 class QUndoStack;
@@ -21,7 +24,20 @@ namespace kelmory::review {
 struct ReviewRow {
   Record cells;
   batch::RowResult result;
+  std::uint64_t stamp = 0;  // the model's generation the result was made in
 };
+
+// What a header column holds, for its decimal separator: text, a number, or
+// a number that may end in "%" (the level).
+enum CellKind : int { kText = -1, kNumber = 0, kPercent = 1 };
+
+// A header as the batch reads it, and the kind of each of its columns.
+struct ColumnMap {
+  batch::TableColumns columns;
+  std::vector<CellKind> kind;
+  std::size_t width = 0;
+};
+ColumnMap MapHeader(const Record& header);
 
 struct Tally {
   std::size_t rows = 0, warnings = 0, refused = 0;
@@ -54,8 +70,7 @@ class ReviewModel final : public QAbstractTableModel {
   const Record& header() const { return header_; }
   const std::vector<std::string_view>& added() const { return added_; }
   const std::vector<ReviewRow>& rows() const { return rows_; }
-  // The recognised column (batch::kN...) of a header column, or -1.
-  int RecognisedColumn(int column) const;
+  CellKind KindOf(int column) const;
   Tally tally() const;
 
   // The table as its file holds it: the input cells in the table's
@@ -63,7 +78,8 @@ class ReviewModel final : public QAbstractTableModel {
   std::string InputText() const;
 
   // One undo step each.
-  void PasteBlock(const std::vector<Record>& block, const QModelIndex& at);
+  // False when `progress` stopped it, the table unchanged.
+  bool PasteBlock(std::vector<Record> block, const QModelIndex& at, const Progress& progress = {});
   void InsertRow(int row);
   void DeleteRows(std::vector<int> rows);
   // The cells of the selection's bounding rows and columns as a tab block;
@@ -86,8 +102,8 @@ class ReviewModel final : public QAbstractTableModel {
   void tableChanged();
 
  private:
-  void MapColumns();
-  void Compute(ReviewRow& row, bool working = false) const;
+  // `user`: the user's decimal separator, read once for many rows.
+  void Compute(ReviewRow& row, const ColumnMap& map, char user, bool working = false) const;
   void ComputeAll();
   bool IsFilled(const ReviewRow& row) const;
   void Push(int first, int count, std::vector<ReviewRow> rows, std::optional<Record> header,
@@ -100,13 +116,17 @@ class ReviewModel final : public QAbstractTableModel {
   std::vector<ReviewRow> rows_;
   batch::Dialect dialect_;
   batch::RowSettings settings_;
-  std::array<int, batch::kColumnCount> column_{};  // header index of each recognised column
-  std::vector<int> recognised_;                    // per header column: kN... or -1
+  ColumnMap map_;
+  // Moves on with each change of the settings or the header: rows whose
+  // stamp is older are computed again.
+  std::uint64_t generation_ = 1;
   mutable CriticalValueCache cache_;
+  // Room reused from row to row.
+  mutable std::vector<std::string_view> row_view_;
+  mutable Record moved_;
+  mutable batch::RowCells row_cells_;
 };
 
-// The recognised column a header name names, or -1.
-int RecognisedName(std::string_view name);
 // Whether a name is one of the columns the program adds.
 bool IsAddedName(std::string_view name);
 // The user's decimal separator, read afresh.

@@ -6,11 +6,13 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
 #include <QUndoStack>
@@ -24,6 +26,7 @@ namespace kelmory {
 namespace {
 
 constexpr int kRecentFiles = 8;
+constexpr int kProgressAfterMs = 1000;
 
 QSettings Settings() {
   return QSettings(QStringLiteral("Kelmory"), QStringLiteral("kelmory-review"));
@@ -52,10 +55,6 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   for (const auto& [action, key] : keys) action->setShortcuts(key);
   ui_->actionInsertRow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Plus));
   ui_->actionDeleteRows->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
-  for (QAction* action : findChildren<QAction*>()) {
-    if (!action->objectName().isEmpty())
-      action->setProperty("accessibleName", action->text().remove(QLatin1Char('&')));
-  }
 
   auto* methods = new QActionGroup(this);
   methods->addAction(ui_->actionMethodT);
@@ -105,7 +104,12 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   ui_->studyTable->setCurrentIndex(model_->index(0, 0));
 }
 
-ReviewWindow::~ReviewWindow() = default;
+ReviewWindow::~ReviewWindow() {
+  // The children die after this class's part of the window: what they emit
+  // on the way must not reach its handlers.
+  for (QObject* child : findChildren<QObject*>())
+    QObject::disconnect(child, nullptr, this, nullptr);
+}
 
 void ReviewWindow::complain(const QString& text) {
   QMessageBox::warning(this, tr("Kelmory Review"), text);
@@ -209,10 +213,33 @@ void ReviewWindow::copy() {
   if (!block.empty()) QApplication::clipboard()->setText(QString::fromStdString(block));
 }
 
+// A long paste shows a dialog with Cancel once it has taken a second, and
+// keeps the window painting meanwhile: the table changes only at the end.
 void ReviewWindow::paste() {
   const QString text = QApplication::clipboard()->text();
   if (text.isEmpty()) return;
-  model_->PasteBlock(review::ParseTabBlock(text.toStdString()), ui_->studyTable->currentIndex());
+  QElapsedTimer clock;
+  clock.start();
+  std::unique_ptr<QProgressDialog> dialog;
+  const auto step = [&](int from, int to) {
+    return [&, from, to](std::size_t done, std::size_t total) {
+      if (!dialog) {
+        // Tests set "progressAfterMs" to see the dialog without a long wait.
+        const QVariant after = property("progressAfterMs");
+        if (clock.elapsed() < (after.isValid() ? after.toInt() : kProgressAfterMs)) return true;
+        dialog =
+            std::make_unique<QProgressDialog>(tr("Pasting the rows…"), tr("Cancel"), 0, 1000, this);
+        dialog->setWindowModality(Qt::WindowModal);
+        dialog->setMinimumDuration(0);
+      }
+      dialog->setValue(from + static_cast<int>((to - from) * (double(done) / double(total))));
+      QApplication::processEvents();
+      return !dialog->wasCanceled();
+    };
+  };
+  auto block = review::ParseTabBlock(text.toStdString(), step(0, 300));
+  if (dialog && dialog->wasCanceled()) return;
+  model_->PasteBlock(std::move(block), ui_->studyTable->currentIndex(), step(300, 1000));
 }
 
 void ReviewWindow::insertRow() {
@@ -294,7 +321,7 @@ void ReviewWindow::sizeColumns() {
   for (int c = 0; c < model_->columnCount(); ++c) {
     const QString name = model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
     int width = std::max(chars(6), metrics.horizontalAdvance(name) + 24);
-    if (!model_->isResultColumn(c) && model_->RecognisedColumn(c) < 0) width = chars(14);
+    if (!model_->isResultColumn(c) && model_->KindOf(c) == review::kText) width = chars(14);
     const bool short_text = name == QStringLiteral("method") || name == QStringLiteral("df");
     if (model_->isResultColumn(c) && !short_text) width = std::max(width, chars(19));
     if (name == QStringLiteral("warning") || name == QStringLiteral("refusal")) width = chars(40);

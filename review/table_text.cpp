@@ -1,42 +1,64 @@
 #include "review/table_text.h"
 
-#include <csv.h>
-
 #include <algorithm>
 
 #include "batch/cell_number.h"
 
 namespace kelmory::review {
-namespace {
-
-struct BlockReader {
+// By hand rather than through a CSV reader: a paste of many rows must not
+// make the window wait, and the block's rules are few.
+std::vector<Record> ParseTabBlock(std::string_view text, const Progress& progress) {
   std::vector<Record> records;
-  Record current;
-};
-
-int NoSpace(unsigned char) { return 0; }
-
-}  // namespace
-
-std::vector<Record> ParseTabBlock(std::string_view text) {
-  BlockReader reader;
-  csv_parser parser{};
-  // Not strict: a spreadsheet writes a lone quote inside a cell as it is.
-  csv_init(&parser, 0);
-  csv_set_delim(&parser, '\t');
-  csv_set_space_func(&parser, NoSpace);
-  const auto on_field = [](void* data, std::size_t size, void* self) {
-    static_cast<BlockReader*>(self)->current.emplace_back(static_cast<const char*>(data), size);
-  };
-  const auto on_record = [](int, void* self) {
-    auto* r = static_cast<BlockReader*>(self);
-    r->records.push_back(std::move(r->current));
-    r->current.clear();
-  };
-  csv_parse(&parser, text.data(), text.size(), on_field, on_record, &reader);
-  csv_fini(&parser, on_field, on_record, &reader);
-  csv_free(&parser);
-  return std::move(reader.records);
+  Record record;
+  std::size_t i = 0, width = 0, reported = 0;
+  constexpr std::size_t kReportEvery = 1 << 20;
+  const std::size_t n = text.size();
+  while (i < n) {
+    if (progress && i - reported >= kReportEvery) {
+      reported = i;
+      if (!progress(i, n)) break;
+    }
+    // One cell.
+    std::string cell;
+    if (text[i] == '"') {
+      for (++i; i < n; ++i) {
+        if (text[i] != '"') {
+          cell.push_back(text[i]);
+        } else if (i + 1 < n && text[i + 1] == '"') {
+          cell.push_back('"');
+          ++i;
+        } else {
+          ++i;
+          break;
+        }
+      }
+    }
+    // Up to the tab or line end; what follows a closing quote is kept.
+    std::size_t end = i;
+    while (end < n && text[end] != '\t' && text[end] != '\n' && text[end] != '\r') ++end;
+    cell.append(text.substr(i, end - i));
+    i = end;
+    record.push_back(std::move(cell));
+    if (i < n && text[i] == '\t') {
+      ++i;
+      if (i < n) continue;
+      record.emplace_back();
+    }
+    if (i < n && text[i] == '\r') {
+      ++i;
+      if (i < n && text[i] == '\n') ++i;
+    } else if (i < n && text[i] == '\n') {
+      ++i;
+    }
+    // An empty line makes no record.
+    if (record.size() > 1 || !record.front().empty()) {
+      width = record.size();
+      records.push_back(std::move(record));
+    }
+    record = Record();
+    record.reserve(width);
+  }
+  return records;
 }
 
 void AppendTabLine(std::string& block, const std::vector<std::string>& cells) {
@@ -47,18 +69,23 @@ void AppendTabLine(std::string& block, const std::vector<std::string>& cells) {
       block.append(cell);
       continue;
     }
-    block.push_back('"');
-    for (const char c : cell) {
-      if (c == '"') block.push_back('"');
-      block.push_back(c);
-    }
-    block.push_back('"');
+    AppendQuoted(block, cell);
   }
   block.push_back('\n');
 }
 
+void AppendQuoted(std::string& out, std::string_view cell) {
+  out.push_back('"');
+  for (const char c : cell) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+}
+
 std::string MoveDecimal(std::string_view cell, char from, char to, bool percent) {
   std::string text(cell);
+  if (from == to || cell.find(from) == std::string_view::npos) return text;
   if (from != to &&
       batch::ParseCellNumber(cell, from, percent).kind != batch::CellNumber::Kind::NotANumber)
     std::replace(text.begin(), text.end(), from, to);
@@ -67,6 +94,10 @@ std::string MoveDecimal(std::string_view cell, char from, char to, bool percent)
 
 std::string FromUser(std::string_view cell, char user, char stored, bool percent) {
   using Kind = batch::CellNumber::Kind;
+  // Only a separator other than the stored one is ever moved.
+  const bool user_moves = user != stored && cell.find(user) != std::string_view::npos;
+  const bool point_moves = user == ',' && stored != '.' && cell.find('.') != std::string_view::npos;
+  if (!user_moves && !point_moves) return std::string(cell);
   if (batch::ParseCellNumber(cell, user, percent).kind != Kind::NotANumber)
     return MoveDecimal(cell, user, stored, percent);
   if (user == ',' && batch::ParseCellNumber(cell, '.', percent).kind != Kind::NotANumber)

@@ -3,6 +3,7 @@
 // blocks spreadsheets put on the clipboard, and numbers moved between a
 // file's decimal separator and the user's.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,10 +12,17 @@ namespace kelmory::review {
 
 using Record = std::vector<std::string>;
 
+// Told how far a long task has come; false stops it.
+using Progress = std::function<bool(std::size_t done, std::size_t total)>;
+
 // A clipboard block: records on lines (LF, CR LF or CR), cells split at tabs,
 // a cell in double quotes may hold tabs, line breaks and doubled quotes.
 // Empty lines are skipped.
-std::vector<Record> ParseTabBlock(std::string_view text);
+// `progress`, told the bytes read, may stop it: the records so far then.
+std::vector<Record> ParseTabBlock(std::string_view text, const Progress& progress = {});
+
+// The cell in double quotes, its own quotes doubled.
+void AppendQuoted(std::string& out, std::string_view cell);
 
 // One line of a block, cells quoted where they must be, ended by LF.
 void AppendTabLine(std::string& block, const std::vector<std::string>& cells);

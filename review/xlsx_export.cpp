@@ -62,12 +62,12 @@ std::optional<std::string> ExportXlsx(const ReviewModel& model, const std::strin
     const auto row = static_cast<lxw_row_t>(r + 1);
     const ReviewRow& study = rows[r];
     for (lxw_col_t c = 0; c < inputs && c < study.cells.size(); ++c) {
-      const int recognised = model.RecognisedColumn(c);
-      if (recognised < 0) {
+      const CellKind kind = model.KindOf(static_cast<int>(c));
+      if (kind == kText) {
         if (!study.cells[c].empty())
           worksheet_write_string(table, row, c, study.cells[c].c_str(), nullptr);
       } else {
-        WriteCell(table, row, c, study.cells[c], decimal, recognised == batch::kLevel, nullptr);
+        WriteCell(table, row, c, study.cells[c], decimal, kind == kPercent, nullptr);
       }
     }
     for (std::size_t a = 0; a < added.size(); ++a) {

@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include "review/review_window.h"
+#include "scripts/dark_scheme.h"
 
 namespace {
 
@@ -26,16 +27,6 @@ constexpr const char* kReview =
     "Ford 2017\t1\t\t2\t\t\t\t\n"
     "Hall 2019\t30\t\t1.5\t\t\t\t97.5\n"
     "King 2022\t60\t\t\t10\t20\t30\t\n";
-
-QPalette DarkScheme() {
-  QPalette dark(QColor(0xdc, 0xdc, 0xdc), QColor(0x35, 0x35, 0x35), QColor(0x50, 0x50, 0x50),
-                QColor(0x20, 0x20, 0x20), QColor(0x2a, 0x2a, 0x2a), QColor(0xdc, 0xdc, 0xdc),
-                QColor(0xff, 0xff, 0xff), QColor(0x2a, 0x2a, 0x2a), QColor(0x35, 0x35, 0x35));
-  dark.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
-  dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-  dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
-  return dark;
-}
 
 void Render(const QString& path) {
   auto* window = new kelmory::ReviewWindow();
@@ -67,7 +58,7 @@ int main(int argc, char** argv) {
   QTemporaryDir settings;
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
   Render(out.filePath(QStringLiteral("review-window") + suffix + QStringLiteral(".png")));
-  QApplication::setPalette(DarkScheme());
+  QApplication::setPalette(kelmory::screenshots::DarkScheme());
   Render(out.filePath(QStringLiteral("review-window") + suffix + QStringLiteral("-dark.png")));
   return 0;
 }

@@ -14,23 +14,13 @@
 
 #include "credits/frm_credits.h"
 #include "main_window/frm_main.h"
+#include "scripts/dark_scheme.h"
 
 namespace {
 
 void Save(QWidget* window, const QString& path) {
   if (!window->grab().save(path)) qFatal("cannot write %s", qPrintable(path));
   qInfo("wrote %s", qPrintable(path));
-}
-
-// A dark desktop scheme: light text on dark faces.
-QPalette DarkScheme() {
-  QPalette dark(QColor(0xdc, 0xdc, 0xdc), QColor(0x35, 0x35, 0x35), QColor(0x50, 0x50, 0x50),
-                QColor(0x20, 0x20, 0x20), QColor(0x2a, 0x2a, 0x2a), QColor(0xdc, 0xdc, 0xdc),
-                QColor(0xff, 0xff, 0xff), QColor(0x2a, 0x2a, 0x2a), QColor(0x35, 0x35, 0x35));
-  dark.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
-  dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-  dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
-  return dark;
 }
 
 // Every window once, each file name ending in `suffix` before ".png".
@@ -84,7 +74,7 @@ int main(int argc, char* argv[]) {
   const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
 
   RenderAll(out, QString());
-  QApplication::setPalette(DarkScheme());
+  QApplication::setPalette(kelmory::screenshots::DarkScheme());
   RenderAll(out, QStringLiteral("-dark"));
   return 0;
 }

@@ -83,12 +83,6 @@ void SetLineText(QLineEdit* box, const QString& text) {
   box->setCursorPosition(0);
 }
 
-QString BoxText(const QPlainTextEdit* box) {
-  QString text = box->toPlainText();
-  text.replace('\n', QStringLiteral("\r\n"));
-  return text;
-}
-
 void SetBoxText(QPlainTextEdit* box, const QString& crlf_text) {
   QString text = crlf_text;
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

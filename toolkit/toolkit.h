@@ -79,7 +79,6 @@ void ShowMessage(const QString& text, MessageText kind = MessageText::Plain);
 void SetLineText(QLineEdit* box, const QString& text);
 
 // Multi-line box text on the program's side is CR LF text.
-QString BoxText(const QPlainTextEdit* box);
 void SetBoxText(QPlainTextEdit* box, const QString& crlf_text);
 
 // Runs `handler` for each typed character before `box` inserts it. The code

@@ -74,20 +74,6 @@ TEST(CriticalValues, AreCorrectlyRounded) {
   EXPECT_FALSE(StudentCritical(95, 0));
 }
 
-// The memo must give what a fresh computation gives, also when pairs that
-// share a slot take turns.
-TEST(CriticalValues, CacheAgreesWithTheQuantiles) {
-  CriticalValueCache cache;
-  for (int round = 0; round < 2; ++round) {
-    for (double df = 1; df < 6000; df += 7) {
-      for (const double level : {90.0, 95.0, 99.0}) {
-        ASSERT_EQ(cache.student(level, df), StudentCritical(level, df)) << level << " " << df;
-        ASSERT_EQ(cache.normal(level), NormalCritical(level)) << level;
-      }
-    }
-  }
-}
-
 TEST(ConvertRow, RowRules) {
   struct Row {
     std::string cells;
@@ -190,25 +176,34 @@ TEST(ConvertRow, RowRules) {
   }
 }
 
-// Rows that the window can also compute carry its working text exactly.
+// Working texts whole: the window's wording for se and user-z rows, and the
+// t wording with its degrees of freedom.
 TEST(ConvertRow, WorkingTextIsTheWindows) {
+  const std::string ci_head =
+      "Standard Error = Confidence Error / z-value equivalence of confidence interval\r\n\r\n";
+  const std::string sd_line =
+      "\r\n\r\nThe estimated Standard Deviation = sqrt(N) * Standard Error\r\n\r\n";
+  const std::string user = "Applying a user specified value of ";
+  const std::string as_z =
+      " as the z-value or t-value equivalent of the confidence interval, the estimated standard "
+      "error computes as (approximately): ";
   struct Row {
     std::string cells;
     char decimal;
-    DerivationRequest request;
+    std::string working;
   };
-  using C = ConfidenceChoice;
+  // clang-format off
   const Row rows[] = {
-      {"n=30|se=1.5", '.', {"1.5", "30", ""}},
-      {"n=20|ci=5|z=2.09", '.', {"", "20", "5", "2.09", C::ConfOther}},
-      {"n=20|ci=1,0|z=2,576", ',', {"", "20", "1,0", "2,576", C::ConfOther}},
+      {"n=30|se=1.5", '.', "Standard Deviation = sqrt(N) * Standard Error\r\nWhich computes to 5.47722557505166 * 1.5\r\n\r\nTherefore, the SD = 8.21583836257749"},
+      {"n=20|ci=5|z=2.09", '.', ci_head + user + "2.09" + as_z + "2.39234" + sd_line + "Which computes to 4.47213595499958 * 2.39234449760766\r\n\r\nTherefore, the SD = 10.6988898444966"},
+      {"n=20|ci=1,0|z=2,576", ',', ci_head + user + "2,576" + as_z + "0,3882" + sd_line + "Which computes to 4,47213595499958 * 0,388198757763975\r\n\r\nTherefore, the SD = 1,73607762228245"},
+      // The ci is t(97.5%, 9) itself, so the SE is 1.
+      {"n=10|ci=2.2621571627982053", '.', "Standard Error = Confidence Error / t-value with N-1 degrees of freedom\r\n\r\nApplying Student's t distribution (a t-value of 2.26215716279821 with 9 degrees of freedom for the entered 95% confidence interval), the estimated standard error computes as (approximately): 1" + sd_line + "Which computes to 3.16227766016838 * 1\r\n\r\nTherefore, the SD = 3.16227766016838"},
   };
+  // clang-format on
   for (const Row& row : rows) {
     SCOPED_TRACE(row.cells);
-    const std::string window =
-        SdDeriver(NumberLocale{std::string(1, row.decimal)}).derive(row.request).working_text;
-    ASSERT_FALSE(window.empty());
-    EXPECT_EQ(Convert(row.cells, Method::T, row.decimal, true).working, window);
+    EXPECT_EQ(Convert(row.cells, Method::T, row.decimal, true).working, row.working);
   }
 }
 
@@ -264,6 +259,39 @@ TEST(RunBatch, GoldenFilesByteForByte) {
       EXPECT_EQ(output, expected);
     }
   }
+}
+
+// More distinct numbers than the writer's memo and the quantile cache hold:
+// every row's df is its own n - 1, its t falls as n grows and its figures
+// follow from it.
+TEST(RunBatch, ManyDistinctRowsKeepTheirOwnFigures) {
+  std::string input = "n,ci\n";
+  for (int n = 2; n <= 5001; ++n) input += std::to_string(n) + ",1\n";
+  std::string output;
+  ASSERT_EQ(RunOver(input, {}, output).status, 0);
+  std::istringstream lines(output);
+  std::string line;
+  std::getline(lines, line);
+  double previous_t = 1e9;
+  int n = 2;
+  for (; std::getline(lines, line); ++n) {
+    SCOPED_TRACE(line);
+    std::vector<std::string> cells;
+    std::istringstream row(line);
+    for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
+    ASSERT_GE(cells.size(), 8u);
+    // n, ci, sd, method, critical_value, df, sd_z, sd_t
+    EXPECT_EQ(cells[3], "t");
+    EXPECT_EQ(cells[5], std::to_string(n - 1));
+    const double t = std::stod(cells[4]);
+    EXPECT_LT(t, previous_t);
+    EXPECT_GT(t, 1.959963984540054);
+    previous_t = t;
+    EXPECT_NEAR(std::stod(cells[7]), std::sqrt(n) / t, 1e-12);
+    EXPECT_EQ(cells[2], cells[7]);
+    EXPECT_NEAR(std::stod(cells[6]), std::sqrt(n) / 1.959963984540054, 1e-12);
+  }
+  EXPECT_EQ(n, 5002);
 }
 
 TEST(RunBatch, StatusAndStops) {

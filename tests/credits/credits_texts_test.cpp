@@ -1,10 +1,9 @@
 // The credits texts byte for byte, CR LF line ends and trailing blanks
-// included: a typo that keeps the length must fail too. The terms are held
-// to a SHA-256 digest rather than a second copy of 24 lines.
+// included: a typo that keeps the length must fail too, and a failure shows
+// the difference.
 
 #include <gtest/gtest.h>
 
-#include <QCryptographicHash>
 #include <string>
 
 #include "credits/credits_texts.h"
@@ -16,11 +15,34 @@ TEST(CreditsTexts, AreExactlyTheShippedBytes) {
   EXPECT_EQ(kCitationText,
             "Tarrowmere, H. J. M. (2011). Varonel Software - Kelmory (v1.00). \r\n"
             "https://www.varonel.example/ Brennholme upon Aske, Ostreland.\r\n");
-  const QByteArray terms(kTermsOfUseText.data(), static_cast<qsizetype>(kTermsOfUseText.size()));
-  EXPECT_EQ(QCryptographicHash::hash(terms, QCryptographicHash::Sha256).toHex().toStdString(),
-            "b134920a177e452c668089071debac1ad8f43358080c6e3d11bedacbcf4046ab")
-      << "the terms of use changed (" << terms.size() << " bytes, " << terms.count("\r\n")
-      << " lines)";
+  EXPECT_EQ(kMakerWebsite, "https://www.varonel.example/");
+  // clang-format off
+  EXPECT_EQ(kTermsOfUseText,
+      "I. Summary\r\n"
+      "This software is provided to you free of charge, on an as-is basis. You may use it, and you may \r\n"
+      "pass it on to other people, as long as it stays whole and all of its credits remain in place.\r\n"
+      "\r\n"
+      "II. Limitations\r\n"
+      "II. a. Good Faith\r\n"
+      "The programme was coded in good faith. Anyone who doubts the honesty of its code may \r\n"
+      "be given insight into the code through a trusted organisation, such as a university, within \r\n"
+      "limits: for example a single copy, for a limited time, to be removed when the evaluation ends.\r\n"
+      "\r\n"
+      "II. b. Warranty\r\n"
+      "The makers have tried to make the code as stable as they could. They warrant that no code was placed \r\n"
+      "in the programme to harm your system, and that no spyware or similar malware is in it or attached to it.\r\n"
+      "\r\n"
+      "II.c. Liability\r\n"
+      "The programme was written with care, and it was tested on a good number of systems before its release. \r\n"
+      "So far nobody has reported any damage to their system from using it. Even so, the makers are not \r\n"
+      "liable for any damage however caused, including any damage that you might do to your own system with it.\r\n"
+      "\r\n"
+      "II.d. Use of application in whole\r\n"
+      "Use of this software is limited to the application in whole; using only \r\n"
+      "parts of it, on their own or inside other software, is not permitted.\r\n"
+      "\r\n"
+      "Kelmory is written and given away freely by Varonel.\r\n");
+  // clang-format on
 }
 
 }  // namespace

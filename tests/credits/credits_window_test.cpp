@@ -10,7 +10,6 @@
 #include "credits/credits_texts.h"
 #include "credits/frm_credits.h"
 #include "tests/support/main_window_fixture.h"
-#include "toolkit/toolkit.h"
 
 namespace kelmory {
 namespace {
@@ -41,7 +40,7 @@ class CreditsWindowTest : public testing::ShownMainWindow {
     return credits;
   }
   static QString Box(QWidget* credits, const char* name) {
-    return toolkit::BoxText(Find<QPlainTextEdit>(credits, name));
+    return Find<QPlainTextEdit>(credits, name)->toPlainText().replace('\n', "\r\n");
   }
 };
 
@@ -52,8 +51,11 @@ TEST_F(CreditsWindowTest, OneOwnerlessReadOnlyWindowOffTheTaskbarThatReopensWhol
   EXPECT_EQ(credits->windowFlags() & Qt::WindowType_Mask, Qt::Tool) << "no taskbar entry";
   EXPECT_FALSE(credits->windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_EQ(credits->minimumSize(), credits->maximumSize()) << "a fixed border";
-  EXPECT_EQ(credits->windowIcon().availableSizes().value(0), QSize(16, 16));
+  EXPECT_EQ(credits->windowIcon().availableSizes(), QList<QSize>({QSize(16, 16)}));
   EXPECT_EQ(QApplication::focusWidget(), Find<QWidget>(credits, "Text1"));
+  for (const char* name : {"Text1", "Text3"})
+    EXPECT_TRUE(Find<QPlainTextEdit>(credits, name)->isReadOnly()) << name;
+  EXPECT_EQ(credits->windowTitle(), "Programme Credits");
   for (const char* name : {"Text1", "Text3"}) {
     Find<QWidget>(credits, name)->setFocus();
     QTest::keyClicks(Find<QWidget>(credits, name), "typed\b");

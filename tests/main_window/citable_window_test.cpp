@@ -1,5 +1,7 @@
 // The t-table window opened from the main window, as a user opens it.
 
+#include <QFile>
+#include <QHeaderView>
 #include <QLocale>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -20,6 +22,20 @@ QStringList Line(const QTreeWidget* list, int index) {
   return cells;
 }
 
+// The rows of the table the data file is built from, with `point` for "."
+QList<QStringList> SourceRows(const QString& point) {
+  QFile source(KELMORY_CUTOFF_CSV);
+  EXPECT_TRUE(source.open(QIODevice::ReadOnly | QIODevice::Text));
+  QList<QStringList> rows;
+  source.readLine();  // the header
+  while (!source.atEnd()) {
+    QStringList cells = QString::fromUtf8(source.readLine()).trimmed().split(',');
+    for (QString& cell : cells) cell.replace('.', point);
+    rows << cells;
+  }
+  return rows;
+}
+
 class CITableWindowTest : public testing::ShownMainWindow {};
 
 TEST_F(CITableWindowTest, OpensModallyUnderOtherAndRebuildsTheTableAtEveryOpening) {
@@ -27,17 +43,10 @@ TEST_F(CITableWindowTest, OpensModallyUnderOtherAndRebuildsTheTableAtEveryOpenin
   // Each opening reads the table again, in the locale of the moment.
   struct Opening {
     QLocale locale;
-    QStringList first_line;  // columns DF to 95%
-    QStringList last_line;   // columns 95% to 99%
+    QList<QStringList> lines;  // the source table in the locale's notation
   };
-  const Opening openings[] = {
-      {QLocale::c(),
-       {"1", "1.000", "1.376", "1.963", "3.078", "6.314", "12.706"},
-       {"1.960", "2.054", "2.326", "2.576"}},
-      {QLocale(QLocale::German, QLocale::Germany),
-       {"1", "1,000", "1,376", "1,963", "3,078", "6,314", "12,706"},
-       {"1,960", "2,054", "2,326", "2,576"}},
-  };
+  const Opening openings[] = {{QLocale::c(), SourceRows(".")},
+                              {QLocale(QLocale::German, QLocale::Germany), SourceRows(",")}};
   const auto restore_locale = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
   for (int opening = 1; const Opening& expected : openings) {
     QLocale::setDefault(expected.locale);
@@ -47,16 +56,24 @@ TEST_F(CITableWindowTest, OpensModallyUnderOtherAndRebuildsTheTableAtEveryOpenin
       EXPECT_EQ(table->parentWidget(), main_.data()) << "modal over the main window";
       EXPECT_EQ(table->windowFlags() & Qt::WindowType_Mask, Qt::Dialog) << "no taskbar entry";
       EXPECT_FALSE(table->windowFlags() & Qt::WindowMinimizeButtonHint);
-      EXPECT_FALSE(table->windowIcon().isNull());
+      EXPECT_EQ(table->windowIcon().availableSizes(),
+                QList<QSize>({QSize(16, 16), QSize(32, 32), QSize(48, 48)}));
       const auto* list = Find<QTreeWidget>(table, "ListView1");
       ASSERT_EQ(list->topLevelItemCount(), 107) << "opening " << opening << ": no doubled rows";
       QStringList headers;
       for (int c = 0; c < list->columnCount(); ++c) headers << list->headerItem()->text(c);
       EXPECT_EQ(headers, QStringList({"DF", "50%", "60%", "70%", "80%", "90%", "95%", "96%", "98%",
                                       "99%", "99.5%", "99.8%", "99.9%"}));
-      EXPECT_EQ(Line(list, 0).mid(0, 7), expected.first_line);
-      EXPECT_EQ(Line(list, 106).mid(6, 4), expected.last_line);
+      ASSERT_EQ(expected.lines.size(), 107);
+      for (int row = 0; row < 107; ++row) EXPECT_EQ(Line(list, row), expected.lines[row]);
       EXPECT_EQ(Line(list, 106).value(0), QString::fromUtf8("∞"));
+      // The columns share the list's width, none squeezed below its heading.
+      int total = 0;
+      for (int c = 0; c < list->columnCount(); ++c) {
+        total += list->columnWidth(c);
+        EXPECT_GE(list->columnWidth(c), list->fontMetrics().horizontalAdvance(headers[c])) << c;
+      }
+      EXPECT_LE(total, list->width());
       EXPECT_EQ(list->geometry().bottom(), table->rect().bottom()) << "the list ends at the edge";
     });
     QTest::mouseClick(Find<QPushButton>(main_, "cmdTable2"), Qt::LeftButton);

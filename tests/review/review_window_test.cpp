@@ -73,7 +73,7 @@ class ReviewTest : public testing::GuiTest {
   void Paste(const QString& text) {
     QApplication::clipboard()->setText(text);
     table_->setFocus();
-    Key(Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(table_, Qt::Key_V, Qt::ControlModifier);
   }
   void Trigger(const char* action) {
     auto* bar = Find<QToolBar>(window_, "toolBar");
@@ -241,7 +241,7 @@ TEST_F(ReviewTest, EditsRecomputeAndUndoRedoEveryStep) {
       Header(),
       QStringList({"study", "n", "se", "ci", "lower", "upper", "mean", "level", "z"}) + kAdded);
   for (int i = 0; i < 4; ++i) Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-  EXPECT_EQ(Results(1).first(2), QStringList({"2", "se"}));
+  EXPECT_EQ(Results(1), QStringList({"2", "se", "", "", "", "", "", "", ""}));
   EXPECT_EQ(Cell(0, "sd"), "20");
 
   // Insert and delete rows, each one step.
@@ -261,21 +261,44 @@ TEST_F(ReviewTest, AHeaderedPasteIntoAFilledTableMatchesColumnsByNameAndAppends)
   Paste("study\tn\tse\nAbel\t25\t2\n");
   ClickCell(0, "study");
   Paste("SE\tN\tcountry\nbad\t4\tNorway\n1\t9\tChad\n");
-  EXPECT_EQ(Header().mid(0, 10), QStringList({"study", "n", "se", "country", "sd", "method",
-                                              "critical_value", "df", "sd_z", "sd_t"}));
-  EXPECT_EQ(Row(1).first(4), QStringList({"", "4", "bad", "Norway"}));
-  EXPECT_EQ(Cell(1, "refusal"), "se is not a number: 'bad'");
-  EXPECT_EQ(Row(2).first(5), QStringList({"", "9", "1", "Chad", "3"}));
+  EXPECT_EQ(Header(), QStringList({"study", "n", "se", "country"}) + kAdded);
+  EXPECT_EQ(Row(1), QStringList({"", "4", "bad", "Norway", "", "", "", "", "", "", "", "",
+                                 "se is not a number: 'bad'"}));
+  EXPECT_EQ(Row(2), QStringList({"", "9", "1", "Chad", "3", "se", "", "", "", "", "", "", ""}));
   // One step takes the whole paste back, the added column too.
   Key(Qt::Key_Z, Qt::ControlModifier);
-  EXPECT_EQ(Header().first(4), QStringList({"study", "n", "se", "sd"}));
+  EXPECT_EQ(Header(), QStringList({"study", "n", "se"}) + kAdded);
   EXPECT_EQ(model_->rowCount(), 2);
 
   // Without a header, from the current cell on, rows added as needed.
   ClickCell(0, "se");
   Paste("3\n4\n");
-  EXPECT_EQ(Row(0).first(4), QStringList({"Abel", "25", "3", "15"}));
-  EXPECT_EQ(Row(1).first(4), QStringList({"", "", "4", ""}));
+  EXPECT_EQ(Row(0), QStringList({"Abel", "25", "3", "15", "se", "", "", "", "", "", "", ""}));
+  EXPECT_EQ(Row(1), QStringList({"", "", "4", "", "", "", "", "", "", "", "", "n is empty"}));
+}
+
+TEST_F(ReviewTest, ALongPasteShowsProgressAndCancelLeavesTheTable) {
+  Paste("study\tn\tse\nAbel\t25\t2\n");
+  std::string block;
+  for (int i = 0; i < 30000; ++i) block += "\t" + std::to_string(i + 2) + "\t1\n";
+  window_->setProperty("progressAfterMs", 0);
+  bool shown = false;
+  testing::WhenModalShows([&](QWidget* modal) { shown = modal->inherits("QProgressDialog"); });
+  ClickCell(1, "study");
+  Paste(QString::fromStdString(block));
+  EXPECT_TRUE(shown);
+  testing::Activate(window_);  // offscreen, the closed dialog leaves no window active
+  EXPECT_EQ(model_->rowCount(), 2);
+  EXPECT_EQ(Row(0).first(4), QStringList({"Abel", "25", "2", "10"}));
+
+  // Bytes that are no text at all: cells like any other, at once.
+  QString binary;
+  for (int i = 0; i < 4096; ++i) binary += QChar((i * 7919) % 256);
+  window_->setProperty("progressAfterMs", QVariant());
+  Paste(binary);
+  EXPECT_GT(model_->rowCount(), 2);
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(model_->rowCount(), 2);
 }
 
 TEST_F(ReviewTest, CopyGivesTabTextThatPastesBack) {
@@ -351,12 +374,34 @@ TEST_F(ReviewTest, OpenThenSaveIsKelmoryBatchsOutputByteForByte) {
   EXPECT_EQ(Cell(13, "refusal"), "the row has 1 filled cell past the header's 10 columns");
   EXPECT_EQ(Cell(7, "Notes"), "line one\r\nline two");
   ClickCell(3, "Study");
-  EXPECT_TRUE(Working().startsWith("Confidence Error = (upper - lower) / 2 = (5 - 1) / 2 = 2\n\n"))
-      << Working().toStdString();
+  EXPECT_EQ(Working(),
+            "Confidence Error = (upper - lower) / 2 = (5 - 1) / 2 = 2\n\nStandard Error = "
+            "Confidence Error / t-value with N-1 degrees of freedom\n\nApplying Student's t "
+            "distribution (a t-value of 1.83311293265624 with 9 degrees of freedom for the entered "
+            "90% confidence interval), the estimated standard error computes as (approximately): "
+            "1.09104\n\nThe estimated Standard Deviation = sqrt(N) * Standard Error\n\nWhich "
+            "computes to 3.16227766016838 * 1.09104025418769\n\nTherefore, the SD = "
+            "3.45017222216216");
   EXPECT_EQ(window_->windowTitle(), "review.csv[*] — Kelmory Review");
 
   ASSERT_TRUE(window_->saveFile(Path("review.csv")));
   EXPECT_EQ(ReadAll(Path("review.csv")), ReadAll(kGolden + "/review.expected.csv"));
+
+  // The other kinds of row, with the two columns their headers add.
+  for (const QString name : {"medians", "two-groups", "subgroups", "all-kinds"}) {
+    ASSERT_TRUE(window_->openFile(kGolden + "/" + name + ".csv"));
+    EXPECT_EQ(Header().mid(Column("sd"), 3), QStringList({"sd", "estimated_mean", "total_n"}));
+    ASSERT_TRUE(window_->saveFile(Path(name + ".csv")));
+    QProcess batch;
+    batch.start(KELMORY_BATCH, {"--working", kGolden + "/" + name + ".csv"});
+    ASSERT_TRUE(batch.waitForFinished(10000));
+    const QByteArray saved = ReadAll(Path(name + ".csv"));
+    EXPECT_EQ(saved, batch.readAllStandardOutput()) << name.toStdString();
+    // Two golden files were written with the working.
+    if (name == "medians" || name == "subgroups")
+      EXPECT_EQ(saved, ReadAll(kGolden + "/" + name + ".expected.csv")) << name.toStdString();
+  }
+  EXPECT_EQ(Cell(0, "study"), "Abel 2004");
 
   // Another dialect: semicolons, decimal commas, z.
   Trigger("actionMethodZ");

@@ -1,4 +1,5 @@
-// Clipboard blocks and decimal separators, cell by cell.
+// Decimal separators, cell by cell (clipboard blocks go through the window
+// in review_window_test).
 
 #include <gtest/gtest.h>
 
@@ -6,33 +7,6 @@
 
 namespace kelmory::review {
 namespace {
-
-using Cells = std::vector<Record>;
-
-TEST(TabBlock, ReadsWhatSpreadsheetsPutOnTheClipboard) {
-  const struct {
-    std::string text;
-    Cells cells;
-  } cases[] = {
-      {"a\tb\nc\td\n", {{"a", "b"}, {"c", "d"}}},
-      {"a\tb\r\nc\td\r\n", {{"a", "b"}, {"c", "d"}}},
-      {"a\tb\rc", {{"a", "b"}, {"c"}}},
-      {"a\t\t\n", {{"a", "", ""}}},
-      {"\"x\ty\"\t\"line\none\"\n", {{"x\ty", "line\none"}}},
-      {"\"say \"\"hi\"\"\"\tq\"uote\n", {{"say \"hi\"", "q\"uote"}}},
-      {" 1,5 \t\n\nb\n", {{" 1,5 ", ""}, {"b"}}},
-      {"", {}},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ParseTabBlock(c.text), c.cells) << c.text;
-}
-
-TEST(TabBlock, WritesCellsThatReadBackWhole) {
-  std::string block;
-  const Record cells = {"plain", "tab\there", "two\nlines", "\"quoted\"", ""};
-  AppendTabLine(block, cells);
-  EXPECT_EQ(block, "plain\t\"tab\there\"\t\"two\nlines\"\t\"\"\"quoted\"\"\"\t\n");
-  EXPECT_EQ(ParseTabBlock(block), Cells({cells}));
-}
 
 TEST(Decimal, OnlyNumbersChangeTheirSeparator) {
   const struct {
