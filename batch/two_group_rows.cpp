@@ -39,7 +39,10 @@ RowResult TwoGroupRow(const RowValues& value, const RowCells& cells, const RowSe
   }
   if (given.empty()) return Refused("no source: " + std::string(kOneSource));
   const bool bounds = value[kLower] && value[kUpper];
-  if (given.size() > 1 + bounds) {
+  const bool interval_given = value[kCi] || bounds;
+  // se beside one interval is a check on it, as in se rows.
+  const bool checked = value[kSe] && interval_given && given.size() == 2 + bounds;
+  if (given.size() > 1 + bounds && !checked) {
     std::string listed;
     for (std::size_t i = 0; i < given.size(); ++i) {
       if (i) listed.append(i + 1 == given.size() ? " and " : ", ");
@@ -111,6 +114,7 @@ RowResult TwoGroupRow(const RowValues& value, const RowCells& cells, const RowSe
   if (!std::isfinite(sd)) return Refused("sd is too large to be computed");
   result.sd = sd;
   result.df = df;
+  if (checked) CheckAgainstInterval(cells, settings, cache, result);
 
   if (settings.working) {
     out.Line().Line()
