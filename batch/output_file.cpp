@@ -106,16 +106,25 @@ std::optional<std::string> OutputFile::Open() {
   const std::size_t slash = target_.rfind('/');
   const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
   const std::string stem = Folder(target_) + "/." + base + "." + std::to_string(::getpid()) + ".";
+  // A signal between creating the file and registering it would leave the
+  // file behind: hold the signals back until the handler knows its name.
+  sigset_t held, previous;
+  sigemptyset(&held);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, signal);
+  ::sigprocmask(SIG_BLOCK, &held, &previous);
   for (unsigned attempt = 0; fd_ < 0; ++attempt) {
     std::string name = stem + std::to_string(attempt);
     fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd_ >= 0) {
       temp_ = std::move(name);
     } else if (errno != EEXIST || attempt > 1000) {
-      return Cause(path_);
+      std::string cause = Cause(path_);
+      ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+      return cause;
     }
   }
   Register(temp_);
+  ::sigprocmask(SIG_SETMASK, &previous, nullptr);
   if (exists) {
     // The owner may fail for an ordinary user, who then owns the new file.
     if (info.st_uid != ::geteuid() || info.st_gid != ::getegid()) [[maybe_unused]]
