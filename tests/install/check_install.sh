@@ -118,9 +118,11 @@ fi
 [[ -n $deb ]] && pass "cpack: $(basename "$deb")" || fail "cpack -G DEB: $(tail -n 5 "$tmp/cpack.log")"
 if [[ -n $deb ]]; then
   version=$(dpkg-deb -f "$deb" Version)
-  release=$(grep -o -m 1 '<release version="[^"]*"' "$metainfo" | cut -d'"' -f2)
-  [[ $release == "$version" ]] && pass "the metainfo's newest release is the package's $version" ||
-    fail "the metainfo's newest release is '$release', the package's version $version"
+  for info in "$metainfo" "$prefix/share/metainfo/${app_id}Review.metainfo.xml"; do
+    release=$(grep -o -m 1 '<release version="[^"]*"' "$info" | cut -d'"' -f2)
+    [[ $release == "$version" ]] && pass "$(basename "$info"): the newest release is the package's $version" ||
+      fail "$(basename "$info"): the newest release is '$release', the package's version $version"
+  done
   report=$(lintian --display-info "$deb" 2>"$tmp/lintian.log")
   status=$?
   out=$(grep -E '^[EW]: |hardening-no-|binary-has-unneeded-section' <<<"$report")
