@@ -21,24 +21,13 @@ namespace {
 
 using kelmory::batch::BatchOptions;
 using kelmory::batch::Method;
+using kelmory::batch::WriteAll;
 
 constexpr int kUsage = 2;
 
 int Complain(const std::string& message) {
   std::fprintf(stderr, "kelmory-batch: %s\n", message.c_str());
   return kUsage;
-}
-
-std::optional<std::string> WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return std::string("cannot write the output: ") + std::strerror(errno);
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return std::nullopt;
 }
 
 // One line on a terminal, rewritten in place once the run has taken a second.

@@ -135,8 +135,12 @@ std::optional<std::string> OutputFile::Open() {
 }
 
 std::optional<std::string> OutputFile::Write(std::string_view bytes) {
+  return WriteAll(fd_, bytes);
+}
+
+std::optional<std::string> WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
       return std::string("cannot write the output: ") + std::strerror(errno);

@@ -35,6 +35,10 @@ class OutputFile {
   bool direct_ = false;
 };
 
+// Writes all of `bytes` to an open descriptor (standard output, say);
+// nullopt on success, else one line naming the cause.
+std::optional<std::string> WriteAll(int fd, std::string_view bytes);
+
 // Makes SIGINT, SIGTERM and SIGHUP remove the open OutputFile's temporary
 // file before the process ends by the signal as it would have.
 void RemoveTemporaryOnSignals();
