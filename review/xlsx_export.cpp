@@ -1,5 +1,6 @@
 #include "review/xlsx_export.h"
 
+#include <locale.h>
 #include <xlsxwriter.h>
 
 #include "batch/cell_number.h"
@@ -26,9 +27,30 @@ void WriteCell(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column, const std:
   }
 }
 
+// The library prints numbers with printf, which writes the user's decimal
+// comma into the XML; a spreadsheet then reads 3,92 as no number at all.
+class CNumbers {
+ public:
+  CNumbers() : c_(newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr))) {
+    if (c_) previous_ = uselocale(c_);
+  }
+  ~CNumbers() {
+    if (!c_) return;
+    uselocale(previous_);
+    freelocale(c_);
+  }
+  CNumbers(const CNumbers&) = delete;
+  CNumbers& operator=(const CNumbers&) = delete;
+
+ private:
+  locale_t c_;
+  locale_t previous_ = LC_GLOBAL_LOCALE;
+};
+
 }  // namespace
 
 std::optional<std::string> ExportXlsx(const ReviewModel& model, const std::string& path) {
+  const CNumbers c_numbers;
   lxw_workbook* book = workbook_new(path.c_str());
   if (!book) return std::string("cannot create the workbook");
   lxw_worksheet* table = workbook_add_worksheet(book, "Studies");
