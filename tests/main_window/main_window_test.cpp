@@ -324,20 +324,8 @@ TEST_F(MainWindowTest, TheSystemLocalesDecimalKeyReachesCompute) {
   EXPECT_EQ(Result(), "The standard deviation is: 12" + separator + "5");
 }
 
-// WCAG 2's contrast ratio, written out here so that the window's own
-// arithmetic is not what judges it.
-double Contrast(const QColor& a, const QColor& b) {
-  const auto luminance = [](const QColor& c) {
-    const auto linear = [](double v) {
-      return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
-  };
-  const double la = luminance(a), lb = luminance(b);
-  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
 TEST(SchemeTest, TheContrastFormulaGivesWcagsWorkedPairs) {
+  using testing::Contrast;
   EXPECT_NEAR(Contrast(Qt::black, QColor(255, 0, 0)), 5.25, 0.005);
   EXPECT_NEAR(Contrast(Qt::white, Qt::black), 21, 1e-9);
   EXPECT_NEAR(Contrast(QColor(0, 0, 255), Qt::white), 8.59, 0.005);
@@ -346,6 +334,7 @@ TEST(SchemeTest, TheContrastFormulaGivesWcagsWorkedPairs) {
 // The design's fixed colours stand in the default scheme; in a dark one, as
 // desktop themes set it, they move only as far as they must to read.
 TEST(SchemeTest, FixedColoursReadOnLightAndDarkSchemes) {
+  using testing::Contrast;
   const QPalette designed = QApplication::palette();
   QPalette dark(QColor(0xdc, 0xdc, 0xdc), QColor(0x35, 0x35, 0x35), QColor(0x50, 0x50, 0x50),
                 QColor(0x20, 0x20, 0x20), QColor(0x2a, 0x2a, 0x2a), QColor(0xdc, 0xdc, 0xdc),

@@ -8,8 +8,11 @@
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QSettings>
@@ -45,6 +48,31 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write(bytes);
+}
+
+// A workbook's cells as "sheet ref kind 'text' shade" lines, read back by
+// Python's own zip reader.
+QStringList WorkbookCells(const QString& path) {
+  QProcess python;
+  python.start("python3", {"-c", R"py(
+import re, sys, zipfile
+book = zipfile.ZipFile(sys.argv[1])
+strings = re.findall(r'<t[^>]*>([^<]*)</t>', book.read('xl/sharedStrings.xml').decode())
+fills = re.findall(r'<fgColor rgb="([0-9A-F]+)"', book.read('xl/styles.xml').decode())
+xfs = re.search(r'<cellXfs[^>]*>(.*)</cellXfs>', book.read('xl/styles.xml').decode(), re.S).group(1)
+fill_of = [int(f) for f in re.findall(r'<xf [^>]*fillId="(\d+)"', xfs)]
+for sheet in (1, 2):
+    xml = book.read('xl/worksheets/sheet%d.xml' % sheet).decode()
+    for ref, attrs, value in re.findall(r'<c r="([A-Z]+\d+)"([^>]*)>(?:<v>([^<]*)</v>)?', xml):
+        style = re.search(r's="(\d+)"', attrs)
+        shade = fills[fill_of[int(style.group(1))] - 2] if style and fill_of[int(style.group(1))] >= 2 else ''
+        text = strings[int(value)] if 't="s"' in attrs else value
+        print(sheet, ref, 'number' if 't="s"' not in attrs else 'text', repr(text)[:60], shade)
+)py",
+                           path});
+  EXPECT_TRUE(python.waitForFinished(30000));
+  EXPECT_EQ(python.readAllStandardError(), "");
+  return QString::fromUtf8(python.readAllStandardOutput()).split('\n');
 }
 
 class ReviewTest : public testing::GuiTest {
@@ -203,6 +231,16 @@ TEST_F(ReviewTest, CommaLocale_PastedDecimalCommasAndPointsAreNumbers) {
   ASSERT_TRUE(batch.waitForFinished(10000));
   ASSERT_TRUE(window_->saveFile(Path("saved.csv")));
   EXPECT_EQ(ReadAll(Path("saved.csv")), batch.readAllStandardOutput());
+
+  // A spreadsheet reads the workbook's numbers as numbers, whatever the separator.
+  ASSERT_EQ(review::ExportXlsx(*window_->findChild<review::ReviewModel*>(),
+                               Path("saved.xlsx").toStdString()),
+            std::nullopt);
+  const QStringList cells = WorkbookCells(Path("saved.xlsx"));
+  for (const QString& expected : {"1 B2 number '10' ", "1 C2 number '3.92' ", "1 D3 number '97.5' ",
+                                  "1 E2 number '5.479782144104653' "})
+    EXPECT_TRUE(cells.contains(expected)) << expected.toStdString() << "\nin\n"
+                                          << cells.join('\n').toStdString();
 }
 
 TEST_F(ReviewTest, CommaLocale_WarningsAndTypedCellsTakeTheUsersSeparator) {
@@ -223,6 +261,7 @@ TEST_F(ReviewTest, EditsRecomputeAndUndoRedoEveryStep) {
   TypeInto(0, "se", "4");
   EXPECT_EQ(Cell(0, "sd"), "20");
   EXPECT_TRUE(window_->isWindowModified());
+  TypeInto(0, "se", "4");  // the same value again: no step to undo
   // A row typed into the last line is added.
   TypeInto(1, "n", "16");
   EXPECT_EQ(Cell(1, "refusal"), "no source: give se, ci, or lower and upper");
@@ -325,15 +364,28 @@ TEST_F(ReviewTest, CopyGivesTabTextThatPastesBack) {
   EXPECT_EQ(QApplication::clipboard()->text(), "2\t10\n1\t2\n");
 
   // The whole rows pasted into a new table: the results are made again.
-  QApplication::clipboard()->setText("study\tn\tse\tsd\tmethod\n\"Abel\t2004\"\t25\t2\t999\tse\n");
   Find<QAction>(window_, "actionNew")->trigger();
   EXPECT_EQ(Messages().size(), 1u);  // the unsaved-changes question, cancelled
   EXPECT_EQ(Cell(0, "study"), "Abel\t2004");
+  MessageBoxes::OnShow([](const auto&) {
+    qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
+        ->button(QMessageBox::Discard)
+        ->click();
+  });
+  Find<QAction>(window_, "actionNew")->trigger();
+  EXPECT_EQ(Messages().size(), 1u);
+  testing::Activate(window_);
+  Paste("study\tn\tse\tsd\tmethod\n\"Abel\t2004\"\t25\t2\t999\tse\n");
+  EXPECT_EQ(Header(), QStringList({"study", "n", "se"}) + kAdded);
+  EXPECT_EQ(Row(0), QStringList({"Abel\t2004", "25", "2", "10", "se", "", "", "", "", "", "", ""}));
 }
 
 TEST_F(ReviewTest, MethodAndLevelRecomputeEveryRowAndAreRemembered) {
   Paste("study\tn\tlower\tupper\tmean\nCole\t10\t1\t5\t3\nAbel\t100\t1\t5\t\n");
+  auto* label = Find<QLabel>(window_, "methodLabel");
+  EXPECT_EQ(label->text(), "Method: t");
   Trigger("actionMethodZ");
+  EXPECT_EQ(label->text(), "Method: z");
   EXPECT_EQ(Results(0),
             QStringList({"3.2268732335002297", "z", "1.9599639845400543", "9", "3.2268732335002297",
                          "2.795807216379925", "15.418302613813939", kBelow60, ""}));
@@ -341,6 +393,7 @@ TEST_F(ReviewTest, MethodAndLevelRecomputeEveryRowAndAreRemembered) {
   EXPECT_EQ(model_->headerData(0, Qt::Vertical, Qt::AccessibleDescriptionRole).toString(),
             "Warning: " + kBelow60);
   Trigger("actionMethodT");
+  EXPECT_EQ(label->text(), "Method: t");
   EXPECT_EQ(Cell(0, "sd"), "2.795807216379925");
 
   auto* level = Find<QDoubleSpinBox>(window_, "levelBox");
@@ -356,6 +409,7 @@ TEST_F(ReviewTest, MethodAndLevelRecomputeEveryRowAndAreRemembered) {
   delete window_;
   window_ = new ReviewWindow();
   EXPECT_TRUE(Find<QAction>(window_, "actionMethodZ")->isChecked());
+  EXPECT_EQ(Find<QLabel>(window_, "methodLabel")->text(), "Method: z");
   EXPECT_EQ(Find<QDoubleSpinBox>(window_, "levelBox")->value(), 90.0);
   ASSERT_TRUE(window_->openFile(kGolden + "/review.csv"));
   EXPECT_TRUE(Find<QAction>(window_, "actionMethodZ")->isChecked());
@@ -458,6 +512,11 @@ TEST_F(ReviewTest, UnsavedChangesAskBeforeTheyAreLost) {
   EXPECT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Cell(0, "Study"), "Abel 2004");
   EXPECT_FALSE(window_->isWindowModified());
+  // Typing a cell's own value again changes nothing.
+  testing::Activate(window_);
+  TypeInto(0, "N", Cell(0, "N"));
+  EXPECT_FALSE(window_->isWindowModified());
+  EXPECT_FALSE(Find<QAction>(window_, "actionUndo")->isEnabled());
 }
 
 TEST_F(ReviewTest, ABrokenFileLeavesTheTableAsItWas) {
@@ -542,33 +601,14 @@ TEST_F(ReviewTest, EveryPartHasAnAccessibleName) {
   }
 }
 
-// The workbook read back by Python's own zip reader.
 TEST_F(ReviewTest, TheWorkbookHoldsNumbersShadingAndTheWorking) {
   Paste(
       "study\tn\tse\tci\tlower\tupper\tmean\nAbel\t25\t2\t\t\t\t\nDunn\t10\t\t\t1\t5\t1.5\n"
       "Ford\t1\t\t2\t\t\t\n");
   const QString path = Path("review.xlsx");
-  const auto* model = window_->findChild<review::ReviewModel*>();
-  ASSERT_EQ(review::ExportXlsx(*model, path.toStdString()), std::nullopt);
-  QProcess python;
-  python.start("python3", {"-c", R"py(
-import re, sys, zipfile
-book = zipfile.ZipFile(sys.argv[1])
-strings = re.findall(r'<t[^>]*>([^<]*)</t>', book.read('xl/sharedStrings.xml').decode())
-fills = re.findall(r'<fgColor rgb="([0-9A-F]+)"', book.read('xl/styles.xml').decode())
-xfs = re.search(r'<cellXfs[^>]*>(.*)</cellXfs>', book.read('xl/styles.xml').decode(), re.S).group(1)
-fill_of = [int(f) for f in re.findall(r'<xf [^>]*fillId="(\d+)"', xfs)]
-for sheet in (1, 2):
-    xml = book.read('xl/worksheets/sheet%d.xml' % sheet).decode()
-    for ref, attrs, value in re.findall(r'<c r="([A-Z]+\d+)"([^>]*)>(?:<v>([^<]*)</v>)?', xml):
-        style = re.search(r's="(\d+)"', attrs)
-        shade = fills[fill_of[int(style.group(1))] - 2] if style and fill_of[int(style.group(1))] >= 2 else ''
-        text = strings[int(value)] if 't="s"' in attrs else value
-        print(sheet, ref, 'number' if 't="s"' not in attrs else 'text', repr(text)[:60], shade)
-)py",
-                           path});
-  ASSERT_TRUE(python.waitForFinished(30000));
-  const QStringList lines = QString::fromUtf8(python.readAllStandardOutput()).split('\n');
+  ASSERT_EQ(review::ExportXlsx(*window_->findChild<review::ReviewModel*>(), path.toStdString()),
+            std::nullopt);
+  const QStringList lines = WorkbookCells(path);
   for (const QString& expected : {
            "1 H2 number '10' ",  // Abel's sd
            "1 B3 number '10' ",  // Dunn's n
@@ -577,9 +617,123 @@ for sheet in (1, 2):
            "1 P4 text 'n is 1: there is no t value with 0 degrees of freedom; give FFF7C4C4",
            "2 C2 text 'Standard Deviation = sqrt(N) * Standard Error\\nWhich comput ",
        }) {
-    EXPECT_TRUE(lines.contains(expected))
-        << expected.toStdString() << "\nin\n"
-        << lines.join('\n').toStdString() << python.readAllStandardError().toStdString();
+    EXPECT_TRUE(lines.contains(expected)) << expected.toStdString() << "\nin\n"
+                                          << lines.join('\n').toStdString();
+  }
+}
+
+// Results, warnings and refusals each read as their own kind of cell, in a
+// light scheme and a dark one.
+TEST_F(ReviewTest, ShadingTellsResultsWarningsAndRefusalsApartInBothSchemes) {
+  Paste("study\tn\tse\tlower\tupper\tmean\nAbel\t25\t2\nDunn\t10\t\t1\t5\t1\nFord\t1\n");
+  const auto colour = [this](int row, const QString& column, int role) {
+    return model_->index(row, Column(column)).data(role).value<QColor>();
+  };
+  const QPalette light = QApplication::palette();
+  const QPalette dark(Qt::white, QColor(0x35, 0x35, 0x35), QColor(0x50, 0x50, 0x50),
+                      QColor(0x20, 0x20, 0x20), QColor(0x2a, 0x2a, 0x2a), Qt::white, Qt::white,
+                      QColor(0x2a, 0x2a, 0x2a), QColor(0x35, 0x35, 0x35));
+  for (const QPalette& scheme : {light, dark}) {
+    QApplication::setPalette(scheme);
+    const bool is_dark = &scheme == &dark;
+    const QColor result = colour(0, "sd", Qt::BackgroundRole);
+    const QColor warning = colour(1, "warning", Qt::BackgroundRole);
+    const QColor refusal = colour(2, "refusal", Qt::BackgroundRole);
+    EXPECT_TRUE(result.isValid() && warning.isValid() && refusal.isValid()) << is_dark;
+    EXPECT_NE(result, scheme.color(QPalette::Base)) << is_dark;
+    EXPECT_FALSE(colour(0, "se", Qt::BackgroundRole).isValid()) << "inputs are not shaded";
+    EXPECT_NEAR(warning.hslHue(), 45, 15) << "yellow " << is_dark;
+    EXPECT_TRUE(refusal.hslHue() < 10 || refusal.hslHue() > 350) << "red " << is_dark;
+    // Every shaded cell's text reads on its shade.
+    for (const auto& [row, column] : {std::pair{0, "sd"}, {1, "warning"}, {2, "refusal"}}) {
+      EXPECT_GE(testing::Contrast(colour(row, column, Qt::ForegroundRole),
+                                  colour(row, column, Qt::BackgroundRole)),
+                4.5)
+          << column << " " << is_dark;
+    }
+  }
+  QApplication::setPalette(light);
+  // The light shades are the workbook's.
+  EXPECT_EQ(colour(1, "warning", Qt::BackgroundRole), QColor(0xFF, 0xE7, 0x9C));
+  EXPECT_EQ(colour(2, "refusal", Qt::BackgroundRole), QColor(0xF7, 0xC4, 0xC4));
+}
+
+TEST_F(ReviewTest, RecentFilesSizeAndDroppedFilesAreKept) {
+  auto* recent = Find<QMenu>(window_, "menuRecent");
+  const auto shown = [recent] {
+    recent->popup({0, 0});
+    QStringList names;
+    for (const QAction* action : recent->actions()) names << action->text();
+    recent->hide();
+    return names;
+  };
+  QStringList opened;
+  for (int i = 1; i <= 9; ++i) {
+    const QString name = QString("study%1.csv").arg(i);
+    WriteAll(Path(name), QString("study,n,se\nS%1,4,%1\n").arg(i).toUtf8());
+    ASSERT_TRUE(window_->openFile(Path(name)));
+    opened.prepend(name);
+  }
+  // The newest eight, newest first; one opened again moves to the top.
+  EXPECT_EQ(shown(), opened.first(8));
+  ASSERT_TRUE(window_->openFile(Path("study5.csv")));
+  EXPECT_EQ(shown(), QStringList({"study5.csv", "study9.csv", "study8.csv", "study7.csv",
+                                  "study6.csv", "study4.csv", "study3.csv", "study2.csv"}));
+  recent->popup({0, 0});
+  recent->actions().at(3)->trigger();
+  recent->hide();
+  EXPECT_EQ(window_->windowTitle(), "study7.csv[*] — Kelmory Review");
+  EXPECT_EQ(Cell(0, "se"), "7");
+
+  // A file dropped on the window opens.
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(Path("study3.csv"))});
+  QDragEnterEvent enter({20, 20}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window_, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop({20, 20}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window_, &drop);
+  EXPECT_EQ(Cell(0, "study"), "S3");
+  data.setUrls({QUrl("https://example.org/review.csv")});
+  QDragEnterEvent remote({20, 20}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  remote.setAccepted(false);
+  QApplication::sendEvent(window_, &remote);
+  EXPECT_FALSE(remote.isAccepted());
+
+  // Size and column widths come back with the next window.
+  window_->resize(900, 500);
+  table_->horizontalHeader()->resizeSection(1, 170);
+  ASSERT_TRUE(window_->close());
+  delete window_;
+  window_ = new ReviewWindow();
+  window_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
+  EXPECT_EQ(window_->size(), QSize(900, 500));
+  EXPECT_EQ(Find<QTableView>(window_, "studyTable")->horizontalHeader()->sectionSize(1), 170);
+}
+
+// At every scale, each label and column title shows whole.
+TEST_F(ReviewTest, NothingIsClipped) {
+  ASSERT_TRUE(window_->openFile(kGolden + "/all-kinds.csv"));
+  for (const char* name : {"levelLabel", "methodLabel", "workingLabel"}) {
+    const auto* label = Find<QLabel>(window_, name);
+    EXPECT_GE(label->width(), label->sizeHint().width()) << name;
+    EXPECT_GE(label->height(), label->sizeHint().height()) << name;
+  }
+  const auto* level = Find<QDoubleSpinBox>(window_, "levelBox");
+  EXPECT_GE(level->width(), level->sizeHint().width());
+  const QHeaderView* header = table_->horizontalHeader();
+  for (int c = 0; c < model_->columnCount(); ++c) {
+    const QString title = model_->headerData(c, Qt::Horizontal).toString();
+    EXPECT_GT(header->sectionSize(c), header->fontMetrics().horizontalAdvance(title))
+        << title.toStdString();
+  }
+  auto* bar = Find<QToolBar>(window_, "toolBar");
+  for (QAction* action : bar->actions()) {
+    if (action->isSeparator()) continue;
+    const QWidget* button = bar->widgetForAction(action);
+    EXPECT_TRUE(button->isVisible()) << action->objectName().toStdString();
+    EXPECT_GE(button->width(), button->sizeHint().width()) << action->objectName().toStdString();
   }
 }
 

@@ -1,5 +1,8 @@
 #include "tests/support/gui_test.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QTest>
@@ -76,6 +79,17 @@ void Activate(QWidget* window) {
 
 void WhenModalShows(std::function<void(QWidget* modal)> inspect) {
   ModalInspectors().push_back(std::move(inspect));
+}
+
+double Contrast(const QColor& a, const QColor& b) {
+  const auto luminance = [](const QColor& c) {
+    const auto linear = [](double v) {
+      return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+  };
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 }  // namespace kelmory::testing

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QColor>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -49,6 +50,10 @@ Widget* Find(const QWidget* root, const char* name) {
   EXPECT_NE(widget, nullptr) << "no " << name;
   return widget;
 }
+
+// WCAG 2's contrast ratio, written out here so that a window's own
+// arithmetic is not what judges it.
+double Contrast(const QColor& a, const QColor& b);
 
 // Offscreen windows do not get activation back after a modal box closes.
 void Activate(QWidget* window);
