@@ -40,7 +40,11 @@ std::string_view TrimBlanks(std::string_view text);
 // case.
 std::string Lower(std::string_view text);
 
-// Nothing or only blanks.
-bool IsEmptyCell(std::string_view text);
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Nothing or only blanks. Asked of every cell of every row, so inline.
+inline bool IsEmptyCell(std::string_view text) {
+  return text.empty() || (IsBlank(text.front()) && TrimBlanks(text).empty());
+}
 
 }  // namespace kelmory::batch

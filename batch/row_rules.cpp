@@ -1,7 +1,9 @@
 #include "batch/row_rules.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "batch/cell_number.h"
@@ -103,27 +105,38 @@ void CheckAgainstInterval(const RowCells& cells, const RowSettings& settings,
   }
 }
 
+namespace {
+
+// A filled cell as a number, or the refusal that quotes it.
+std::optional<std::string> ReadCell(std::string_view cell, std::string_view name, char decimal,
+                                    bool percent, std::optional<double>& out) {
+  const CellNumber number = ParseCellNumber(cell, decimal, percent);
+  if (number.kind == CellNumber::Kind::NotANumber)
+    return Quoted(name, " is not a number", cell) +
+           std::string(DecimalHint(cell, decimal, percent));
+  if (number.kind == CellNumber::Kind::OutOfRange)
+    return Quoted(name, " is beyond the double range", cell);
+  out = number.value;
+  return std::nullopt;
+}
+
+}  // namespace
+
 RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
                      CriticalValueCache& cache) {
   const auto& text = cells.text;
   // Every filled cell of a recognised column must be a number, whether the
   // row uses it or not: a typo should not pass unseen.
-  RowValues value{};
-  const auto read = [&](std::string_view cell, std::string_view name, bool percent,
-                        std::optional<double>& out) -> std::optional<std::string> {
-    if (IsEmptyCell(cell)) return std::nullopt;
-    const CellNumber number = ParseCellNumber(cell, settings.decimal, percent);
-    if (number.kind == CellNumber::Kind::NotANumber) {
-      return Quoted(name, " is not a number", cell) +
-             std::string(DecimalHint(cell, settings.decimal, percent));
-    }
-    if (number.kind == CellNumber::Kind::OutOfRange)
-      return Quoted(name, " is beyond the double range", cell);
-    out = number.value;
-    return std::nullopt;
-  };
-  for (int c = 0; c < kColumnCount; ++c) {
-    if (auto refusal = read(text[c], kColumnNames[c], c == kLevel, value[c]))
+  // Most columns are empty in most rows: find the filled ones first, in a
+  // loop that calls nothing, then read only those.
+  static_assert(kColumnCount <= 32, "a bit a column");
+  std::uint32_t filled = 0;
+  for (int c = 0; c < kColumnCount; ++c)
+    filled |= static_cast<std::uint32_t>(!IsEmptyCell(text[c])) << c;
+  RowValues value;
+  for (std::uint32_t rest = filled; rest != 0; rest &= rest - 1) {
+    const int c = std::countr_zero(rest);
+    if (auto refusal = ReadCell(text[c], kColumnNames[c], settings.decimal, c == kLevel, value[c]))
       return Refused(std::move(*refusal));
   }
   std::vector<SubgroupValues> subgroups(cells.subgroups.size());
@@ -133,7 +146,7 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
       const std::string_view cell = cells.subgroups[s].text[c];
       if (IsEmptyCell(cell)) continue;
       const std::string name = SubgroupColumnName(c, cells.subgroups[s].k);
-      if (auto refusal = read(cell, name, false, subgroups[s][c]))
+      if (auto refusal = ReadCell(cell, name, settings.decimal, false, subgroups[s][c]))
         return Refused(std::move(*refusal));
       if (first_subgroup_cell.empty()) first_subgroup_cell = name;
     }
@@ -149,15 +162,15 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
     Kind kind;
   };
   for (const Marks marks : {Marks{kN1, kP, Kind::TwoGroup}, Marks{kMedian, kMax, Kind::Median}}) {
-    for (int c = marks.first; c <= marks.last && kind == Kind::SeOrInterval; ++c) {
-      if (value[c]) {
-        kind = marks.kind;
-        mark = kColumnNames[c];
-      }
+    const std::uint32_t own = filled >> marks.first & ((1u << (marks.last - marks.first + 1)) - 1);
+    if (own != 0 && kind == Kind::SeOrInterval) {
+      kind = marks.kind;
+      mark = kColumnNames[marks.first + std::countr_zero(own)];
     }
   }
-  for (int c = 0; c < kColumnCount; ++c) {
-    if (value[c] && !Allowed(kind, c)) {
+  for (std::uint32_t rest = filled; rest != 0; rest &= rest - 1) {
+    const int c = std::countr_zero(rest);
+    if (!Allowed(kind, c)) {
       return Refused(mark + " and " + std::string(kColumnNames[c]) +
                      " do not go together: a row is one kind (se or an interval with n, a median "
                      "set with n, two groups with n1 and n2, or subgroups)");

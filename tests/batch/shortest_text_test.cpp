@@ -1,16 +1,20 @@
-// The fast shortest-text writer against std::to_chars, whose bytes it must
-// give: the edges of the notation rule, and random doubles of every kind.
+// The fast number paths against the standard library, whose results they
+// must give: the shortest-text writer against std::to_chars, the cell reader
+// against std::from_chars.
 
 #include "batch/shortest_text.h"
+#include "batch/cell_number.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace kelmory::batch {
 namespace {
@@ -66,6 +70,50 @@ TEST(ShortestText, IsToCharsByteForByte) {
     }
     if (!std::isfinite(value)) continue;
     ASSERT_EQ(Ours(value), Standard(value)) << std::bit_cast<std::uint64_t>(value);
+  }
+}
+
+// Up to 15 digits without an exponent are read without from_chars: the
+// edges of that path, and random cells of every length and point position.
+TEST(CellNumbers, ReadAsFromCharsReadsThem) {
+  const auto standard = [](std::string text) {
+    double value = 0;
+    std::replace(text.begin(), text.end(), ',', '.');
+    const char* begin = text.data() + (text[0] == '+' || text[0] == '-');
+    std::from_chars(begin, text.data() + text.size(), value);
+    return text[0] == '-' && value != 0 ? -value : value;
+  };
+  std::vector<std::string> cells = {"0",
+                                    "-0",
+                                    "5.",
+                                    ".5",
+                                    "000000000000001",
+                                    "999999999999999",
+                                    "99999999999999.9",
+                                    "0.000000000000001",
+                                    "9007199254740993",
+                                    "1234567890.1234567",
+                                    "+2.5",
+                                    "-0.1",
+                                    "0.3",
+                                    "2.675"};
+  std::mt19937_64 random(20261207);
+  for (int i = 0; i < 1000000; ++i) {
+    std::string cell = std::to_string(random() % 10000000000000000ULL).substr(0, 1 + random() % 17);
+    const std::size_t point = random() % (cell.size() + 2);
+    if (point <= cell.size()) cell.insert(point, ".");
+    if (random() % 4 == 0) cell.insert(0, "-");
+    cells.push_back(cell);
+  }
+  for (const std::string& cell : cells) {
+    const CellNumber read = ParseCellNumber(cell, '.');
+    ASSERT_EQ(read.kind, CellNumber::Kind::Number) << cell;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(read.value),
+              std::bit_cast<std::uint64_t>(standard(cell)))
+        << cell;
+    std::string comma = cell;
+    std::replace(comma.begin(), comma.end(), '.', ',');
+    ASSERT_EQ(ParseCellNumber(comma, ',').value, read.value) << comma;
   }
 }
 
