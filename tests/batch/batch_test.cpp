@@ -124,6 +124,7 @@ TEST(ConvertRow, RowRules) {
       {"n=1|ci=2", T, '.', "", kNone, "", "n is 1: there is no t value with 0 degrees of freedom; give a z cell or use --method z"},
       {"n=10|lower=1|upper=5|mean=3.1", T, '.', "t", 2.795807216379925, "", ""},
       {"n=10|lower=1|upper=5|mean=3.5", T, '.', "t", 2.795807216379925, "asymmetric interval: its halves differ by 25.0% of its width; it may have been computed on a log scale", ""},
+      {"n=10|lower=1|upper=5|mean=3.3", T, '.', "t", 2.795807216379925, "asymmetric interval: its halves differ by 15.0% of its width; it may have been computed on a log scale", ""},
       {"n=10|lower=1|upper=5|mean=5.5", T, '.', "", kNone, "", "mean lies outside the interval from lower to upper"},
       {"n=10|lower=1|upper=5|mean=0.5", T, '.', "", kNone, "", "mean lies outside the interval from lower to upper"},
       {"se=1", T, '.', "", kNone, "", "n is empty"},

@@ -109,6 +109,8 @@ TEST(RowKinds, AgreeWithAnIndependentComputation) {
       {"n1=8|n2=9|md=-1.5|p=1e-6", T, "two-group p", 0.3905963910640899, kNo, kNo, 7.9032336273138828, 15, kNo, kNo, kNo, ""},
       {"n1=30|n2=31|ci=1.2|level=90", T, "two-group t", 2.8038654842330068, kNo, kNo, 1.671093032103895, 59, 2.8485939398403538, 2.8038654842330068, 1.5952425627716008, ""},
       {"n1=70|n2=80|ci=1.2", Z, "two-group z", 3.7409468591077077, kNo, kNo, 1.9599639845400542, 148, 3.7409468591077077, 3.7103575996045968, 0.82442887732359757, ""},
+      {"n1=30|n2=100|ci=1.2", Z, "two-group z", 2.9411834005388224, kNo, kNo, 1.9599639845400542, 128, 2.9411834005388224, 2.9133766929732565, 0.9544494411804883,
+       "n1 or n2 is below 60: the Cochrane Handbook advises t with n1 + n2 - 2 degrees of freedom; see sd_t"},
       {"n1=20|n2=20|ci=1.5|z=2.1", Z, "two-group user", 2.258769757263128, kNo, kNo, 2.1, 38, 2.4201549251251721, 2.3431289097802573, 3.2873144547620487, ""},
       {"n1=12|n2=15|lower=1|upper=5|md=4.5", T, "two-group t", 2.5073469918976509, kNo, kNo, 2.0595385527532977, 25, 2.6347309622401331, 2.5073469918976509, 5.0804284669858732,
        "asymmetric interval: its halves differ by 75.0% of its width; it may have been computed on a log scale"},

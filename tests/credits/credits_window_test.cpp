@@ -2,6 +2,7 @@
 // driven with real keys and clicks, message boxes caught by the watchdog.
 
 #include <QDesktopServices>
+#include <QImage>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTimer>
@@ -56,6 +57,17 @@ TEST_F(CreditsWindowTest, OneOwnerlessReadOnlyWindowOffTheTaskbarThatReopensWhol
   for (const char* name : {"Text1", "Text3"})
     EXPECT_TRUE(Find<QPlainTextEdit>(credits, name)->isReadOnly()) << name;
   EXPECT_EQ(credits->windowTitle(), "Programme Credits");
+  // The website caption is wider than its button: it shows on two lines
+  // rather than one clipped at both ends. Lines are runs of rows with ink.
+  const QImage face = Find<QPushButton>(credits, "cmdVaronelWebsite")->grab().toImage();
+  int lines = 0, run = 0;
+  for (int y = 3; y < face.height() - 3; ++y) {
+    bool ink = false;
+    for (int x = 4; x < face.width() - 4 && !ink; ++x) ink = face.pixelColor(x, y).lightness() < 96;
+    run = ink ? run + 1 : 0;
+    lines += run == 4;  // a line of text is taller than an underline
+  }
+  EXPECT_EQ(lines, 2);
   for (const char* name : {"Text1", "Text3"}) {
     Find<QWidget>(credits, name)->setFocus();
     QTest::keyClicks(Find<QWidget>(credits, name), "typed\b");
