@@ -257,7 +257,9 @@ TEST_F(ReviewTest, CommaLocale_WarningsAndTypedCellsTakeTheUsersSeparator) {
 }
 
 TEST_F(ReviewTest, EditsRecomputeAndUndoRedoEveryStep) {
+  EXPECT_EQ(Status(), "0 rows, 0 with a warning, 0 refused");
   Paste("study\tn\tse\nAbel\t25\t2\n");
+  EXPECT_EQ(Status(), "1 row, 0 with a warning, 0 refused");
   TypeInto(0, "se", "4");
   EXPECT_EQ(Cell(0, "sd"), "20");
   EXPECT_TRUE(window_->isWindowModified());
