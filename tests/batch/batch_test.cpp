@@ -310,6 +310,7 @@ TEST(RunBatch, StatusAndStops) {
        "line 3: broken CSV: a quote inside an unquoted cell, or text after a closing quote"},
       {"study,se\nA,1\n", 2, "line 1: the header has no column named 'n'"},
       {"n1,n2,se\n5,5,1\n", 0, ""},
+      {"N,CI,Z\n4,2,x\n", 1, ""},  // names in any case: z is read, and refused
       {"x,N_2,mean_2,sd_2,n_1,mean_1,sd_1\n,5,1,1,5,2,1\n", 0, ""},
       {"\n\nN ,n\n", 2, "line 3: the header has two columns named 'n'"},
       {"n,SD\n4,1\n", 2,

@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTableView>
@@ -506,12 +507,15 @@ TEST_F(ReviewTest, UnsavedChangesAskBeforeTheyAreLost) {
   EXPECT_FALSE(window_->close());
   EXPECT_EQ(Messages().size(), 1u);
 
-  MessageBoxes::OnShow([](const auto&) {
+  bool enter_saves = false;
+  MessageBoxes::OnShow([&enter_saves](const auto&) {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    enter_saves = box->defaultButton() == box->button(QMessageBox::Save);
     box->button(QMessageBox::Discard)->click();
   });
   EXPECT_TRUE(window_->openFile(kGolden + "/review.csv"));
   EXPECT_EQ(Messages().size(), 1u);
+  EXPECT_TRUE(enter_saves) << "Enter must not throw the changes away";
   EXPECT_EQ(Cell(0, "Study"), "Abel 2004");
   EXPECT_FALSE(window_->isWindowModified());
   // Typing a cell's own value again changes nothing.
