@@ -100,12 +100,19 @@ out=$(appstreamcli validate --no-net "$prefix/share/metainfo/${app_id}Review.met
 page=share/man/man1/kelmory-review.1.gz
 out=$(MANWIDTH=80 man --warnings -l "$prefix/$page" 2>&1 >/dev/null) && [[ -z $out ]] &&
   pass "$page" || fail "$page does not read cleanly: ${out:-missing}"
-# Its settings go to the temporary folder, not the user's.
+# FILE opens at the start, as the recent-files list it joins shows; settings
+# go to the temporary folder, not the user's.
+printf 'n,se\n4,1\n' >"$tmp/study.csv"
 timeout 3 env HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" "$prefix/bin/kelmory-review" \
-  >/dev/null 2>&1
+  "$tmp/study.csv" >/dev/null 2>&1
 status=$?
 [[ $status -eq 124 ]] && pass "bin/kelmory-review starts and runs" ||
   fail "bin/kelmory-review ended with status $status instead of running"
+grep -qx "recentFiles=$tmp/study.csv" "$tmp/config/Kelmory/kelmory-review.conf" 2>/dev/null &&
+  pass "kelmory-review FILE opens FILE" || fail "kelmory-review FILE did not open FILE"
+out=$("$prefix/bin/kelmory-review" --version 2>&1) batch=$("$prefix/bin/kelmory-batch" --version)
+[[ $batch == "kelmory-batch "[0-9]* && $out == "kelmory-review ${batch#kelmory-batch }" ]] ||
+  fail "kelmory-review --version says: $out"
 
 # The Debian package, built as cpack builds it, then judged by lintian: no
 # error or warning, and none of the informational tags of missing hardening
