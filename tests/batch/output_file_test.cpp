@@ -225,20 +225,6 @@ TEST(OutputFile, UncommittedLeavesTheTargetAsItWas) {
   EXPECT_EQ(folder.Names(), std::set<std::string>{"out.csv"});
 }
 
-// The file the run reads from may be the one it writes.
-TEST(OutputFile, ReplacesTheFileBeingRead) {
-  const Folder folder;
-  Put(folder / "t.csv", "old", 0644);
-  std::ifstream in(folder / "t.csv");
-  OutputFile file(folder / "t.csv");
-  ASSERT_EQ(file.Open(), std::nullopt);
-  std::string read;
-  in >> read;
-  ASSERT_EQ(file.Write(read + "+new"), std::nullopt);
-  ASSERT_EQ(file.Commit(), std::nullopt);
-  EXPECT_EQ(Read(folder / "t.csv"), "old+new");
-}
-
 TEST(OutputFile, FifoIsWrittenStraightThrough) {
   const Folder folder;
   const std::string fifo = folder / "pipe";
