@@ -133,6 +133,7 @@ TEST(RowKinds, Refusals) {
   const std::string kSet = "; give min, median and max, q1, median and q3, or all five";
   const std::string kOne = "give only one of se, ci, lower and upper, md with t, or md with p";
   const std::string kSub = "n_1=10|mean_1=5|sd_1=1|";
+  // clang-format off
   const std::pair<std::string, std::string> rows[] = {
       // Mixed kinds, named by their columns.
       {"n=20|se=1|median=6|min=2|max=14", "median and se" + kKinds},
@@ -153,18 +154,13 @@ TEST(RowKinds, Refusals) {
       {"n=20|q3=9", "the median set is incomplete: q1 and median are missing" + kSet},
       {"n=20|min=2|q1=3|median=6|max=14", "the median set is incomplete: q3 is missing" + kSet},
       {"n=20|min=2|q3=9", "the median set is incomplete: q1, median and max are missing" + kSet},
-      {"n=20|min=7|median=6|max=14",
-       "min is above median: the values must run min <= q1 <= median <= q3 <= max"},
-      {"n=20|q1=4|median=11|q3=10",
-       "median is above q3: the values must run min <= q1 <= median <= q3 <= max"},
-      {"n=20|min=5|q1=4|median=6|q3=10|max=14",
-       "min is above q1: the values must run min <= q1 <= median <= q3 <= max"},
-      {"n=20|min=2|q1=4|median=6|q3=15|max=14",
-       "q3 is above max: the values must run min <= q1 <= median <= q3 <= max"},
+      {"n=20|min=7|median=6|max=14", "min is above median: the values must run min <= q1 <= median <= q3 <= max"},
+      {"n=20|q1=4|median=11|q3=10", "median is above q3: the values must run min <= q1 <= median <= q3 <= max"},
+      {"n=20|min=5|q1=4|median=6|q3=10|max=14", "min is above q1: the values must run min <= q1 <= median <= q3 <= max"},
+      {"n=20|min=2|q1=4|median=6|q3=15|max=14", "q3 is above max: the values must run min <= q1 <= median <= q3 <= max"},
       {"n=20|min=6|median=6|max=6", "max equals min: the range must be positive"},
       {"n=20|q1=6|median=6|q3=6", "q3 equals q1: the interquartile range must be positive"},
-      {"n=20|min=2|q1=6|median=6|q3=6|max=14",
-       "q3 equals q1: the interquartile range must be positive"},
+      {"n=20|min=2|q1=6|median=6|q3=6|max=14", "q3 equals q1: the interquartile range must be positive"},
       {"n=20|min=-1e308|median=0|max=1e308", "the values are too large to be computed"},
       {"n=20|median=6|min=2|max=x", "max is not a number: 'x'"},
       // Two-group rows.
@@ -181,10 +177,8 @@ TEST(RowKinds, Refusals) {
       {"n1=10|n2=10|md=2", "no source: " + kOne},
       {"n1=10|n2=10|md=2|t=2|p=0.05", "more than one source: t and p are given; " + kOne},
       {"n1=10|n2=10|md=2|se=1|t=2", "more than one source: se and t are given; " + kOne},
-      {"n1=10|n2=10|ci=1|lower=1|upper=2",
-       "more than one source: ci, lower and upper are given; " + kOne},
-      {"n1=10|n2=10|se=1|ci=2|lower=1|upper=2",
-       "more than one source: se, ci, lower and upper are given; " + kOne},
+      {"n1=10|n2=10|ci=1|lower=1|upper=2", "more than one source: ci, lower and upper are given; " + kOne},
+      {"n1=10|n2=10|se=1|ci=2|lower=1|upper=2", "more than one source: se, ci, lower and upper are given; " + kOne},
       {"n1=10|n2=10|md=2|t=0", "t is 0, which gives no standard error: '0'"},
       {"n1=10|n2=10|md=2|p=<0.001", "p is not a number: '<0.001'"},
       {"n1=10|n2=10|md=2|p=1", "p is not between 0 and 1: '1'"},
@@ -201,6 +195,7 @@ TEST(RowKinds, Refusals) {
       {kSub + "n_2=4|mean_2=five|sd_2=1", "mean_2 is not a number: 'five'"},
       {kSub + "n_2=4|mean_2=1e308|sd_2=1e300", "the combined figures are too large to be computed"},
   };
+  // clang-format on
   for (const auto& [cells, refusal] : rows) {
     SCOPED_TRACE(cells);
     const RowResult r = Convert(cells);

@@ -31,33 +31,12 @@ std::string Standard(double value) {
 
 TEST(ShortestText, IsToCharsByteForByte) {
   using limits = std::numeric_limits<double>;
-  const double edges[] = {0.0,
-                          -0.0,
-                          1.0,
-                          -1.0,
-                          0.1,
-                          1e-5,
-                          1.2345e-5,
-                          1e-4,
-                          0.001,
-                          123456.0,
-                          1e15,
-                          1e16,
-                          1e17,
-                          1e21,
-                          1e22,
-                          1e23,
-                          9007199254740993.0,
-                          5e-324,
-                          limits::max(),
-                          limits::min(),
-                          -limits::max(),
-                          2.5e-308,
-                          1e100,
-                          1.5e300,
-                          3.4756232462406564,
-                          12.649110640673518,
-                          1234567890123456789.0};
+  // clang-format off
+  const double edges[] = {0.0, -0.0, 1.0, -1.0, 0.1, 1e-5, 1.2345e-5, 1e-4, 0.001, 123456.0,
+                          1e15, 1e16, 1e17, 1e21, 1e22, 1e23, 9007199254740993.0, 5e-324,
+                          limits::max(), limits::min(), -limits::max(), 2.5e-308, 1e100, 1.5e300,
+                          3.4756232462406564, 12.649110640673518, 1234567890123456789.0};
+  // clang-format on
   for (const double value : edges) EXPECT_EQ(Ours(value), Standard(value)) << value;
 
   std::mt19937_64 random(20261207);
@@ -83,9 +62,15 @@ TEST(CellNumbers, ReadAsFromCharsReadsThem) {
     std::from_chars(begin, text.data() + text.size(), value);
     return text[0] == '-' && value != 0 ? -value : value;
   };
-  std::vector<std::string> cells = {
-      "0",    "-0", "5.", ".5", "+2.5", "999999999999999", "0.000000000000001", "9007199254740993",
-      "2.675"};
+  std::vector<std::string> cells = {"0",
+                                    "-0",
+                                    "5.",
+                                    ".5",
+                                    "+2.5",
+                                    "999999999999999",  // NOLINT
+                                    "0.000000000000001",
+                                    "9007199254740993",
+                                    "2.675"};
   std::mt19937_64 random(20261207);
   for (int i = 0; i < 1000000; ++i) {
     std::string cell = std::to_string(random() % 10000000000000000ULL).substr(0, 1 + random() % 17);

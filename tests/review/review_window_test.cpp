@@ -205,18 +205,9 @@ TEST_F(ReviewTest, CommaLocale_PastedDecimalCommasAndPointsAreNumbers) {
   EXPECT_EQ(Row(0), QStringList({"Baker,\nJ.", "10", "3,92", "", "5,479782144104653", "t",
                                  "2,2621571627982053", "9", "6,32467153766045", "5,479782144104653",
                                  "15,418302613813935", "", ""}));
-  const QStringList hall = {"30",
-                            "1,5",
-                            "97,5",
-                            "3,4756232462406564",
-                            "t",
-                            "2,3638460732083093",
-                            "29",
-                            "3,6654895889042387",
-                            "3,4756232462406564",
-                            "5,462799883990524",
-                            "",
-                            ""};
+  const QStringList hall = QStringList({"30", "1,5", "97,5", "3,4756232462406564", "t"}) +
+                           QStringList({"2,3638460732083093", "29", "3,6654895889042387",
+                                        "3,4756232462406564", "5,462799883990524", "", ""});
   EXPECT_EQ(Row(1).mid(1), hall);
   EXPECT_EQ(Row(2).mid(1), hall);
   EXPECT_EQ(Cell(3, "refusal"), "ci is not a number: '1,2,3'");
