@@ -47,7 +47,7 @@ RowResult Convert(const std::string& listed, Method method = Method::T, char dec
 }
 
 // 200 (level, df) pairs against 40-digit values from mpmath
-// (critical_reference.py): each must be that value correctly rounded, which
+// (scripts/critical_reference.py): each must be that value correctly rounded, which
 // from_chars does for the reference text.
 TEST(CriticalValues, AreCorrectlyRounded) {
   std::ifstream in(std::string(KELMORY_TEST_DIR) + "/critical_reference.csv");

@@ -8,7 +8,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "credits/credits_texts.h"
 #include "credits/frm_credits.h"
 #include "tests/support/main_window_fixture.h"
 
@@ -29,6 +28,40 @@ class UrlCatcher final : public QObject {
  public slots:
   void Open(const QUrl& url) { opened.append(url); }
 };
+
+// The texts byte for byte, CR LF line ends and trailing blanks included: a
+// typo that keeps the length must fail too, and a failure shows the
+// difference.
+const QString kCitation = QStringLiteral(
+    "Tarrowmere, H. J. M. (2011). Varonel Software - Kelmory (v1.00). \r\n"
+    "https://www.varonel.example/ Brennholme upon Aske, Ostreland.\r\n");
+// clang-format off
+const QString kTerms = QStringLiteral(
+      "I. Summary\r\n"
+      "This software is provided to you free of charge, on an as-is basis. You may use it, and you may \r\n"
+      "pass it on to other people, as long as it stays whole and all of its credits remain in place.\r\n"
+      "\r\n"
+      "II. Limitations\r\n"
+      "II. a. Good Faith\r\n"
+      "The programme was coded in good faith. Anyone who doubts the honesty of its code may \r\n"
+      "be given insight into the code through a trusted organisation, such as a university, within \r\n"
+      "limits: for example a single copy, for a limited time, to be removed when the evaluation ends.\r\n"
+      "\r\n"
+      "II. b. Warranty\r\n"
+      "The makers have tried to make the code as stable as they could. They warrant that no code was placed \r\n"
+      "in the programme to harm your system, and that no spyware or similar malware is in it or attached to it.\r\n"
+      "\r\n"
+      "II.c. Liability\r\n"
+      "The programme was written with care, and it was tested on a good number of systems before its release. \r\n"
+      "So far nobody has reported any damage to their system from using it. Even so, the makers are not \r\n"
+      "liable for any damage however caused, including any damage that you might do to your own system with it.\r\n"
+      "\r\n"
+      "II.d. Use of application in whole\r\n"
+      "Use of this software is limited to the application in whole; using only \r\n"
+      "parts of it, on their own or inside other software, is not permitted.\r\n"
+      "\r\n"
+      "Kelmory is written and given away freely by Varonel.\r\n");
+// clang-format on
 
 class CreditsWindowTest : public testing::ShownMainWindow {
  protected:
@@ -73,8 +106,7 @@ TEST_F(CreditsWindowTest, OneOwnerlessReadOnlyWindowOffTheTaskbarThatReopensWhol
     QTest::keyClicks(Find<QWidget>(credits, name), "typed\b");
     QTest::keyClick(Find<QWidget>(credits, name), Qt::Key_Delete);
   }
-  EXPECT_EQ(Box(credits, "Text1"), QString::fromLatin1(credits::kTermsOfUseText))
-      << "typing changes nothing";
+  EXPECT_EQ(Box(credits, "Text1"), kTerms) << "typing changes nothing";
   testing::Activate(main_);
   EXPECT_EQ(Open(), credits) << "the second press brings the same window to the front";
   EXPECT_EQ(QApplication::activeWindow(), credits);
@@ -85,8 +117,8 @@ TEST_F(CreditsWindowTest, OneOwnerlessReadOnlyWindowOffTheTaskbarThatReopensWhol
   testing::Activate(main_);
   credits = Open();
   ASSERT_NE(credits, nullptr);
-  EXPECT_EQ(Box(credits, "Text1"), QString::fromLatin1(credits::kTermsOfUseText));
-  EXPECT_EQ(Box(credits, "Text3"), QString::fromLatin1(credits::kCitationText));
+  EXPECT_EQ(Box(credits, "Text1"), kTerms);
+  EXPECT_EQ(Box(credits, "Text3"), kCitation);
 }
 
 TEST_F(CreditsWindowTest, AltVOpensTheWebsiteAndAltCClosesTheWindowNotCompute) {

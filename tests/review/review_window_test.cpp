@@ -51,6 +51,14 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
   file.write(bytes);
 }
 
+// What kelmory-batch writes for these arguments (--working and a file).
+QByteArray BatchOutput(const QStringList& arguments) {
+  QProcess batch;
+  batch.start(KELMORY_BATCH, QStringList("--working") + arguments);
+  EXPECT_TRUE(batch.waitForFinished(10000));
+  return batch.readAllStandardOutput();
+}
+
 // A workbook's cells as "sheet ref kind 'text' shade" lines, read back by
 // Python's own zip reader.
 QStringList WorkbookCells(const QString& path) {
@@ -218,11 +226,8 @@ TEST_F(ReviewTest, CommaLocale_PastedDecimalCommasAndPointsAreNumbers) {
   WriteAll(input,
            "\"study\";\"n\";\"ci\";\"level\"\n\"Baker,\nJ.\";10;3,92;\nHall;30;1,5;97,5\n"
            "Hall again;30;1,5;97,5\nDunn;10;\"1,2,3\";\n");
-  QProcess batch;
-  batch.start(KELMORY_BATCH, {"--working", input});
-  ASSERT_TRUE(batch.waitForFinished(10000));
   ASSERT_TRUE(window_->saveFile(Path("saved.csv")));
-  EXPECT_EQ(ReadAll(Path("saved.csv")), batch.readAllStandardOutput());
+  EXPECT_EQ(ReadAll(Path("saved.csv")), BatchOutput({input}));
 
   // A spreadsheet reads the workbook's numbers as numbers, whatever the separator.
   ASSERT_EQ(review::ExportXlsx(*window_->findChild<review::ReviewModel*>(),
@@ -440,11 +445,8 @@ TEST_F(ReviewTest, OpenThenSaveIsKelmoryBatchsOutputByteForByte) {
     ASSERT_TRUE(window_->openFile(kGolden + "/" + name + ".csv"));
     EXPECT_EQ(Header().mid(Column("sd"), 3), QStringList({"sd", "estimated_mean", "total_n"}));
     ASSERT_TRUE(window_->saveFile(Path(name + ".csv")));
-    QProcess batch;
-    batch.start(KELMORY_BATCH, {"--working", kGolden + "/" + name + ".csv"});
-    ASSERT_TRUE(batch.waitForFinished(10000));
     const QByteArray saved = ReadAll(Path(name + ".csv"));
-    EXPECT_EQ(saved, batch.readAllStandardOutput()) << name.toStdString();
+    EXPECT_EQ(saved, BatchOutput({kGolden + "/" + name + ".csv"})) << name.toStdString();
     // Two golden files were written with the working.
     if (name == "medians" || name == "subgroups")
       EXPECT_EQ(saved, ReadAll(kGolden + "/" + name + ".expected.csv")) << name.toStdString();
@@ -456,10 +458,8 @@ TEST_F(ReviewTest, OpenThenSaveIsKelmoryBatchsOutputByteForByte) {
   ASSERT_TRUE(window_->openFile(kGolden + "/review-semicolon.csv"));
   EXPECT_EQ(Cell(0, "sd"), "5.000091877861608");  // this user's separator
   ASSERT_TRUE(window_->saveFile(Path("semicolon.csv")));
-  QProcess batch;
-  batch.start(KELMORY_BATCH, {"--working", "--method", "z", kGolden + "/review-semicolon.csv"});
-  ASSERT_TRUE(batch.waitForFinished(10000));
-  EXPECT_EQ(ReadAll(Path("semicolon.csv")), batch.readAllStandardOutput());
+  EXPECT_EQ(ReadAll(Path("semicolon.csv")),
+            BatchOutput({"--method", "z", kGolden + "/review-semicolon.csv"}));
 }
 
 TEST_F(ReviewTest, EveryDialectTheBatchReadsSavesAsItWritesIt) {
@@ -478,10 +478,7 @@ TEST_F(ReviewTest, EveryDialectTheBatchReadsSavesAsItWritesIt) {
     WriteAll(Path("in.csv"), file);
     ASSERT_TRUE(window_->openFile(Path("in.csv"))) << file.toStdString();
     ASSERT_TRUE(window_->saveFile(Path("out.csv")));
-    QProcess batch;
-    batch.start(KELMORY_BATCH, {"--working", Path("in.csv")});
-    ASSERT_TRUE(batch.waitForFinished(10000));
-    EXPECT_EQ(ReadAll(Path("out.csv")), batch.readAllStandardOutput()) << file.toStdString();
+    EXPECT_EQ(ReadAll(Path("out.csv")), BatchOutput({Path("in.csv")})) << file.toStdString();
   }
   // The last file: its own level, 90%: sqrt(10) * (3.92 / 1.8331129326562372).
   EXPECT_EQ(Cell(0, "sd"), "6.762337555437829");

@@ -4,7 +4,7 @@ and Student's t quantiles at (100 + level) / 200) to 40 significant digits,
 computed with mpmath at 60 digits from the exact value of each level's
 double. The tests check that kelmory's values are these, correctly rounded.
 
-    python3 tests/batch/critical_reference.py > tests/batch/critical_reference.csv
+    python3 scripts/critical_reference.py > tests/batch/critical_reference.csv
 """
 import mpmath as mp
 
