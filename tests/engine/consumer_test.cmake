@@ -2,12 +2,6 @@
 # repository in with add_subdirectory, builds it and runs its program.
 # Inputs: KELMORY_ROOT, CONSUMER_SOURCE, CONSUMER_BINARY, CONSUMER_CXX,
 # CONSUMER_GENERATOR.
-foreach(var KELMORY_ROOT CONSUMER_SOURCE CONSUMER_BINARY CONSUMER_CXX CONSUMER_GENERATOR)
-  if(NOT DEFINED ${var})
-    message(FATAL_ERROR "${var} is not set")
-  endif()
-endforeach()
-
 function(run step)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT status EQUAL 0)

@@ -15,15 +15,12 @@ TEST(Decimal, OnlyNumbersChangeTheirSeparator) {
     bool percent;
     std::string moved;
   } cases[] = {
-      {"1.5", '.', ',', false, "1,5"},
-      {"-2.5e-3", '.', ',', false, "-2,5e-3"},
-      {"97.5 %", '.', ',', true, "97,5 %"},
-      {"97.5%", '.', ',', false, "97.5%"},
-      {"1,2,3", ',', '.', false, "1,2,3"},
-      {"1.5", ',', '.', false, "1.5"},
-      {"n/a", '.', ',', false, "n/a"},
-      {"1e999.", '.', ',', false, "1e999."},
-      {"", '.', ',', false, ""},
+      // clang-format off
+      {"1.5", '.', ',', false, "1,5"}, {"-2.5e-3", '.', ',', false, "-2,5e-3"},
+      {"97.5 %", '.', ',', true, "97,5 %"}, {"97.5%", '.', ',', false, "97.5%"},
+      {"1,2,3", ',', '.', false, "1,2,3"}, {"1.5", ',', '.', false, "1.5"},
+      {"n/a", '.', ',', false, "n/a"}, {"1e999.", '.', ',', false, "1e999."}, {"", '.', ',', false, ""},
+      // clang-format on
   };
   for (const auto& c : cases)
     EXPECT_EQ(MoveDecimal(c.cell, c.from, c.to, c.percent), c.moved) << c.cell;
