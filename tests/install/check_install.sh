@@ -40,6 +40,11 @@ file -b "$prefix/$icon" | grep -q "SVG" && pass "$icon" || fail "$icon is not an
 page=share/man/man1/kelmory.1.gz
 out=$(MANWIDTH=80 man --warnings -l "$prefix/$page" 2>&1 >/dev/null) && [[ -z $out ]] &&
   pass "$page" || fail "$page does not read cleanly: ${out:-missing}"
+# It agrees with the program: the z values it divides by, and where the
+# data file is installed (lib/kelmory, checked above).
+for text in "1.96 for a 95% interval, 2.576 for a 99% interval" ".I /usr/lib/kelmory/cutoff.mdb"; do
+  zcat "$prefix/$page" | grep -qF -- "$text" || fail "$page does not say '$text'"
+done
 
 # The desktop file and the metainfo, on their own and as one tree.
 desktop=$prefix/share/applications/$app_id.desktop
