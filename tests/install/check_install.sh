@@ -135,6 +135,10 @@ if [[ -n $deb ]]; then
     [[ $release == "$version" ]] && pass "$(basename "$info"): the newest release is the package's $version" ||
       fail "$(basename "$info"): the newest release is '$release', the package's version $version"
   done
+  # Its dependency brings the face the windows fall back to for the design's font.
+  depends=$(dpkg-deb -f "$deb" Depends)
+  dpkg -L "$depends" 2>/dev/null | grep -q '/LiberationSans-Regular.ttf$' ||
+    fail "the package depends on '$depends', which brings no Liberation Sans here"
   report=$(lintian --display-info "$deb" 2>"$tmp/lintian.log")
   status=$?
   out=$(grep -E '^[EW]: |hardening-no-|binary-has-unneeded-section' <<<"$report")
