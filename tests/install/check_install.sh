@@ -43,7 +43,7 @@ out=$(MANWIDTH=80 man --warnings -l "$prefix/$page" 2>&1 >/dev/null) && [[ -z $o
 # It agrees with the program: the z values it divides by, and where the
 # data file is installed (lib/kelmory, checked above).
 for text in "1.96 for a 95% interval, 2.576 for a 99% interval" ".I /usr/lib/kelmory/cutoff.mdb"; do
-  zcat "$prefix/$page" | grep -qF -- "$text" || fail "$page does not say '$text'"
+  zcat "$prefix/$page" | grep -F -- "$text" >/dev/null || fail "$page does not say '$text'"
 done
 
 # The desktop file and the metainfo, on their own and as one tree.
@@ -136,9 +136,9 @@ if [[ -n $deb ]]; then
       fail "$(basename "$info"): the newest release is '$release', the package's version $version"
   done
   # Its dependency brings the face the windows fall back to for the design's font.
-  depends=$(dpkg-deb -f "$deb" Depends)
-  dpkg -L "$depends" 2>/dev/null | grep -q '/LiberationSans-Regular.ttf$' ||
-    fail "the package depends on '$depends', which brings no Liberation Sans here"
+  depends=$(dpkg-deb -f "$deb" Depends | sed 's/ ([^)]*)//g; s/, /\n/g')
+  xargs dpkg -L <<<"$depends" 2>/dev/null | grep '/LiberationSans-Regular.ttf$' >/dev/null ||
+    fail "no package the package depends on brings Liberation Sans: $depends"
   report=$(lintian --display-info "$deb" 2>"$tmp/lintian.log")
   status=$?
   out=$(grep -E '^[EW]: |hardening-no-|binary-has-unneeded-section' <<<"$report")
