@@ -135,8 +135,10 @@ std::optional<double> CriticalValueCache::Find(double level, double df, bool stu
     double level = 0, df = 0, value = 0;
     bool student = false;
   };
-  thread_local std::array<Shared, 256> shared{};
-  Shared& memo = shared[Slot(level, df, 8)];
+  // Room for the hundreds of distinct n a review holds.
+  constexpr int kSharedBits = 12;
+  thread_local std::array<Shared, std::size_t{1} << kSharedBits> shared{};
+  Shared& memo = shared[Slot(level, df, kSharedBits)];
   if (memo.level != level || memo.df != df || memo.student != student) {
     const std::optional<double> fresh =
         student ? StudentCritical(level, df) : NormalCritical(level);
