@@ -88,8 +88,8 @@ char* WriteShortest(char* out, double value) {
     *out++ = '-';
     value = -value;
   }
-  // Debian's libfmt exports its Dragonbox: the shortest digits and their
-  // exponent, value = significand * 10^exponent.
+  // libfmt's Dragonbox, built in from its headers so that it inlines: the
+  // shortest digits and their exponent, value = significand * 10^exponent.
   const auto decimal = fmt::detail::dragonbox::to_decimal(value);
   char digits[20];
   const int n = DigitCount(decimal.significand);
