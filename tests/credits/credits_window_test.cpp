@@ -2,7 +2,6 @@
 // driven with real keys and clicks, message boxes caught by the watchdog.
 
 #include <QDesktopServices>
-#include <QImage>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTimer>
