@@ -35,42 +35,54 @@ CellNumber ParseCellNumber(std::string_view text, char decimal, bool percent) {
     body = TrimBlanks(body.substr(0, body.size() - 1));
   if (body.empty()) return {};
 
-  // Checked and copied in one pass, the separator written as '.', the sign
-  // dropped (from_chars takes no '+') and put back at the end.
-  const ScratchChars scratch(body.size());
-  char* out = scratch.data();
-  char* const out_begin = out;
-
   std::size_t i = 0;
   const bool negative = body[0] == '-';
   if (body[0] == '+' || body[0] == '-') ++i;
-  bool digit = false, separator = false;
+  const std::size_t first = i;
+
+  // The common cell, at most 15 digits and no exponent: the digits and the
+  // power of ten are exact doubles, so one division is the correctly
+  // rounded value that from_chars would give, at a fraction of its cost.
   std::uint64_t mantissa = 0;
   int digits = 0, fraction_digits = 0;
+  bool separator = false;
   for (; i < body.size(); ++i) {
     const char c = body[i];
     if (IsDigit(c)) {
-      digit = true;
-      *out++ = c;
       mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');  // used only up to 15 digits
       ++digits;
       fraction_digits += separator;
+    } else if (c == decimal && !separator) {
+      separator = true;
+    } else {
+      break;
+    }
+  }
+  if (digits == 0) return {};
+  if (i == body.size() && digits <= 15) {
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const double value = static_cast<double>(mantissa) / kPowersOfTen[fraction_digits];
+    return {CellNumber::Kind::Number, negative && value != 0 ? -value : value};
+  }
+
+  // Otherwise from_chars reads a copy, checked and made in one pass: the
+  // separator written as '.', the sign dropped (from_chars takes no '+') and
+  // put back at the end.
+  const ScratchChars scratch(body.size());
+  char* out = scratch.data();
+  char* const out_begin = out;
+  separator = false;
+  for (i = first; i < body.size(); ++i) {
+    const char c = body[i];
+    if (IsDigit(c)) {
+      *out++ = c;
     } else if (c == decimal && !separator) {
       separator = true;
       *out++ = '.';
     } else {
       break;
     }
-  }
-  if (!digit) return {};
-  // At most 15 digits and no exponent: the digits and the power of ten are
-  // exact doubles, so one division is the correctly rounded value that
-  // from_chars would give, at a fraction of its cost.
-  if (i == body.size() && digits <= 15) {
-    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    const double value = static_cast<double>(mantissa) / kPowersOfTen[fraction_digits];
-    return {CellNumber::Kind::Number, negative && value != 0 ? -value : value};
   }
   if (i < body.size() && (body[i] == 'e' || body[i] == 'E')) {
     *out++ = 'e';
