@@ -113,9 +113,11 @@ int main(int argc, char** argv) {
     WriteTable(table, size);
     std::vector<Measure> ours, r;
     const std::string console = (dir / "console.txt").string();
-    for (int k = 0; k < 7; ++k) ours.push_back(Run({KELMORY_BATCH, "-o", out, table}, console));
-    for (int k = 0; k < 3; ++k)
-      r.push_back(Run({"Rscript", "--vanilla", script, table, out}, console));
+    // Interleaved, so that both see the same machine when its speed drifts.
+    for (int k = 0; k < 7; ++k) {
+      ours.push_back(Run({KELMORY_BATCH, "-o", out, table}, console));
+      if (k % 2 == 1) r.push_back(Run({"Rscript", "--vanilla", script, table, out}, console));
+    }
     const double ours_cpu = Least(ours, &Measure::cpu), r_cpu = Least(r, &Measure::cpu);
     const double ours_mb = Most(ours, &Measure::peak_mb);
     std::printf("%9ld  %6.3f / %6.3f, %5.1f MB     %6.3f / %6.3f, %5.1f MB     %.1f\n", size,
