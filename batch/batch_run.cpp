@@ -189,6 +189,7 @@ class Runner {
   std::size_t used_ = 0;
   char* w_ = nullptr;
   bool quote_numbers_ = false;
+  std::string_view plain_line_;  // the line FastLine is splitting, without its end
   struct NumberText {
     std::uint64_t bits = 0;
     std::uint8_t size = 0;      // 0: not yet written
@@ -375,6 +376,11 @@ void Runner::Row() {
     }
     Room(width_);
     for (std::size_t i = std::max<std::size_t>(count_, 1); i < width_; ++i) Separator();
+  } else if (!plain_line_.empty() && count_ == width_ && extra_.empty()) {
+    // A line of as many cells as the header, none of which needs quotes:
+    // its cells and delimiters are the line itself.
+    Room(plain_line_.size());
+    Put(plain_line_);
   } else {
     std::size_t room = width_;
     for (std::size_t i = 0; i < count_; ++i) room += FieldRoom(Cell(i));
@@ -515,6 +521,7 @@ bool Runner::FastLine(std::string_view line) {
   if (std::memchr(line.data(), '"', line.size()) || std::memchr(line.data(), other, line.size()))
     return false;
   if (line.empty()) return true;  // an empty line holds no record
+  const std::string_view whole = line;
   record_line_ = line_;
   for (;;) {
     const void* found = std::memchr(line.data(), delimiter_, line.size());
@@ -525,7 +532,9 @@ bool Runner::FastLine(std::string_view line) {
     if (!found) break;
     line.remove_prefix(size + 1);
   }
+  plain_line_ = whole;
   Record();
+  plain_line_ = {};
   return true;
 }
 
