@@ -66,24 +66,12 @@ CellNumber ParseCellNumber(std::string_view text, char decimal, bool percent) {
     return {CellNumber::Kind::Number, negative && value != 0 ? -value : value};
   }
 
-  // Otherwise from_chars reads a copy, checked and made in one pass: the
+  // Otherwise from_chars reads a copy of what was checked above, the
   // separator written as '.', the sign dropped (from_chars takes no '+') and
   // put back at the end.
   const ScratchChars scratch(body.size());
-  char* out = scratch.data();
-  char* const out_begin = out;
-  separator = false;
-  for (i = first; i < body.size(); ++i) {
-    const char c = body[i];
-    if (IsDigit(c)) {
-      *out++ = c;
-    } else if (c == decimal && !separator) {
-      separator = true;
-      *out++ = '.';
-    } else {
-      break;
-    }
-  }
+  char* const out_begin = scratch.data();
+  char* out = std::replace_copy(body.begin() + first, body.begin() + i, out_begin, decimal, '.');
   if (i < body.size() && (body[i] == 'e' || body[i] == 'E')) {
     *out++ = 'e';
     ++i;

@@ -42,11 +42,8 @@ TableColumns ReadTableColumns(const std::vector<std::string_view>& names, bool w
   }
   const std::vector<std::string_view> added = AddedColumns(working, columns.extended);
 
-  const auto done = [&](std::string problem) {
+  const auto fail = [&](std::string problem) {
     columns.problem = std::move(problem);
-    for (int c = 0; c < kColumnCount; ++c) {
-      if (columns.index[c] != -1) columns.named.emplace_back(c, columns.index[c]);
-    }
     return columns;
   };
   for (std::size_t i = 0; i < lower.size(); ++i) {
@@ -66,17 +63,18 @@ TableColumns ReadTableColumns(const std::vector<std::string_view>& names, bool w
       }
       slot = &it->index[sub_column];
     }
-    if (slot && *slot != -1) return done("the header has two columns named '" + name + "'");
+    if (slot && *slot != -1) return fail("the header has two columns named '" + name + "'");
     if (slot) *slot = at;
     if (std::find(added.begin(), added.end(), name) != added.end()) {
-      return done("the input already has a column named '" + name + "', which the program adds");
+      return fail("the input already has a column named '" + name + "', which the program adds");
     }
   }
   const bool sized = columns.index[kN] != -1 || columns.index[kN1] != -1 ||
                      columns.index[kN2] != -1 ||
                      std::any_of(columns.subgroups.begin(), columns.subgroups.end(),
                                  [](const SubgroupColumns& s) { return s.index[kSubN] != -1; });
-  return done(sized ? "" : "the header has no column named 'n'");
+  if (!sized) return fail("the header has no column named 'n'");
+  return columns;
 }
 
 void GatherCells(const TableColumns& columns, const std::vector<std::string_view>& row,
@@ -84,9 +82,7 @@ void GatherCells(const TableColumns& columns, const std::vector<std::string_view
   const auto cell = [&](int i) {
     return i >= 0 && static_cast<std::size_t>(i) < row.size() ? row[i] : std::string_view();
   };
-  // Most tables name a few of the columns: only those are looked up.
-  cells.text.fill({});
-  for (const auto& [c, i] : columns.named) cells.text[c] = cell(i);
+  for (int c = 0; c < kColumnCount; ++c) cells.text[c] = cell(columns.index[c]);
   cells.subgroups.resize(columns.subgroups.size());
   for (std::size_t s = 0; s < columns.subgroups.size(); ++s) {
     cells.subgroups[s].k = columns.subgroups[s].k;

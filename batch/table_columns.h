@@ -6,7 +6,6 @@
 #include <array>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "batch/row_rules.h"
@@ -20,7 +19,6 @@ struct SubgroupColumns {
 
 struct TableColumns {
   std::array<int, kColumnCount> index{};   // -1 where the header has no such column
-  std::vector<std::pair<int, int>> named;  // (column, index) of each one the header has
   std::vector<SubgroupColumns> subgroups;  // ascending k
   // A median, two-group or subgroup name is used: estimated_mean and
   // total_n follow sd. Otherwise the output is as it always was.

@@ -72,6 +72,14 @@ std::optional<double> Finite(double value) {
   return value;
 }
 
+// `quantile(wide)` computes in the type of `wide`: in long double first, in
+// 113 bits when that is too close to call.
+template <class Quantile>
+std::optional<double> CorrectlyRounded(Quantile quantile) {
+  if (const auto value = RoundedIfClear(quantile(0.0L))) return Finite(*value);
+  return Finite(static_cast<double>(quantile(Quad(0))));
+}
+
 std::size_t Slot(double level, double df, int bits) {
   const std::uint64_t h = std::bit_cast<std::uint64_t>(level) * 0x9E3779B97F4A7C15ULL ^
                           std::bit_cast<std::uint64_t>(df) * 0xBF58476D1CE4E5B9ULL;
@@ -82,23 +90,18 @@ std::size_t Slot(double level, double df, int bits) {
 
 std::optional<double> NormalCritical(double level_percent) {
   if (!ValidLevel(level_percent)) return std::nullopt;
-  if (const auto value = RoundedIfClear(NormalQuantile<long double>(level_percent)))
-    return Finite(*value);
-  return Finite(static_cast<double>(NormalQuantile<Quad>(level_percent)));
+  return CorrectlyRounded([&](auto wide) { return NormalQuantile<decltype(wide)>(level_percent); });
 }
 
 std::optional<double> StudentCritical(double level_percent, double df) {
   if (!ValidLevel(level_percent) || !(df >= 1) || !std::isfinite(df)) return std::nullopt;
-  if (const auto value = RoundedIfClear(StudentQuantile<long double>(level_percent, df)))
-    return Finite(*value);
-  return Finite(static_cast<double>(StudentQuantile<Quad>(level_percent, df)));
+  return CorrectlyRounded(
+      [&](auto wide) { return StudentQuantile<decltype(wide)>(level_percent, df); });
 }
 
 std::optional<double> StudentTwoSidedP(double p, double df) {
   if (!(p > 0 && p < 1) || !(df >= 1) || !std::isfinite(df)) return std::nullopt;
-  if (const auto value = RoundedIfClear(StudentUpper(static_cast<long double>(p) / 2, df)))
-    return Finite(*value);
-  return Finite(static_cast<double>(StudentUpper(Quad(p) / 2, df)));
+  return CorrectlyRounded([&](auto wide) { return StudentUpper(decltype(wide)(p) / 2, df); });
 }
 
 std::optional<double> CriticalValueCache::normal(double level_percent) {
