@@ -30,11 +30,16 @@ inline constexpr std::array<std::string_view, kColumnCount> kColumnNames = {
 
 enum class Method { T, Z };
 
+// Who reads the messages: the command line names its options ("use
+// --method z"), a window its own controls ("choose Normal z").
+enum class Audience { CommandLine, Window };
+
 struct RowSettings {
   Method method = Method::T;
   double default_level = 95;  // for rows whose level cell is empty
   char decimal = '.';
   bool working = false;
+  Audience audience = Audience::CommandLine;
 };
 
 // The cells n_k, mean_k and sd_k of subgroup k.

@@ -115,7 +115,7 @@ class ReviewModel final : public QAbstractTableModel {
   std::vector<std::string_view> added_;
   std::vector<ReviewRow> rows_;
   batch::Dialect dialect_;
-  batch::RowSettings settings_;
+  batch::RowSettings settings_{.audience = batch::Audience::Window};
   ColumnMap map_;
   // Moves on with each change of the settings or the header: rows whose
   // stamp is older are computed again.
