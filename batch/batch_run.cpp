@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -16,6 +15,7 @@
 #include "batch/shortest_text.h"
 #include "batch/table_cells.h"
 #include "batch/table_columns.h"
+#include "engine/bit_cast.h"
 
 namespace kelmory::batch {
 namespace {
@@ -249,7 +249,7 @@ void Runner::PutNumber(const std::optional<double>& value) {
 
 void Runner::PutRepeated(const std::optional<double>& value) {
   if (!value) return;
-  const std::uint64_t bits = std::bit_cast<std::uint64_t>(*value);
+  const std::uint64_t bits = BitCast<std::uint64_t>(*value);
   NumberText& memo = numbers_[(bits * 0x9E3779B97F4A7C15ULL) >> (64 - kNumberMemoBits)];
   if (memo.size == 0 || memo.bits != bits) {
     char* const start = w_;
@@ -407,7 +407,7 @@ void Runner::Row() {
   }
   const auto put_sd_or = [&](const std::optional<double>& value) {
     if (value && result.sd &&
-        std::bit_cast<std::uint64_t>(*value) == std::bit_cast<std::uint64_t>(*result.sd)) {
+        BitCast<std::uint64_t>(*value) == BitCast<std::uint64_t>(*result.sd)) {
       Put(sd_text);
     } else {
       PutNumber(value);

@@ -1,7 +1,7 @@
 #include "batch/row_rules.h"
 
-#include <bit>
-#include <charconv>
+#include <fmt/format.h>
+
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -63,10 +63,7 @@ void AddWarning(std::string& warnings, std::string_view warning) {
 }
 
 std::string FixedText(double value, int places, char decimal) {
-  std::array<char, 400> buf;
-  const auto res =
-      std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::fixed, places);
-  std::string text(buf.data(), res.ptr);
+  std::string text = fmt::format("{:.{}f}", value, places);
   for (char& c : text) {
     if (c == '.') c = decimal;
   }

@@ -3,7 +3,6 @@
 #include <fmt/format.h>
 
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -101,7 +100,7 @@ char* WriteShortest(char* out, double value) {
   const int fixed_length = e >= 0 ? n + e : (n + e > 0 ? n + 1 : 2 - e);
   if (fixed_length <= sci_length) {
     // Whole numbers past 2^53 are written with all their exact digits.
-    if (e > 0) return std::to_chars(out, out + kShortestTextRoom, value).ptr;
+    if (e > 0) return fmt::format_to_n(out, kShortestTextRoom, "{:.0f}", value).out;
     if (e == 0) {
       std::memcpy(out, digits, n);
       return out + n;

@@ -1,16 +1,16 @@
 #include "batch/table_cells.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "batch/batch_run.h"
+#include "batch/shortest_text.h"
 
 namespace kelmory::batch {
 
 char* WriteNumberCell(char* out, double value, char decimal) {
-  const auto res = std::to_chars(out, out + kNumberCellRoom, value);
-  if (decimal != '.') std::replace(out, res.ptr, '.', decimal);
-  return res.ptr;
+  char* const end = WriteShortest(out, value);
+  if (decimal != '.') std::replace(out, end, '.', decimal);
+  return end;
 }
 
 std::string NumberCell(double value, char decimal) {

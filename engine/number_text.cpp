@@ -1,5 +1,8 @@
 #include "engine/number_text.h"
 
+#include <fast_float/fast_float.h>
+#include <fmt/format.h>
+
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -35,7 +38,7 @@ double PowerOfTen(int exponent) {
   std::array<char, 8> text{'1', 'e'};
   const auto end = std::to_chars(text.data() + 2, text.data() + text.size(), exponent).ptr;
   double power = 0;
-  std::from_chars(text.data(), end, power);
+  fast_float::from_chars(text.data(), end, power);
   return power;
 }
 
@@ -44,17 +47,10 @@ double PowerOfTen(int exponent) {
 // a positive value below half the smallest subnormal is the nearest double, 0.
 std::optional<double> ConvertChecked(const char* first, const char* last) {
   double value = 0;
-  const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::fixed);
-  if (ec == std::errc::result_out_of_range) {
-    // from_chars reports both overflow and total underflow this way. The text
-    // holds no sign and no exponent, so it overflowed exactly when a non-zero
-    // digit stands before the separator (the value is at least 1).
-    for (const char* p = first; p != last && *p != '.'; ++p) {
-      if (*p != '0') return std::nullopt;
-    }
-    return 0.0;
-  }
-  if (ec != std::errc{} || ptr != last) return std::nullopt;
+  const auto [ptr, ec] =
+      fast_float::from_chars(first, last, value, fast_float::chars_format::fixed);
+  // Overflow reads as infinity; total underflow as 0, the nearest double.
+  if (ec != std::errc{} || ptr != last || std::isinf(value)) return std::nullopt;
   return value;
 }
 
@@ -119,8 +115,7 @@ void AppendNumberText(std::string& text, double value, const NumberLocale& local
   // The correctly rounded 15 significant digits of the exact double, ties to
   // even: "-d.dddddddddddddde-XXX" at the longest.
   std::array<char, 32> buf{};
-  const auto res =
-      std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::scientific, 14);
+  const auto res = fmt::format_to_n(buf.data(), buf.size(), "{:.14e}", value);
   const char* p = buf.data();
   const bool negative = *p == '-';
   if (negative) ++p;
@@ -136,7 +131,7 @@ void AppendNumberText(std::string& text, double value, const NumberLocale& local
   const bool negative_exponent = *p == '-';
   ++p;
   int exponent = 0;
-  for (; p != res.ptr; ++p) exponent = exponent * 10 + (*p - '0');
+  for (; p != res.out; ++p) exponent = exponent * 10 + (*p - '0');
   if (negative_exponent) exponent = -exponent;
 
   // Trailing zeros go; the separator goes with them when no digit is left.
@@ -232,9 +227,8 @@ double RoundShown(double value) {
   // that of the exact decimal expansion: all of its digits are written, so
   // no rounding can carry into the next power of ten.
   std::array<char, 800> buf{};
-  const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value,
-                                 std::chars_format::scientific, kExactDigits);
-  const std::string_view text(buf.data(), static_cast<std::size_t>(res.ptr - buf.data()));
+  const auto res = fmt::format_to_n(buf.data(), buf.size(), "{:.{}e}", value, kExactDigits);
+  const std::string_view text(buf.data(), static_cast<std::size_t>(res.out - buf.data()));
   int exponent = 0;
   const std::string_view exponent_text = text.substr(text.find('e') + 1);
   std::from_chars(exponent_text.data() + (exponent_text.front() == '+' ? 1 : 0),
