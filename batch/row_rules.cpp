@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <string>

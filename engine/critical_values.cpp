@@ -73,13 +73,16 @@ std::optional<double> Finite(double value) {
   return value;
 }
 
-// Where long double is no wider than a double (MSVC, arm64 macOS) it cannot
-// tell a close call, and every quantile is computed in 113 bits. The tests
-// force that path with KELMORY_CRITICAL_VALUES_IN_QUAD.
+// The error bound above was measured for x87's 64-bit long double. Where
+// long double is only a double (MSVC, arm64 macOS) it cannot tell a close
+// call, and where it is a 113-bit quad (WebAssembly) Boost's quantiles in
+// it were seen off by more than the bound: every quantile is then computed
+// in Boost.Multiprecision's 113 bits. The tests force that path with
+// KELMORY_CRITICAL_VALUES_IN_QUAD.
 #if defined(KELMORY_CRITICAL_VALUES_IN_QUAD)
 constexpr bool kQuadOnly = true;
 #else
-constexpr bool kQuadOnly = std::numeric_limits<long double>::digits < 64;
+constexpr bool kQuadOnly = std::numeric_limits<long double>::digits != 64;
 #endif
 
 // `quantile(wide)` computes in the type of `wide`: in long double first, in
