@@ -1,6 +1,7 @@
 // The fast number paths against independent references whose results they
-// must give: the shortest-text writer against std::to_chars where the
-// standard library has it, the cell reader against the C library's strtod.
+// must give: the shortest-text writer against the C library's printf and
+// strtod, and against std::to_chars where the standard library has it; the
+// cell reader against strtod.
 
 #include "batch/shortest_text.h"
 #include "batch/cell_number.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <random>
@@ -26,7 +28,106 @@ std::string Ours(double value) {
   return {text, WriteShortest(text, value)};
 }
 
-TEST(ShortestText, IsToCharsByteForByte) {
+// The shortest text by another road, for every standard library: the C
+// library's correctly rounded printf at the fewest significant digits that
+// strtod reads back as the value, laid out as to_chars lays it out (fixed or
+// scientific, whichever is shorter, fixed on a tie; a whole number in fixed
+// with all its exact digits). Where the nearer neighbour of a power of two is
+// below it, the next decimal on the far side may read back where the nearest
+// does not.
+std::string Reference(double value) {
+  if (value == 0) return std::signbit(value) ? "-0" : "0";
+  const double magnitude = std::fabs(value);
+  const auto reads_back = [&](std::uint64_t d, int e) {
+    const std::string text = std::to_string(d) + "e" + std::to_string(e);
+    return std::strtod(text.c_str(), nullptr) == magnitude;
+  };
+  const auto nearest = [&](int p, int& e) {  // p digits d with magnitude ~ d * 10^e
+    char text[40];
+    std::snprintf(text, sizeof text, "%.*e", p - 1, magnitude);
+    std::uint64_t d = 0;
+    const char* c = text;
+    for (; *c != 'e'; ++c) d = *c == '.' ? d : d * 10 + static_cast<unsigned>(*c - '0');
+    e = std::atoi(c + 1) - (p - 1);
+    return d;
+  };
+  const bool power_of_two = (BitCast<std::uint64_t>(magnitude) & ((1ULL << 52) - 1)) == 0;
+  std::uint64_t d = 0;
+  int e = 0, n = 17;
+  if (!power_of_two) {
+    // Elsewhere the nearest p digits read back for every p from the fewest on.
+    int low = 1;
+    while (low < n) {
+      const int mid = (low + n) / 2;
+      int mid_e = 0;
+      const std::uint64_t mid_d = nearest(mid, mid_e);
+      if (reads_back(mid_d, mid_e)) {
+        n = mid;
+      } else {
+        low = mid + 1;
+      }
+    }
+    d = nearest(n, e);
+  } else {
+    for (int p = 1; p <= 17; ++p) {
+      d = nearest(p, e);
+      n = p;
+      if (reads_back(d, e)) break;
+      const std::uint64_t other =
+          std::strtod((std::to_string(d) + "e" + std::to_string(e)).c_str(), nullptr) < magnitude
+              ? d + 1
+              : d - 1;
+      if (std::to_string(other).size() == static_cast<std::size_t>(p) && reads_back(other, e)) {
+        d = other;
+        break;
+      }
+    }
+  }
+  const std::string digits = std::to_string(d);
+  const int exponent = e + n - 1, size = n;
+  const int sci = size + (size > 1) + 2 + (std::abs(exponent) >= 100 ? 3 : 2);
+  const int fixed = e >= 0 ? size + e : (size + e > 0 ? size + 1 : 2 - e);
+  std::string text = value < 0 ? "-" : "";
+  if (fixed <= sci) {
+    char whole[400];
+    std::snprintf(whole, sizeof whole, "%.0f", magnitude);
+    if (e >= 0) return text + whole;
+    if (size + e > 0) return text + digits.substr(0, size + e) + "." + digits.substr(size + e);
+    return text + "0." + std::string(-e - size, '0') + digits;
+  }
+  text += digits.substr(0, 1);
+  if (size > 1) text += "." + digits.substr(1);
+  char tail[16];
+  std::snprintf(tail, sizeof tail, "e%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
+  return text + tail;
+}
+
+TEST(ShortestText, IsTheFewestDigitsLaidOutAsToChars) {
+  using limits = std::numeric_limits<double>;
+  // clang-format off
+  std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.1, 1e-5, 1.2345e-5, 1e-4, 0.001, 123456.0,
+                                1e15, 1e16, 1e17, 1e21, 1e22, 1e23, 9007199254740993.0, 5e-324,
+                                limits::max(), limits::min(), -limits::max(), 2.5e-308, 1e100,
+                                1.5e300, 3.4756232462406564, 12.649110640673518,
+                                1234567890123456789.0, 120.0, 0.30000000000000004};
+  // clang-format on
+  for (int k = -1074; k <= 1023; ++k) values.push_back(std::ldexp(1.0, k));
+  std::mt19937_64 random(20261207);
+  for (int i = 0; i < 300000; ++i) {
+    // Half any bit pattern, half short decimals of every size, as tables hold.
+    double value = BitCast<double>(random());
+    if (i % 2) {
+      value = static_cast<double>(random() % 100000000) *
+              std::pow(10.0, static_cast<double>(static_cast<int>(random() % 60) - 30));
+    }
+    if (std::isfinite(value)) values.push_back(value);
+  }
+  for (const double value : values)
+    ASSERT_EQ(Ours(value), Reference(value)) << BitCast<std::uint64_t>(value);
+}
+
+// And byte for byte against std::to_chars itself where the library has it.
+TEST(ShortestText, IsTheStandardLibrarysText) {
 #if !KELMORY_HAVE_DOUBLE_TO_CHARS
   GTEST_SKIP() << "this standard library has no std::to_chars for double";
 #else
@@ -34,18 +135,8 @@ TEST(ShortestText, IsToCharsByteForByte) {
     char text[64];
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
   };
-  using limits = std::numeric_limits<double>;
-  // clang-format off
-  const double edges[] = {0.0, -0.0, 1.0, -1.0, 0.1, 1e-5, 1.2345e-5, 1e-4, 0.001, 123456.0,
-                          1e15, 1e16, 1e17, 1e21, 1e22, 1e23, 9007199254740993.0, 5e-324,
-                          limits::max(), limits::min(), -limits::max(), 2.5e-308, 1e100, 1.5e300,
-                          3.4756232462406564, 12.649110640673518, 1234567890123456789.0};
-  // clang-format on
-  for (const double value : edges) EXPECT_EQ(Ours(value), Standard(value)) << value;
-
-  std::mt19937_64 random(20261207);
+  std::mt19937_64 random(20261208);
   for (int i = 0; i < 2000000; ++i) {
-    // Half any bit pattern, half short decimals of every size, as tables hold.
     double value = BitCast<double>(random());
     if (i % 2) {
       value = static_cast<double>(random() % 100000000) *
