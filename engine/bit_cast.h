@@ -1,6 +1,6 @@
 #pragma once
-// std::bit_cast, or where the standard library lacks it (libc++ 14, and so
-// emscripten's) the same reinterpretation through memcpy.
+// std::bit_cast, or where the standard library lacks it (the libc++ of
+// Debian's emscripten 3.1.6) the same reinterpretation through memcpy.
 
 #include <cstring>
 #include <type_traits>
