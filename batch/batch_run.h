@@ -18,7 +18,7 @@ namespace kelmory::batch {
 
 struct BatchOptions {
   Method method = Method::T;
-  double level = 95;
+  Level level = 95;
   std::optional<char> delimiter;  // found from the header line when absent
   std::optional<char> decimal;    // "," with ";" as delimiter, else "."
   bool working = false;

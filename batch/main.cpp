@@ -129,9 +129,12 @@ int main(int argc, char** argv) {
     options.delimiter = delimiter[0];
   }
   if (!decimal.empty()) options.decimal = decimal[0];
+  char level_separator = '.';
   auto level = kelmory::batch::ParseCellNumber(level_text, '.', true);
-  if (level.kind != kelmory::batch::CellNumber::Kind::Number)
+  if (level.kind != kelmory::batch::CellNumber::Kind::Number) {
+    level_separator = ',';
     level = kelmory::batch::ParseCellNumber(level_text, ',', true);
+  }
   if (level.kind != kelmory::batch::CellNumber::Kind::Number || !(level.value > 0) ||
       !(level.value < 100)) {
     return Complain("--level must be a number strictly between 0 and 100, not '" + level_text +
@@ -141,7 +144,8 @@ int main(int argc, char** argv) {
   if (level.value < 1) {
     return Complain("--level is " + level_text + ": give it as a percentage, such as 95");
   }
-  options.level = level.value;
+  // As typed: its critical values are those of its decimal text.
+  options.level = kelmory::batch::Level::Read(level_text, level_separator).value_or(level.value);
 
   int in = STDIN_FILENO;
   const bool from_file = input != "-";

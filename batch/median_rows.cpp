@@ -7,6 +7,7 @@
 #include <cmath>
 #include <vector>
 
+#include "batch/cell_number.h"
 #include "batch/row_kinds.h"
 
 namespace kelmory::batch {
@@ -23,6 +24,11 @@ double UpperNormal(double tail) {
 // xi = 2 z((n - 0.375) / (n + 0.25)) and eta = 2 z((0.75 n - 0.125) / (n + 0.25)).
 double Xi(double n) { return 2 * UpperNormal(0.625 / (n + 0.25)); }
 double Eta(double n) { return 2 * UpperNormal((0.25 * n + 0.375) / (n + 0.25)); }
+
+// "min '7'"
+std::string Cell(Column column, const std::array<std::string_view, kColumnCount>& text) {
+  return std::string(kColumnNames[column]) + " '" + CellExcerpt(TrimBlanks(text[column])) + "'";
+}
 
 std::string Listed(const std::vector<Column>& columns) {
   std::string text;
@@ -65,15 +71,16 @@ RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSett
   }
   for (std::size_t i = 1; i < set.size(); ++i) {
     if (*value[set[i - 1]] > *value[set[i]]) {
-      return Refused(std::string(kColumnNames[set[i - 1]]) + " is above " +
-                     std::string(kColumnNames[set[i]]) +
+      return Refused(Cell(set[i - 1], text) + " is above " + Cell(set[i], text) +
                      ": the values must run min <= q1 <= median <= q3 <= max");
     }
   }
   if (range && !(*value[kMax] > *value[kMin]))
-    return Refused("max equals min: the range must be positive");
+    return Refused(Cell(kMax, text) + " equals " + Cell(kMin, text) +
+                   ": the range must be positive");
   if (quartiles && !(*value[kQ3] > *value[kQ1]))
-    return Refused("q3 equals q1: the interquartile range must be positive");
+    return Refused(Cell(kQ3, text) + " equals " + Cell(kQ1, text) +
+                   ": the interquartile range must be positive");
 
   const double m = *value[kMedian];
   const double a = range ? *value[kMin] : 0, b = range ? *value[kMax] : 0;
@@ -118,30 +125,32 @@ RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSett
 
   const bool skewed = skew >= critical;
   if (skewed) {
-    AddWarning(result.warning,
-               "skewed: the median is off-centre (T = " + FixedText(skew, 3, settings.decimal) +
-                   ", critical value " + FixedText(critical, 3, settings.decimal) +
-                   "); a mean and SD estimated from it may mislead");
+    const int places = PlacesApart(skew, critical, 3);
+    AddWarning(result.warning, "skewed: the median is off-centre (T = " +
+                                   FixedText(skew, places, settings.decimal) + ", critical value " +
+                                   FixedText(critical, places, settings.decimal) +
+                                   "); a mean and SD estimated from it may mislead");
   }
   AddWarning(result.warning, "estimated from the median: consider it in a sensitivity analysis");
 
   if (settings.working) {
+    using F = WorkingLines::Formula;
     WorkingLines out(settings.decimal);
     out << "Estimated mean (Luo et al. 2018):";
     if (range && quartiles) {
       out.Line() << "mean = w1 * (min + max) / 2 + w2 * (q1 + q3) / 2 + (1 - w1 - w2) * median";
-      out.Line() << "w1 = 2.2 / (2.2 + N^0.75) = " << w;
-      out.Line() << "w2 = 0.7 - 0.72 / N^0.55 = " << w2;
+      out.Line() << F{"w1 = 2.2 / (2.2 + N^0.75) = "} << w;
+      out.Line() << F{"w2 = 0.7 - 0.72 / N^0.55 = "} << w2;
       out.Line() << "Which computes to " << w << " * (" << a << " + " << b << ") / 2 + " << w2
                  << " * (" << q1 << " + " << q3 << ") / 2 + " << 1 - w - w2 << " * " << m;
     } else if (range) {
       out.Line() << "mean = w * (min + max) / 2 + (1 - w) * median";
-      out.Line() << "w = 4 / (4 + N^0.75) = " << w;
+      out.Line() << F{"w = 4 / (4 + N^0.75) = "} << w;
       out.Line() << "Which computes to " << w << " * (" << a << " + " << b << ") / 2 + " << 1 - w
                  << " * " << m;
     } else {
       out.Line() << "mean = w * (q1 + q3) / 2 + (1 - w) * median";
-      out.Line() << "w = 0.7 + 0.39 / N = " << w;
+      out.Line() << F{"w = 0.7 + 0.39 / N = "} << w;
       out.Line() << "Which computes to " << w << " * (" << q1 << " + " << q3 << ") / 2 + " << 1 - w
                  << " * " << m;
     }
@@ -151,7 +160,7 @@ RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSett
     if (range && quartiles) {
       out << "Standard Deviation (Shi et al. 2020):";
       out.Line() << "SD = w * (max - min) / xi + (1 - w) * (q3 - q1) / eta";
-      out.Line() << "w = 1 / (1 + 0.07 * N^0.6) = " << ws;
+      out.Line() << F{"w = 1 / (1 + 0.07 * N^0.6) = "} << ws;
     } else if (range) {
       out << "Standard Deviation (Wan et al. 2014):";
       out.Line() << "SD = (max - min) / xi";
@@ -160,12 +169,12 @@ RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSett
       out.Line() << "SD = (q3 - q1) / eta";
     }
     if (range) {
-      out.Line() << "xi = 2 * z((N - 0.375) / (N + 0.25)) = 2 * z((" << n << " - 0.375) / (" << n
-                 << " + 0.25)) = " << xi;
+      out.Line() << F{"xi = 2 * z((N - 0.375) / (N + 0.25)) = 2 * z(("} << n << F{" - 0.375) / ("}
+                 << n << F{" + 0.25)) = "} << xi;
     }
     if (quartiles) {
-      out.Line() << "eta = 2 * z((0.75 * N - 0.125) / (N + 0.25)) = 2 * z((0.75 * " << n
-                 << " - 0.125) / (" << n << " + 0.25)) = " << eta;
+      out.Line() << F{"eta = 2 * z((0.75 * N - 0.125) / (N + 0.25)) = 2 * z((0.75 * "} << n
+                 << F{" - 0.125) / ("} << n << F{" + 0.25)) = "} << eta;
     }
     out.Line() << "with z the standard normal quantile";
     if (range && quartiles) {
@@ -189,13 +198,13 @@ RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSett
                  << m << "| / (" << q3 << " - " << q1 << ") = " << t_quartiles;
     }
     if (range && quartiles) {
-      out.Line() << "T = max(2.65 * ln(0.6 * N) / sqrt(N) * T1, T2) = max(" << scale << " * "
+      out.Line() << F{"T = max(2.65 * ln(0.6 * N) / sqrt(N) * T1, T2) = max("} << scale << " * "
                  << t_range << ", " << t_quartiles << ") = " << skew;
       out.Line() << "critical value = 3 / sqrt(N) - 40 / N^3 = " << critical;
     } else if (range) {
-      out.Line() << "T = T1; critical value = 1 / ln(N + 9) + 2.5 / (N + 1) = " << critical;
+      out.Line() << F{"T = T1; critical value = 1 / ln(N + 9) + 2.5 / (N + 1) = "} << critical;
     } else {
-      out.Line() << "T = T2; critical value = 2.65 / sqrt(N) - 6 / N^2 = " << critical;
+      out.Line() << F{"T = T2; critical value = 2.65 / sqrt(N) - 6 / N^2 = "} << critical;
     }
     out.Line() << (skewed ? "Therefore, T reaches the critical value: the data look skewed"
                           : "Therefore, T stays below the critical value: no sign of skewness");

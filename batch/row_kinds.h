@@ -26,7 +26,14 @@ std::string Quoted(std::string_view column, std::string_view what, std::string_v
 void AddWarning(std::string& warnings, std::string_view warning);
 // Fixed notation with `places` decimals and the table's separator.
 std::string FixedText(double value, int places, char decimal);
-// A count such as n, n1 or n_3: a refusal unless it is a whole number >= 1.
+// "se is 0: '0', which gives an SD of 0 and the study infinite weight"
+std::string ZeroSd(std::string what);
+// At least `places`, and more where that many would print `a` as `b`: a
+// figure beside its threshold, "10.0%" under a rule of more than 10 %, reads
+// as a contradiction.
+int PlacesApart(double a, double b, int places);
+// A count such as n, n1 or n_3: a refusal unless it is a whole number >= 2
+// (one observation has no SD).
 std::optional<std::string> CountRefusal(std::string_view column, double value,
                                         std::string_view text);
 
@@ -41,6 +48,19 @@ class WorkingLines {
   explicit WorkingLines(char decimal) : locale_{{decimal}} {}
   WorkingLines& operator<<(std::string_view text) {
     text_.append(text);
+    return *this;
+  }
+  // A formula's text whose constants take the table's decimal separator:
+  // "w = 4 / (4 + N^0,75)" in a decimal-comma table.
+  struct Formula {
+    std::string_view text;
+  };
+  WorkingLines& operator<<(Formula formula) {
+    const std::size_t start = text_.size();
+    text_.append(formula.text);
+    for (std::size_t i = start; i < text_.size(); ++i) {
+      if (text_[i] == '.') text_.replace(i, 1, locale_.decimal_separator);
+    }
     return *this;
   }
   WorkingLines& operator<<(double value) {
@@ -92,6 +112,11 @@ bool SideBySide(const IntervalFigures& figures, double df, const SdOf& sd_of, Ro
   if (!std::isfinite(*result.sd) || !std::isfinite(*result.sd_z) ||
       (result.sd_t && !std::isfinite(*result.sd_t))) {
     result = Refused("sd is too large to be computed");
+    return false;
+  }
+  if (*result.sd == 0 || *result.sd_z == 0 || (result.sd_t && *result.sd_t == 0)) {
+    result = Refused(
+        "sd comes out as 0, narrower than a double holds, which gives the study infinite weight");
     return false;
   }
   return true;

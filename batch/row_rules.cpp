@@ -78,7 +78,25 @@ std::optional<std::string> CountRefusal(std::string_view column, double value,
     return Quoted(column, " is not a whole number of at least 1", text);
   if (whole == WholeNumber::TooLarge)
     return Quoted(column, " is too large to be held exactly", text);
+  if (value == 1)
+    return std::string(column) + " is 1: a single observation has no standard deviation";
   return std::nullopt;
+}
+
+std::string ZeroSd(std::string what) {
+  return what + ", which gives an SD of 0 and the study infinite weight";
+}
+
+int PlacesApart(double a, double b, int places) {
+  while (a != b && places < 20 && FixedText(a, places, '.') == FixedText(b, places, '.')) ++places;
+  return places;
+}
+
+std::optional<Level> Level::Read(std::string_view text, char separator) {
+  const CellNumber number = ParseCellNumber(text, separator, true);
+  auto exact = ReadExactDecimal(text, separator, true);
+  if (number.kind != CellNumber::Kind::Number || !exact) return std::nullopt;
+  return Level(std::move(*exact), number.value);
 }
 
 // Papers often report both se and an interval, and extraction sheets keep
@@ -191,6 +209,9 @@ std::optional<std::string> SourceCellRefusal(
     const RowValues& value, const std::array<std::string_view, kColumnCount>& text) {
   if (value[kSe] && *value[kSe] < 0) return Quoted("se", " is negative", text[kSe]);
   if (value[kCi] && *value[kCi] < 0) return Quoted("ci", " is negative", text[kCi]);
+  // An SD of 0 would give the study all the weight of a meta-analysis.
+  if (value[kSe] && *value[kSe] == 0) return ZeroSd(Quoted("se", " is 0", text[kSe]));
+  if (value[kCi] && *value[kCi] == 0) return ZeroSd(Quoted("ci", " is 0", text[kCi]));
   if (value[kLevel] && !(*value[kLevel] > 0 && *value[kLevel] < 100))
     return Quoted("level", " is not between 0 and 100", text[kLevel]);
   // 0.95 meant as a proportion would give an SD about 170 times too large.
@@ -198,8 +219,10 @@ std::optional<std::string> SourceCellRefusal(
     return "level is " + CellExcerpt(TrimBlanks(text[kLevel])) +
            ": give it as a percentage, such as 95";
   if (value[kZ] && !(*value[kZ] > 0)) return Quoted("z", " is not greater than 0", text[kZ]);
-  if (value[kLower] && !value[kUpper]) return "lower is given without upper";
-  if (value[kUpper] && !value[kLower]) return "upper is given without lower";
+  if (value[kLower] && !value[kUpper])
+    return Quoted("lower", " is given without upper", text[kLower]);
+  if (value[kUpper] && !value[kLower])
+    return Quoted("upper", " is given without lower", text[kUpper]);
   return std::nullopt;
 }
 
@@ -213,31 +236,45 @@ bool ReadInterval(const RowValues& value, const RowCells& cells, const RowSettin
   };
   figures.bounds = value[kLower] && value[kUpper];
   if (figures.bounds) {
-    if (*value[kUpper] < *value[kLower]) return refuse("upper is below lower");
+    const std::string upper = "upper '" + CellExcerpt(TrimBlanks(text[kUpper])) + "'";
+    const std::string lower = "lower '" + CellExcerpt(TrimBlanks(text[kLower])) + "'";
+    if (*value[kUpper] < *value[kLower]) return refuse(upper + " is below " + lower);
+    if (*value[kUpper] == *value[kLower])
+      return refuse(ZeroSd(upper + " equals " + lower + ", an interval of no width"));
     figures.half = (*value[kUpper] - *value[kLower]) / 2;
     if (!std::isfinite(figures.half)) return refuse("the interval is too wide to be computed");
     if (value[centre]) {
       const double mean = *value[centre];
       if (mean < *value[kLower] || mean > *value[kUpper]) {
-        return refuse(std::string(kColumnNames[centre]) +
-                      " lies outside the interval from lower to upper");
+        return refuse(std::string(kColumnNames[centre]) + " '" +
+                      CellExcerpt(TrimBlanks(text[centre])) + "' lies outside the interval from " +
+                      lower + " to " + upper);
       }
       const double width = *value[kUpper] - *value[kLower];
       const double gap = std::fabs((mean - *value[kLower]) - (*value[kUpper] - mean));
-      if (gap > kAsymmetry * width) {
-        AddWarning(result.warning, "asymmetric interval: its halves differ by " +
-                                       FixedText(gap / width * 100, 1, settings.decimal) +
-                                       "% of its width; it may have been computed on a log scale");
+      // The cells are decimals held as doubles: halves that differ by exactly
+      // 10 % as typed may come out some units in the last place above it.
+      if (gap > kAsymmetry * width * (1 + 1e-12)) {
+        AddWarning(
+            result.warning,
+            "asymmetric interval: its halves differ by " +
+                FixedText(gap / width * 100, PlacesApart(gap / width * 100, kAsymmetry * 100, 1),
+                          settings.decimal) +
+                "% of its width; it may have been computed on a log scale");
       }
     }
   } else {
     figures.half = *value[kCi];
   }
 
-  figures.level = value[kLevel].value_or(settings.default_level);
-  figures.z_crit = cache.normal(figures.level);
-  figures.t_crit = df >= 1 ? cache.student(figures.level, df) : std::nullopt;
-  if (!figures.z_crit || (df >= 1 && !figures.t_crit)) {
+  // The level as typed, so that 99.9 gets the quantiles of 99.9 itself.
+  std::optional<Level> cell_level;
+  if (value[kLevel]) cell_level = Level::Read(text[kLevel], settings.decimal);
+  const Level& level = cell_level ? *cell_level : settings.default_level;
+  figures.level = level.value;
+  figures.z_crit = cache.normal(level.exact);
+  figures.t_crit = df >= 1 ? cache.student(level.exact, df) : std::nullopt;
+  if (!figures.z_crit || (df >= 1 && !figures.t_crit) || (value[kLevel] && !cell_level)) {
     // Only at the extremes, a level a hair above 0 for instance.
     return refuse(value[kLevel] ? Quoted("level", " gives no usable critical value", text[kLevel])
                                 : "--level gives no usable critical value");
@@ -250,10 +287,7 @@ bool ReadInterval(const RowValues& value, const RowCells& cells, const RowSettin
     figures.choice = IntervalFigures::Choice::Z;
     figures.divisor = *figures.z_crit;
   } else {
-    if (!figures.t_crit) {
-      return refuse(
-          "n is 1: there is no t value with 0 degrees of freedom; give a z cell or use --method z");
-    }
+    if (!figures.t_crit) return refuse("there is no t value with 0 degrees of freedom");
     figures.choice = IntervalFigures::Choice::T;
     figures.divisor = *figures.t_crit;
   }
@@ -298,8 +332,7 @@ RowResult SeOrIntervalRow(const RowValues& value, const RowCells& cells,
   }
 
   IntervalFigures interval;
-  if (!ReadInterval(value, cells, settings, cache, kMean, n >= 2 ? n - 1 : 0, interval, result))
-    return result;
+  if (!ReadInterval(value, cells, settings, cache, kMean, n - 1, interval, result)) return result;
   using Choice = IntervalFigures::Choice;
   result.method = interval.choice == Choice::User ? "user"
                   : interval.choice == Choice::Z  ? "z"
@@ -310,10 +343,7 @@ RowResult SeOrIntervalRow(const RowValues& value, const RowCells& cells,
           result))
     return result;
 
-  if (!interval.t_crit) {
-    AddWarning(result.warning,
-               "n is 1: there is no t value with 0 degrees of freedom, so sd_t is empty");
-  } else if (result.method == "z" && n < kSmallSample) {
+  if (result.method == "z" && n < kSmallSample) {
     AddWarning(result.warning,
                "n is below 60: the Cochrane Handbook advises t with n - 1 degrees of freedom; "
                "see sd_t");

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/critical_values.h"
@@ -34,9 +35,26 @@ enum class Method { T, Z };
 // --method z"), a window its own controls ("choose Normal z").
 enum class Audience { CommandLine, Window };
 
+// A confidence level in percent as typed: 99.9 is 99.9, not the double
+// nearest it, so that its critical values are those of the level itself.
+struct Level {
+  // A double stands for the shortest decimal that reads back as it, the text
+  // a box that shows it shows. Implicit, so that a level can be written 95.
+  Level(double percent)  // NOLINT(google-explicit-constructor)
+      : exact(ShortestDecimal(percent)), value(percent) {}
+  Level(ExactDecimal decimal, double percent) : exact(std::move(decimal)), value(percent) {}
+  // The text of a level with `separator`, "%" allowed; nothing when it is
+  // not a number.
+  static std::optional<Level> Read(std::string_view text, char separator);
+  bool operator==(const Level&) const = default;
+
+  ExactDecimal exact;  // for the critical values
+  double value;        // for the figures shown
+};
+
 struct RowSettings {
   Method method = Method::T;
-  double default_level = 95;  // for rows whose level cell is empty
+  Level default_level = 95;  // for rows whose level cell is empty
   char decimal = '.';
   bool working = false;
   Audience audience = Audience::CommandLine;

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "batch/cell_number.h"
 #include "batch/row_kinds.h"
 
 namespace kelmory::batch {
@@ -85,6 +86,19 @@ RowResult SubgroupRow(const std::vector<SubgroupValues>& values, const RowCells&
   }
   if (!std::isfinite(n) || !std::isfinite(mean) || !std::isfinite(sd))
     return Refused("the combined figures are too large to be computed");
+  if (sd == 0) {
+    // Every sd_k 0 and every mean_k the same: no spread to pool.
+    std::string listed;
+    for (std::size_t s = 0; s < values.size(); ++s) {
+      if (!values[s][kSubSd]) continue;
+      for (const int c : {kSubMean, kSubSd}) {
+        listed.append(listed.empty() ? "" : ", ");
+        listed.append(Name(c, cells.subgroups[s].k) + " '" +
+                      CellExcerpt(TrimBlanks(cells.subgroups[s].text[c])) + "'");
+      }
+    }
+    return Refused(ZeroSd("the subgroups have no spread (" + listed + ")"));
+  }
 
   RowResult result;
   result.method = "combined";

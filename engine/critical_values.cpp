@@ -3,6 +3,7 @@
 #include <boost/math/distributions/normal.hpp>
 #include <boost/math/distributions/students_t.hpp>
 #include <boost/multiprecision/cpp_bin_float.hpp>
+#include <boost/multiprecision/cpp_int.hpp>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -18,33 +19,111 @@ using Policy = boost::math::policies::policy<
     boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
     boost::math::policies::evaluation_error<boost::math::policies::ignore_error>>;
 using Quad = boost::multiprecision::cpp_bin_float_quad;
+using boost::multiprecision::cpp_int;
 
-bool ValidLevel(double level) { return level > 0 && level < 100; }
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The upper tail (100 - level) / 200 rather than (1 + level/100) / 2: the
-// same probability, without the rounding of 1 + x near 1 at high levels. It
-// is formed in the wide type, so that 95 gives 0.025 to that type's
-// precision, not the double nearest 0.025.
+// A probability, exactly.
+struct Fraction {
+  cpp_int num, den;
+};
+
+// Past this many digits a level or p moves its probability by less than
+// 1e-58 of itself, far below what 113 bits resolve: the rest are dropped, so
+// that a cell of a million digits costs no more than one of sixty.
+constexpr std::size_t kKeptDigits = 60;
+// A level of more nines than this has a tail beyond every wide type's range.
+constexpr std::size_t kMostNines = 1000;
+// A level or p below 1e-400 has no quantile that a double holds.
+constexpr long long kLeastMagnitude = -400;
+// |exponent| beyond this: no number a double holds, and no power of ten
+// worth building.
+constexpr long long kMostExponent = 100000000;
+
+// digits x 10^exponent, the digits cut to `keep`.
+Fraction AsFraction(const ExactDecimal& decimal, std::size_t keep) {
+  keep = std::min(keep, decimal.digits.size());
+  const long long exponent =
+      decimal.exponent + static_cast<long long>(decimal.digits.size() - keep);
+  Fraction f{cpp_int(decimal.digits.substr(0, keep).c_str()), 1};
+  const cpp_int power = boost::multiprecision::pow(
+      cpp_int(10), static_cast<unsigned>(exponent < 0 ? -exponent : exponent));
+  if (exponent >= 0) {
+    f.num *= power;
+  } else {
+    f.den = power;
+  }
+  return f;
+}
+
+// The number of digits before the decimal point (0 for 0.5, -1 for 0.05).
+long long Magnitude(const ExactDecimal& decimal) {
+  return static_cast<long long>(decimal.digits.size()) + decimal.exponent;
+}
+
+// (100 - level) / 200, the upper tail of a level in (0, 100), rather than
+// (1 + level/100) / 2: the same probability without the rounding of 1 + x
+// near 1 at high levels.
+std::optional<Fraction> LevelTail(const ExactDecimal& level) {
+  if (level.negative || level.digits.empty() || Magnitude(level) > 2 ||
+      Magnitude(level) < kLeastMagnitude)
+    return std::nullopt;
+  // 100 - level cancels the level's leading nines: keep that many more.
+  const std::size_t nines = std::min(level.digits.find_first_not_of('9'), level.digits.size());
+  if (nines > kMostNines) return std::nullopt;
+  const Fraction f = AsFraction(level, nines + kKeptDigits);
+  Fraction tail{100 * f.den - f.num, 200 * f.den};
+  if (tail.num <= 0) return std::nullopt;
+  return tail;
+}
+
+// p / 2 for 0 < p < 1.
+std::optional<Fraction> PTail(const ExactDecimal& p) {
+  if (p.negative || p.digits.empty() || Magnitude(p) > 0 || Magnitude(p) < kLeastMagnitude)
+    return std::nullopt;
+  Fraction tail = AsFraction(p, kKeptDigits);
+  tail.den *= 2;
+  return tail;
+}
+
+// num / den (both positive) correctly rounded to Real, ties to even: the
+// quotient to two more bits than Real holds, the remainder for the rest.
 template <class Real>
-Real UpperTail(double level) {
-  return (Real(100) - Real(level)) / Real(200);
+Real RoundedQuotient(const Fraction& f) {
+  using boost::multiprecision::msb;
+  constexpr int kBits = std::numeric_limits<Real>::digits;
+  const int shift = kBits + 1 - (static_cast<int>(msb(f.num)) - static_cast<int>(msb(f.den)));
+  cpp_int q, r;
+  if (shift >= 0) {
+    boost::multiprecision::divide_qr(cpp_int(f.num << shift), f.den, q, r);
+  } else {
+    boost::multiprecision::divide_qr(f.num, cpp_int(f.den << -shift), q, r);
+  }
+  const int extra = static_cast<int>(msb(q)) + 1 - kBits;  // 1 or 2
+  const cpp_int low = q & ((cpp_int(1) << extra) - 1), half = cpp_int(1) << (extra - 1);
+  q >>= extra;
+  if (low > half || (low == half && (r != 0 || boost::multiprecision::bit_test(q, 0)))) ++q;
+  // q <= 2^kBits is exact in Real: built 32 bits at a time.
+  Real value = 0;
+  for (int bit = static_cast<int>(msb(q)) / 32 * 32; bit >= 0; bit -= 32) {
+    value = value * Real(4294967296.0) +
+            Real(static_cast<std::uint32_t>(static_cast<cpp_int>(q >> bit) & 0xFFFFFFFFu));
+  }
+  using std::ldexp;
+  return ldexp(value, extra - shift);
 }
 
 template <class Real>
-Real NormalQuantile(double level) {
+Real NormalUpper(Real tail) {
   const boost::math::normal_distribution<Real, Policy> normal;
-  return boost::math::quantile(boost::math::complement(normal, UpperTail<Real>(level)));
+  return boost::math::quantile(boost::math::complement(normal, tail));
 }
 
 template <class Real>
 Real StudentUpper(Real tail, double df) {
   const boost::math::students_t_distribution<Real, Policy> student{Real(df)};
   return boost::math::quantile(boost::math::complement(student, tail));
-}
-
-template <class Real>
-Real StudentQuantile(double level, double df) {
-  return StudentUpper(UpperTail<Real>(level), df);
 }
 
 // A quantile in long double has 11 bits more than a double: rounded once, it
@@ -85,59 +164,192 @@ constexpr bool kQuadOnly = true;
 constexpr bool kQuadOnly = std::numeric_limits<long double>::digits != 64;
 #endif
 
-// `quantile(wide)` computes in the type of `wide`: in long double first, in
-// 113 bits when that is too close to call.
+// `quantile(tail)` computes in the type of the tail it is given: in long
+// double first, in 113 bits when that is too close to call.
 template <class Quantile>
-std::optional<double> CorrectlyRounded(Quantile quantile) {
+std::optional<double> CorrectlyRounded(const std::optional<Fraction>& tail, Quantile quantile) {
+  if (!tail) return std::nullopt;
   if constexpr (!kQuadOnly) {
-    if (const auto value = RoundedIfClear(quantile(0.0L))) return Finite(*value);
+    if (const auto value = RoundedIfClear(quantile(RoundedQuotient<long double>(*tail))))
+      return Finite(*value);
   }
-  return Finite(static_cast<double>(quantile(Quad(0))));
+  return Finite(static_cast<double>(quantile(RoundedQuotient<Quad>(*tail))));
 }
 
-std::size_t Slot(double level, double df, int bits) {
-  const std::uint64_t h = BitCast<std::uint64_t>(level) * 0x9E3779B97F4A7C15ULL ^
+bool ValidDf(double df) { return df >= 1 && std::isfinite(df); }
+
+// The decimal of the whole number `whole` x 10^exponent, normalized.
+ExactDecimal Normalized(std::string digits, long long exponent, bool negative) {
+  const std::size_t first = std::min(digits.find_first_not_of('0'), digits.size());
+  digits.erase(0, first);
+  std::size_t end = digits.size();
+  while (end > 0 && digits[end - 1] == '0') --end;
+  exponent += static_cast<long long>(digits.size() - end);
+  digits.resize(end);
+  if (digits.empty()) return {{}, 0, negative};
+  return {std::move(digits), static_cast<int>(exponent), negative};
+}
+
+double NearestDouble(const ExactDecimal& decimal) {
+  return RoundedQuotient<double>(AsFraction(decimal, decimal.digits.size()));
+}
+
+std::size_t Slot(std::uint64_t digits, int exponent, double df, int bits) {
+  const std::uint64_t h = (digits + static_cast<std::uint64_t>(exponent) * 0x94D049BB133111EBULL) *
+                              0x9E3779B97F4A7C15ULL ^
                           BitCast<std::uint64_t>(df) * 0xBF58476D1CE4E5B9ULL;
   return static_cast<std::size_t>(h >> (64 - bits));
 }
 
 }  // namespace
 
+std::optional<ExactDecimal> ReadExactDecimal(std::string_view text, char separator, bool percent) {
+  const auto trim = [](std::string_view t) {
+    while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
+    while (!t.empty() && IsBlank(t.back())) t.remove_suffix(1);
+    return t;
+  };
+  std::string_view body = trim(text);
+  if (percent && !body.empty() && body.back() == '%') body = trim(body.substr(0, body.size() - 1));
+  std::size_t i = 0;
+  const bool negative = !body.empty() && body[0] == '-';
+  if (!body.empty() && (body[0] == '+' || body[0] == '-')) ++i;
+  std::string digits;
+  long long decimals = 0;
+  bool digit = false, point = false;
+  for (; i < body.size(); ++i) {
+    const char c = body[i];
+    if (IsDigit(c)) {
+      digit = true;
+      if (!digits.empty() || c != '0') digits.push_back(c);
+      decimals += point;
+    } else if (c == separator && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (!digit) return std::nullopt;
+  long long exponent = 0;
+  if (i < body.size() && (body[i] == 'e' || body[i] == 'E')) {
+    ++i;
+    const bool minus = i < body.size() && body[i] == '-';
+    if (i < body.size() && (body[i] == '+' || body[i] == '-')) ++i;
+    if (i == body.size() || !IsDigit(body[i])) return std::nullopt;
+    for (; i < body.size() && IsDigit(body[i]); ++i)
+      exponent = std::min(exponent * 10 + (body[i] - '0'), 10 * kMostExponent);
+    if (minus) exponent = -exponent;
+  }
+  if (i != body.size()) return std::nullopt;
+  // Counted digits, not kept ones: "0.05" is 5 x 10^-2.
+  exponent -= decimals;
+  if (std::llabs(exponent) > kMostExponent) return std::nullopt;
+  return Normalized(std::move(digits), exponent, negative);
+}
+
+ExactDecimal ShortestDecimal(double value) {
+  if (!std::isfinite(value) || value == 0) return {{}, 0, std::signbit(value)};
+  const bool negative = value < 0;
+  const double a = std::fabs(value);
+  // The common case, such as a level box's 99.9: the fewest decimals k for
+  // which a * 10^k is a whole number that reads back as a. The product's
+  // error is far below 1/2 there, so that number is the nearest one.
+  double scale = 1;
+  for (int k = 0; k <= 15; ++k, scale *= 10) {
+    const double scaled = a * scale;
+    if (scaled >= 0x1p50) break;
+    if (scaled == std::floor(scaled) && scaled / scale == a)
+      return Normalized(std::to_string(static_cast<std::uint64_t>(scaled)), -k, negative);
+  }
+  // Otherwise from the double's exact decimal expansion m x 2^e, rounded to
+  // ever more digits until it reads back.
+  int e = 0;
+  const auto m = static_cast<std::uint64_t>(std::ldexp(std::frexp(a, &e), 53));
+  e -= 53;
+  cpp_int whole = m;
+  long long exponent = 0;
+  if (e >= 0) {
+    whole <<= e;
+  } else {
+    whole *= boost::multiprecision::pow(cpp_int(5), static_cast<unsigned>(-e));
+    exponent = e;
+  }
+  const std::string exact = whole.str();
+  if (a < std::numeric_limits<double>::min()) return Normalized(exact, exponent, negative);
+  for (std::size_t digits = 1; digits < exact.size() && digits <= 17; ++digits) {
+    // Rounded half up to `digits`: the nearest decimal of that length.
+    cpp_int head(exact.substr(0, digits).c_str());
+    if (exact[digits] >= '5') ++head;
+    ExactDecimal candidate =
+        Normalized(head.str(), exponent + static_cast<long long>(exact.size() - digits), false);
+    if (NearestDouble(candidate) == a) {
+      candidate.negative = negative;
+      return candidate;
+    }
+  }
+  return Normalized(exact, exponent, negative);
+}
+
+std::optional<double> NormalCritical(const ExactDecimal& level_percent) {
+  return CorrectlyRounded(LevelTail(level_percent), [](auto tail) { return NormalUpper(tail); });
+}
+
+std::optional<double> StudentCritical(const ExactDecimal& level_percent, double df) {
+  if (!ValidDf(df)) return std::nullopt;
+  return CorrectlyRounded(LevelTail(level_percent),
+                          [df](auto tail) { return StudentUpper(tail, df); });
+}
+
+std::optional<double> StudentTwoSidedP(const ExactDecimal& p, double df) {
+  if (!ValidDf(df)) return std::nullopt;
+  return CorrectlyRounded(PTail(p), [df](auto tail) { return StudentUpper(tail, df); });
+}
+
 std::optional<double> NormalCritical(double level_percent) {
-  if (!ValidLevel(level_percent)) return std::nullopt;
-  return CorrectlyRounded([&](auto wide) { return NormalQuantile<decltype(wide)>(level_percent); });
+  if (!(level_percent > 0 && level_percent < 100)) return std::nullopt;
+  return NormalCritical(ShortestDecimal(level_percent));
 }
 
 std::optional<double> StudentCritical(double level_percent, double df) {
-  if (!ValidLevel(level_percent) || !(df >= 1) || !std::isfinite(df)) return std::nullopt;
-  return CorrectlyRounded(
-      [&](auto wide) { return StudentQuantile<decltype(wide)>(level_percent, df); });
+  if (!(level_percent > 0 && level_percent < 100)) return std::nullopt;
+  return StudentCritical(ShortestDecimal(level_percent), df);
 }
 
 std::optional<double> StudentTwoSidedP(double p, double df) {
-  if (!(p > 0 && p < 1) || !(df >= 1) || !std::isfinite(df)) return std::nullopt;
-  return CorrectlyRounded([&](auto wide) { return StudentUpper(decltype(wide)(p) / 2, df); });
+  if (!(p > 0 && p < 1)) return std::nullopt;
+  return StudentTwoSidedP(ShortestDecimal(p), df);
 }
 
-std::optional<double> CriticalValueCache::normal(double level_percent) {
-  if (!ValidLevel(level_percent)) return std::nullopt;
-  if (level_percent != last_normal_.level) {
-    last_normal_ = {level_percent, 0, Find(level_percent, 0, false).value_or(0)};
+CriticalValueCache::Key CriticalValueCache::KeyOf(const ExactDecimal& level) {
+  if (level.negative || level.digits.empty() || level.digits.size() > 19) return {};
+  std::uint64_t digits = 0;
+  for (const char c : level.digits) digits = digits * 10 + static_cast<unsigned>(c - '0');
+  return {digits, level.exponent};
+}
+
+std::optional<double> CriticalValueCache::normal(const ExactDecimal& level_percent) {
+  const Key key = KeyOf(level_percent);
+  if (key.digits == 0) return NormalCritical(level_percent);
+  if (!(key == last_normal_.level)) {
+    last_normal_ = {key, 0, Find(level_percent, key, 0, false).value_or(0)};
   }
   if (last_normal_.value == 0) return std::nullopt;
   return last_normal_.value;
 }
 
-std::optional<double> CriticalValueCache::student(double level_percent, double df) {
-  if (!ValidLevel(level_percent) || !(df >= 1) || !std::isfinite(df)) return std::nullopt;
-  return Find(level_percent, df, true);
+std::optional<double> CriticalValueCache::student(const ExactDecimal& level_percent, double df) {
+  if (!ValidDf(df)) return std::nullopt;
+  const Key key = KeyOf(level_percent);
+  if (key.digits == 0) return StudentCritical(level_percent, df);
+  return Find(level_percent, key, df, true);
 }
 
-std::optional<double> CriticalValueCache::Find(double level, double df, bool student) {
-  std::size_t slot = Slot(level, df, kSlotBits);
-  for (; entries_[slot].level != 0; slot = (slot + 1) % kSlots) {
+std::optional<double> CriticalValueCache::Find(const ExactDecimal& level, Key key, double df,
+                                               bool student) {
+  std::size_t slot = Slot(key.digits, key.exponent, df, kSlotBits);
+  for (; entries_[slot].level.digits != 0; slot = (slot + 1) % kSlots) {
     const Entry& entry = entries_[slot];
-    if (entry.level == level && entry.df == df) {
+    if (entry.level == key && entry.df == df) {
       if (entry.value == 0) return std::nullopt;
       return entry.value;
     }
@@ -145,26 +357,27 @@ std::optional<double> CriticalValueCache::Find(double level, double df, bool stu
   if (used_ >= kSlots / 2) {
     entries_.fill({});
     used_ = 0;
-    slot = Slot(level, df, kSlotBits);
+    slot = Slot(key.digits, key.exponent, df, kSlotBits);
   }
   // Runs in one thread share what they have computed: a table of many
   // short runs (the review window, the fuzzer) then pays once a pair.
   struct Shared {
-    double level = 0, df = 0, value = 0;
+    Key level;
+    double df = 0, value = 0;
     bool student = false;
   };
   // Room for the hundreds of distinct n a review holds.
   constexpr int kSharedBits = 12;
   thread_local std::array<Shared, std::size_t{1} << kSharedBits> shared{};
-  Shared& memo = shared[Slot(level, df, kSharedBits)];
-  if (memo.level != level || memo.df != df || memo.student != student) {
+  Shared& memo = shared[Slot(key.digits, key.exponent, df, kSharedBits)];
+  if (!(memo.level == key) || memo.df != df || memo.student != student) {
     const std::optional<double> fresh =
         student ? StudentCritical(level, df) : NormalCritical(level);
-    memo = {level, df, fresh.value_or(0), student};
+    memo = {key, df, fresh.value_or(0), student};
   }
   const std::optional<double> value =
       memo.value == 0 ? std::nullopt : std::optional<double>(memo.value);
-  entries_[slot] = {level, df, value.value_or(0)};
+  entries_[slot] = {key, df, value.value_or(0)};
   ++used_;
   return value;
 }

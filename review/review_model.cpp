@@ -117,7 +117,7 @@ void ReviewModel::Reset(Record header, std::vector<ReviewRow> rows, const batch:
 }
 
 void ReviewModel::SetSettings(batch::Method method, double level) {
-  if (method == settings_.method && level == settings_.default_level) return;
+  if (method == settings_.method && level == settings_.default_level.value) return;
   settings_.method = method;
   settings_.default_level = level;
   Recompute();

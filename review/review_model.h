@@ -60,7 +60,7 @@ class ReviewModel final : public QAbstractTableModel {
   // Every row again, as after a change of the user's decimal separator.
   void Recompute();
   batch::Method method() const { return settings_.method; }
-  double level() const { return settings_.default_level; }
+  double level() const { return settings_.default_level.value; }
   const batch::Dialect& dialect() const { return dialect_; }
 
   int inputColumns() const { return static_cast<int>(header_.size()); }

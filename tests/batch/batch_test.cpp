@@ -46,32 +46,119 @@ RowResult Convert(const std::string& listed, Method method = Method::T, char dec
   return ConvertRow(cells.cells, RowSettings{method, 95, decimal, working}, cache);
 }
 
-// 200 (level, df) pairs against 40-digit values from mpmath
-// (scripts/critical_reference.py): each must be that value correctly rounded, which
-// strtod does for the reference text.
-TEST(CriticalValues, AreCorrectlyRounded) {
-  std::ifstream in(std::string(KELMORY_TEST_DIR) + "/critical_reference.csv");
-  std::string line;
-  std::getline(in, line);
-  int checked = 0;
-  while (std::getline(in, line)) {
+// The reference values of scripts/critical_reference.py, 50 digits from
+// mpmath with each level or p taken exactly as written: each must be that
+// value correctly rounded, which strtod does for the reference text.
+// Every level goes through the functions, the cache (twice: a second look
+// must give the same) and, as a double, through its shortest decimal.
+TEST(CriticalValues, AreCorrectlyRoundedForTheLevelAsWritten) {
+  const auto expect = [](const std::string& line, std::string_view kind, std::string_view text,
+                         double df, std::string_view reference) {
     SCOPED_TRACE(line);
-    const std::size_t a = line.find(','), b = line.find(',', a + 1);
-    const double level = std::stod(line.substr(0, a)), df = std::stod(line.substr(a + 1, b - a));
+    const std::string reference_text(reference);
     char* end = nullptr;
-    const double expected = std::strtod(line.c_str() + b + 1, &end);
+    const double expected = std::strtod(reference_text.c_str(), &end);
     ASSERT_EQ(*end, '\0');
-    const auto value = df ? StudentCritical(level, df) : NormalCritical(level);
-    ASSERT_TRUE(value);
-    EXPECT_EQ(*value, expected) << std::setprecision(17) << *value << " vs " << expected;
-    ++checked;
+    const std::optional<ExactDecimal> decimal = ReadExactDecimal(text, '.');
+    ASSERT_TRUE(decimal);
+    const double as_double = std::stod(std::string(text));
+    std::vector<std::optional<double>> values;
+    if (kind == "p") {
+      values = {StudentTwoSidedP(*decimal, df), StudentTwoSidedP(as_double, df)};
+    } else {
+      CriticalValueCache cache;
+      for (int pass = 0; pass < 2; ++pass)
+        values.push_back(df ? cache.student(*decimal, df) : cache.normal(*decimal));
+      values.push_back(df ? StudentCritical(*decimal, df) : NormalCritical(*decimal));
+      values.push_back(df ? StudentCritical(as_double, df) : NormalCritical(as_double));
+    }
+    for (const auto& value : values) {
+      ASSERT_TRUE(value);
+      EXPECT_EQ(*value, expected) << std::setprecision(17) << *value << " vs " << expected;
+    }
+  };
+  int checked = 0;
+  for (const std::string file : {"critical_reference.csv", "critical_reference_more.csv"}) {
+    std::ifstream in(std::string(KELMORY_TEST_DIR) + "/" + file);
+    std::string line;
+    std::getline(in, line);
+    const bool more = file != "critical_reference.csv";
+    while (std::getline(in, line)) {
+      std::vector<std::string> cells;
+      std::istringstream row(line);
+      for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
+      ASSERT_EQ(cells.size(), more ? 4u : 3u) << line;
+      const std::size_t at = more ? 1 : 0;
+      expect(line, more ? cells[0] : "level", cells[at], std::stod(cells[at + 1]), cells[at + 2]);
+      ++checked;
+    }
   }
-  EXPECT_EQ(checked, 200);
+  EXPECT_EQ(checked, 320);
   for (const double level : {0.0, 100.0, -5.0, std::nan("")}) {
     EXPECT_FALSE(NormalCritical(level)) << level;
     EXPECT_FALSE(StudentCritical(level, 5)) << level;
   }
+  for (const std::string_view level : {"0", "100", "-5", "100.0000001", "1e-401"}) {
+    EXPECT_FALSE(NormalCritical(*ReadExactDecimal(level, '.'))) << level;
+    EXPECT_FALSE(StudentCritical(*ReadExactDecimal(level, '.'), 5)) << level;
+  }
   EXPECT_FALSE(StudentCritical(95, 0));
+  EXPECT_FALSE(StudentTwoSidedP(*ReadExactDecimal("1", '.'), 5));
+}
+
+// Equal levels in any writing are one decimal, so the cache shares them;
+// a double is its shortest decimal; texts that are not numbers are nothing.
+TEST(CriticalValues, DecimalsAsWritten) {
+  const ExactDecimal level{"999", -1, false};
+  for (const std::string_view text : {"99.9", " 99.90 % ", "+0999e-1", "9.99E1", "99.900000"})
+    EXPECT_EQ(ReadExactDecimal(text, '.', true), level) << text;
+  EXPECT_EQ(ReadExactDecimal("99,9", ','), level);
+  EXPECT_EQ(ReadExactDecimal("-0.0050", '.'), (ExactDecimal{"5", -3, true}));
+  EXPECT_EQ(ReadExactDecimal("000", '.'), (ExactDecimal{"", 0, false}));
+  for (const std::string_view text : {"", ".", "99.9%", "9 9", "1e", "1e+", "1.2.3", "99,9", "--1"})
+    EXPECT_FALSE(ReadExactDecimal(text, '.')) << text;
+  const std::pair<double, ExactDecimal> shortest[] = {
+      {99.9, level},
+      {95, {"95", 0, false}},
+      {0.1 + 0.2, {"30000000000000004", -17, false}},
+      {-1e300, {"1", 300, true}},
+      {1e-5, {"1", -5, false}},
+      {2.0 / 3, {"6666666666666666", -16, false}},
+      {1e23, {"1", 23, false}},
+      {123456789.125, {"123456789125", -3, false}},
+  };
+  for (const auto& [value, decimal] : shortest)
+    EXPECT_EQ(ShortestDecimal(value), decimal) << std::setprecision(17) << value;
+}
+
+// A level as typed, in a cell, as --level's text or as a level box's double,
+// gets the quantiles of its decimal value (critical_reference.csv), not of
+// the double nearest it, which are 36 to 318 units in the last place off.
+TEST(ConvertRow, LevelsAsTyped) {
+  const double t29 = 3.659405019466333, z = 3.290526731491895;
+  struct Row {
+    std::string cells;
+    Level level;
+    Method method;
+    double critical;
+  };
+  const Row rows[] = {
+      {"n=30|ci=1|level=99.9", 95, Method::T, t29},
+      {"n=30|ci=1|level=99.900 %", 95, Method::T, t29},
+      {"n=30|ci=1", *Level::Read("99.9", '.'), Method::T, t29},
+      {"n=30|ci=1", *Level::Read(" 99,9% ", ','), Method::T, t29},
+      {"n=30|ci=1", 99.9, Method::T, t29},
+      {"n=30|ci=1", 99.9, Method::Z, z},
+      {"n1=15|n2=16|ci=1|level=99.9", 95, Method::T, t29},
+  };
+  CriticalValueCache cache;  // shared: equal levels meet in it
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.cells);
+    const Cells cells(row.cells);
+    const RowResult r = ConvertRow(cells.cells, RowSettings{row.method, row.level}, cache);
+    ASSERT_TRUE(r.critical_value) << r.refusal;
+    EXPECT_EQ(*r.critical_value, row.critical) << std::setprecision(17) << *r.critical_value;
+  }
 }
 
 TEST(ConvertRow, RowRules) {
@@ -86,6 +173,7 @@ TEST(ConvertRow, RowRules) {
   const std::string kSmall =
       "n is below 60: the Cochrane Handbook advises t with n - 1 degrees of freedom; see sd_t";
   const std::string kMore = "; give only one of se, ci, or lower and upper";
+  const std::string kOne = "n is 1: a single observation has no standard deviation";
   const auto T = Method::T, Z = Method::Z;
   // clang-format off
   const Row rows[] = {
@@ -93,12 +181,15 @@ TEST(ConvertRow, RowRules) {
       {"n=1e1|se=+2.5E-1", T, '.', "se", std::sqrt(10.0) * 0.25, "", ""},
       {"n= 4 |se= 2 ", T, '.', "se", 4, "", ""},
       {"n=10|se=1,5", T, ',', "se", std::sqrt(10.0) * 1.5, "", ""},
-      {"n=10|se=0e-400", T, '.', "se", 0, "", ""},
+      {"n=10|se=0e-400", T, '.', "", kNone, "", "se is 0: '0e-400', which gives an SD of 0 and the study infinite weight"},
+      {"n=10|ci=0", Z, '.', "", kNone, "", "ci is 0: '0', which gives an SD of 0 and the study infinite weight"},
+      {"n=10|lower=3|upper= 3.0 |mean=3", T, '.', "", kNone, "", "upper '3.0' equals lower '3', an interval of no width, which gives an SD of 0 and the study infinite weight"},
+      {"n=10|ci=5e-324", T, '.', "", kNone, "", "sd comes out as 0, narrower than a double holds, which gives the study infinite weight"},
       {"n=10|se=1e-400", T, '.', "", kNone, "", "se is beyond the double range: '1e-400'"},
       {"n=10|ci=2|z=1e-400", T, '.', "", kNone, "", "z is beyond the double range: '1e-400'"},
       {"n=2.5e1|se=2", T, '.', "se", 10, "", ""},
       {"n=25,0|se=2", T, ',', "se", 10, "", ""},
-      {"n=9007199254740992|se=0", T, '.', "se", 0, "", ""},
+      {"n=9007199254740992|se=1", T, '.', "se", std::sqrt(9007199254740992.0), "", ""},
       {"n=25.0000000000000001|se=1", T, '.', "", kNone, "", "n is not a whole number of at least 1: '25.0000000000000001'"},
       {"n=2.55e1|se=1", T, '.', "", kNone, "", "n is not a whole number of at least 1: '2.55e1'"},
       {"n=9007199254740993|se=1", T, '.', "", kNone, "", "n is too large to be held exactly: '9007199254740993'"},
@@ -108,7 +199,8 @@ TEST(ConvertRow, RowRules) {
       {"n=10|se=0.9|ci=2", T, '.', "se", std::sqrt(10.0) * 0.9, "", ""},
       {"n=10|se=1|ci=2", T, '.', "se", std::sqrt(10.0), "se and the interval disagree: they give SDs of 3.16227766016838 and 2.79580721637993", ""},
       {"n=10|se=1|lower=1|upper=2", T, '.', "se", std::sqrt(10.0), "se and the interval disagree: they give SDs of 3.16227766016838 and 0.698951804094981", ""},
-      {"n=1|se=1|ci=2", T, '.', "se", 1, "the interval beside se was not checked: n is 1: there is no t value with 0 degrees of freedom; give a z cell or use --method z", ""},
+      {"n=1|se=1|ci=2", T, '.', "", kNone, "", kOne},
+      {"n=1|se=2", Z, '.', "", kNone, "", kOne},
       {"n=10|se=" + std::string(50, 'x'), T, '.', "", kNone, "", "se is not a number: '" + std::string(40, 'x') + "\u2026'"},
       {"n=10|se=1|mean=" + std::string(20, 'a') + "\u00e4\u00e4" + std::string(20, 'b'), T, '.', "", kNone, "", "mean is not a number: '" + std::string(20, 'a') + "\u00e4\u00e4" + std::string(18, 'b') + "\u2026'"},
       {"n=10|ci=3.92", T, '.', "t", 5.4797821441046537, "", ""},
@@ -119,14 +211,18 @@ TEST(ConvertRow, RowRules) {
       {"n=10|lower=1|upper=5|level= 90 % ", Z, '.', "z", 3.8450566158026618, kSmall, ""},
       {"n=30|ci=1.5|level=97.5", T, '.', "t", 3.47562324624065466, "", ""},
       {"n=20|ci=5|z=2.09", T, '.', "user", 10.698889844496602, "", ""},
-      {"n=1|ci=2|z=2", T, '.', "user", 1, "n is 1: there is no t value with 0 degrees of freedom, so sd_t is empty", ""},
-      {"n=1|ci=2", Z, '.', "z", 2 / 1.959963984540054, "n is 1: there is no t value with 0 degrees of freedom, so sd_t is empty", ""},
-      {"n=1|ci=2", T, '.', "", kNone, "", "n is 1: there is no t value with 0 degrees of freedom; give a z cell or use --method z"},
+      {"n=1|ci=2|z=2", T, '.', "", kNone, "", kOne},
+      {"n=1|ci=2", Z, '.', "", kNone, "", kOne},
+      {"n=1e0|lower=1|upper=3", T, '.', "", kNone, "", kOne},
       {"n=10|lower=1|upper=5|mean=3.1", T, '.', "t", 2.795807216379925, "", ""},
       {"n=10|lower=1|upper=5|mean=3.5", T, '.', "t", 2.795807216379925, "asymmetric interval: its halves differ by 25.0% of its width; it may have been computed on a log scale", ""},
       {"n=10|lower=1|upper=5|mean=3.3", T, '.', "t", 2.795807216379925, "asymmetric interval: its halves differ by 15.0% of its width; it may have been computed on a log scale", ""},
-      {"n=10|lower=1|upper=5|mean=5.5", T, '.', "", kNone, "", "mean lies outside the interval from lower to upper"},
-      {"n=10|lower=1|upper=5|mean=0.5", T, '.', "", kNone, "", "mean lies outside the interval from lower to upper"},
+      // Beside its threshold of 10 %, a figure shows the digits that tell
+      // them apart; exactly 10 % as typed is not more than 10 %.
+      {"n=10|lower=1|upper=5|mean=3.2004", T, '.', "t", 2.795807216379925, "asymmetric interval: its halves differ by 10.02% of its width; it may have been computed on a log scale", ""},
+      {"n=10|lower=1|upper=5|mean=3.2", T, '.', "t", 2.795807216379925, "", ""},
+      {"n=10|lower=1|upper=5|mean=5.5", T, '.', "", kNone, "", "mean '5.5' lies outside the interval from lower '1' to upper '5'"},
+      {"n=10|lower=1|upper=5|mean= 0.5", T, '.', "", kNone, "", "mean '0.5' lies outside the interval from lower '1' to upper '5'"},
       {"se=1", T, '.', "", kNone, "", "n is empty"},
       {"n=2.5|se=1", T, '.', "", kNone, "", "n is not a whole number of at least 1: '2.5'"},
       {"n=0|se=1", T, '.', "", kNone, "", "n is not a whole number of at least 1: '0'"},
@@ -135,12 +231,12 @@ TEST(ConvertRow, RowRules) {
       {"n=10|ci=2|level=100", T, '.', "", kNone, "", "level is not between 0 and 100: '100'"},
       {"n=10|ci=2|z=0", T, '.', "", kNone, "", "z is not greater than 0: '0'"},
       {"n=10|ci=2|level=1e-300", T, '.', "", kNone, "", "level is 1e-300: give it as a percentage, such as 95"},
-      {"n=10|lower=1", T, '.', "", kNone, "", "lower is given without upper"},
-      {"n=10|upper=1", T, '.', "", kNone, "", "upper is given without lower"},
+      {"n=10|lower=1", T, '.', "", kNone, "", "lower is given without upper: '1'"},
+      {"n=10|upper=1", T, '.', "", kNone, "", "upper is given without lower: '1'"},
       {"n=10|se= |ci=", T, '.', "", kNone, "", "no source: give se, ci, or lower and upper"},
       {"n=10|ci=1|lower=1|upper=2", T, '.', "", kNone, "", "more than one source: ci, lower and upper are given" + kMore},
       {"n=10|se=1|ci=1|lower=1|upper=2", T, '.', "", kNone, "", "more than one source: se, ci, lower and upper are given" + kMore},
-      {"n=10|lower=5|upper=1", T, '.', "", kNone, "", "upper is below lower"},
+      {"n=10|lower=5|upper=1", T, '.', "", kNone, "", "upper '1' is below lower '5'"},
       {"n=10|se=1,5", T, '.', "", kNone, "", "se is not a number: '1,5' (a decimal comma? use --decimal ,)"},
       {"n=10|se=1.5", T, ',', "", kNone, "", "se is not a number: '1.5' (a decimal point? use --decimal .)"},
       {"n=10|ci=2|level=97,5%", T, '.', "", kNone, "", "level is not a number: '97,5%' (a decimal comma? use --decimal ,)"},

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -104,8 +105,17 @@ TEST(RowKinds, AgreeWithAnIndependentComputation) {
       {"n1=12|n2=15|se=0.5|lower=1|upper=5|md=3", T, "two-group se", 1.2909944487358056, kNo, kNo, kNo, 25, kNo, kNo, kNo,
        "se and the interval disagree: they give SDs of 1.29099444873581 and 2.50734699189765"},
       {"n1=12|n2=15|se=0.5|lower=1|upper=5|md=9", T, "two-group se", 1.2909944487358056, kNo, kNo, kNo, 25, kNo, kNo, kNo,
-       "the interval beside se was not checked: md lies outside the interval from lower to upper"},
-      {"n1=1|n2=2|md=-2|t=-4", T, "two-group t statistic", 0.40824829046386302, kNo, kNo, kNo, 1, kNo, kNo, kNo, ""},
+       "the interval beside se was not checked: md '9' lies outside the interval from lower '1' to upper '5'"},
+      // A printed t of 4 is 3.5 to 4.5: the SD 2 / 4.5 to 2 / 3.5.
+      {"n1=2|n2=2|md=-2|t=-4", T, "two-group t statistic", 0.5, kNo, kNo, kNo, 2, kNo, kNo, kNo,
+       "t is -4: as rounded it allows SDs from 0.444 to 0.571"},
+      {"n1=12|n2=15|md=3.1|t=-2.4", T, "two-group t statistic", 3.3350689925674981, kNo, kNo, kNo, 25, kNo, kNo, kNo,
+       "md '3.1' and t '-2.4' have opposite signs: check that both take the groups in the same order"},
+      // p 0.99 as printed is 0.985 to 0.995; t 0.05 is 0.045 to 0.055.
+      {"n1=25|n2=22|md=0.1|p=0.99", T, "two-group p", 27.142395584656908, kNo, kNo, 0.012603299012320459, 45, kNo, kNo, kNo,
+       "p is 0.99: as rounded it allows SDs from 18.1 to 54.3"},
+      {"n1=25|n2=22|md=0.1|t=0.05", T, "two-group t statistic", 6.8416745492823519, kNo, kNo, kNo, 45, kNo, kNo, kNo,
+       "t is 0.05: as rounded it allows SDs from 6.22 to 7.60"},
       {"n1=8|n2=9|md=-1.5|p=1e-6", T, "two-group p", 0.3905963910640899, kNo, kNo, 7.9032336273138828, 15, kNo, kNo, kNo, ""},
       {"n1=30|n2=31|ci=1.2|level=90", T, "two-group t", 2.8038654842330068, kNo, kNo, 1.671093032103895, 59, 2.8485939398403538, 2.8038654842330068, 1.5952425627716008, ""},
       {"n1=70|n2=80|ci=1.2", Z, "two-group z", 3.7409468591077077, kNo, kNo, 1.9599639845400542, 148, 3.7409468591077077, 3.7103575996045968, 0.82442887732359757, ""},
@@ -117,7 +127,7 @@ TEST(RowKinds, AgreeWithAnIndependentComputation) {
 
       {"n_1=10|mean_1=5.2|sd_1=1.1|n_2=15|mean_2=6.1|sd_2=1.3", T, "combined", 1.2814379943381315, 5.74, 25, kNo, kNo, kNo, kNo, kNo, ""},
       {"n_1=10|mean_1=5.2|sd_1=1.1|n_2=15|mean_2=6.1|sd_2=1.3|n_3=12|mean_3=4.9|sd_3=0.8", T, "combined", 1.2038258581276183, 5.4675675675675676, 37, kNo, kNo, kNo, kNo, kNo, ""},
-      {"n_1=1|mean_1=3|sd_1=0|n_2=1|mean_2=5|sd_2=0", T, "combined", 1.414213562373095, 4, 2, kNo, kNo, kNo, kNo, kNo, ""},
+      {"n_1=2|mean_1=3|sd_1=0|n_2=2|mean_2=5|sd_2=0", T, "combined", 1.1547005383792515, 4, 4, kNo, kNo, kNo, kNo, kNo, ""},
       {"n_1=50|mean_1=1000.1|sd_1=0.02|n_2=60|mean_2=1000.2|sd_2=0.03", T, "combined", 0.056294382916573198, 1000.1545454545455, 110, kNo, kNo, kNo, kNo, kNo, ""},
       {"n_1=3|mean_1=-2|sd_1=1|n_2=4|mean_2=2|sd_2=1|n_3=5|mean_3=0|sd_3=0|n_4=6|mean_4=10|sd_4=2.5", T, "combined", 5.1489258985245391, 3.4444444444444444, 18, kNo, kNo, kNo, kNo, kNo, ""},
       // An empty subgroup is passed over.
@@ -147,6 +157,7 @@ TEST(RowKinds, Refusals) {
       // Median rows.
       {"median=6|min=2|max=14", "n is empty"},
       {"n=4|median=6|min=2|max=14", "n is below 5, the least a median row takes: '4'"},
+      {"n=1|median=6|min=2|max=14", "n is 1: a single observation has no standard deviation"},
       {"n=20.5|median=6|min=2|max=14", "n is not a whole number of at least 1: '20.5'"},
       {"n=20|median=6", "median is given alone: give min and max, q1 and q3, or all four"},
       {"n=20|median=6|min=2", "the median set is incomplete: max is missing" + kSet},
@@ -154,13 +165,13 @@ TEST(RowKinds, Refusals) {
       {"n=20|q3=9", "the median set is incomplete: q1 and median are missing" + kSet},
       {"n=20|min=2|q1=3|median=6|max=14", "the median set is incomplete: q3 is missing" + kSet},
       {"n=20|min=2|q3=9", "the median set is incomplete: q1, median and max are missing" + kSet},
-      {"n=20|min=7|median=6|max=14", "min is above median: the values must run min <= q1 <= median <= q3 <= max"},
-      {"n=20|q1=4|median=11|q3=10", "median is above q3: the values must run min <= q1 <= median <= q3 <= max"},
-      {"n=20|min=5|q1=4|median=6|q3=10|max=14", "min is above q1: the values must run min <= q1 <= median <= q3 <= max"},
-      {"n=20|min=2|q1=4|median=6|q3=15|max=14", "q3 is above max: the values must run min <= q1 <= median <= q3 <= max"},
-      {"n=20|min=6|median=6|max=6", "max equals min: the range must be positive"},
-      {"n=20|q1=6|median=6|q3=6", "q3 equals q1: the interquartile range must be positive"},
-      {"n=20|min=2|q1=6|median=6|q3=6|max=14", "q3 equals q1: the interquartile range must be positive"},
+      {"n=20|min=7|median=6|max=14", "min '7' is above median '6': the values must run min <= q1 <= median <= q3 <= max"},
+      {"n=20|q1=4|median=11|q3=10", "median '11' is above q3 '10': the values must run min <= q1 <= median <= q3 <= max"},
+      {"n=20|min=5|q1=4|median=6|q3=10|max=14", "min '5' is above q1 '4': the values must run min <= q1 <= median <= q3 <= max"},
+      {"n=20|min=2|q1=4|median=6|q3=15|max=14", "q3 '15' is above max '14': the values must run min <= q1 <= median <= q3 <= max"},
+      {"n=20|min=6|median=6|max=6", "max '6' equals min '6': the range must be positive"},
+      {"n=20|q1=6|median=6|q3=6.0", "q3 '6.0' equals q1 '6': the interquartile range must be positive"},
+      {"n=20|min=2|q1=6|median=6|q3=6|max=14", "q3 '6' equals q1 '6': the interquartile range must be positive"},
       {"n=20|min=-1e308|median=0|max=1e308", "the values are too large to be computed"},
       {"n=20|median=6|min=2|max=x", "max is not a number: 'x'"},
       // Two-group rows.
@@ -168,9 +179,16 @@ TEST(RowKinds, Refusals) {
       {"n1=10|se=1", "n2 is empty"},
       {"n1=0|n2=10|se=1", "n1 is not a whole number of at least 1: '0'"},
       {"n1=10|n2=2.5|se=1", "n2 is not a whole number of at least 1: '2.5'"},
-      {"n1=1|n2=1|se=1", "n1 + n2 is below 3: the groups leave no degrees of freedom"},
+      {"n1=1|n2=1|se=1", "n1 is 1: a single observation has no standard deviation"},
+      {"n1=10|n2=1|md=2|t=2", "n2 is 1: a single observation has no standard deviation"},
+      // An SD of 0, and a difference of 0 beside a t or p that deny it.
+      {"n1=10|n2=10|se=0", "se is 0: '0', which gives an SD of 0 and the study infinite weight"},
+      {"n1=10|n2=10|ci=0.0", "ci is 0: '0.0', which gives an SD of 0 and the study infinite weight"},
+      {"n1=10|n2=10|lower=2|upper=2", "upper '2' equals lower '2', an interval of no width, which gives an SD of 0 and the study infinite weight"},
+      {"n1=10|n2=10|md=0|t=1.5", "md '0' with t '1.5' contradicts itself: a difference of 0 gives t = 0 and p = 1"},
+      {"n1=10|n2=10|md=-0.00|p=0.9", "md '-0.00' with p '0.9' contradicts itself: a difference of 0 gives t = 0 and p = 1"},
       {"n1=10|n2=10|se=-1", "se is negative: '-1'"},
-      {"n1=10|n2=10|lower=1", "lower is given without upper"},
+      {"n1=10|n2=10|lower=1", "lower is given without upper: '1'"},
       {"n1=10|n2=10|ci=1|level=100", "level is not between 0 and 100: '100'"},
       {"n1=10|n2=10|t=2", "t is given without md"},
       {"n1=10|n2=10|p=0.2", "p is given without md"},
@@ -183,13 +201,15 @@ TEST(RowKinds, Refusals) {
       {"n1=10|n2=10|md=2|p=<0.001", "p is not a number: '<0.001'"},
       {"n1=10|n2=10|md=2|p=1", "p is not between 0 and 1: '1'"},
       {"n1=10|n2=10|md=2|p=0", "p is not between 0 and 1: '0'"},
-      {"n1=10|n2=10|md=7|lower=1|upper=5", "md lies outside the interval from lower to upper"},
+      {"n1=10|n2=10|md=7|lower=1|upper=5", "md '7' lies outside the interval from lower '1' to upper '5'"},
       // Subgroup rows.
       {"n_1=10|mean_1=5|sd_1=1", "only subgroup 1 is complete: combining takes two or more"},
       {kSub + "n_3=10|mean_3=5", "subgroup 3 has n_3 and mean_3 but no sd_3"},
       {kSub + "sd_2=1", "subgroup 2 has sd_2 but no n_2 or mean_2"},
       {kSub + "n_2=4|sd_2=1", "subgroup 2 has n_2 and sd_2 but no mean_2"},
       {kSub + "n_2=0|mean_2=5|sd_2=1", "n_2 is not a whole number of at least 1: '0'"},
+      {kSub + "n_2=1|mean_2=5|sd_2=0", "n_2 is 1: a single observation has no standard deviation"},
+      {"n_1=10|mean_1=5|sd_1=0|n_2=4|mean_2=5.0|sd_2=0", "the subgroups have no spread (mean_1 '5', sd_1 '0', mean_2 '5.0', sd_2 '0'), which gives an SD of 0 and the study infinite weight"},
       {kSub + "n_2=2.5|mean_2=5|sd_2=1", "n_2 is not a whole number of at least 1: '2.5'"},
       {kSub + "n_2=4|mean_2=5|sd_2=-1", "sd_2 is negative: '-1'"},
       {kSub + "n_2=4|mean_2=five|sd_2=1", "mean_2 is not a number: 'five'"},
@@ -207,8 +227,16 @@ TEST(RowKinds, Refusals) {
 }
 
 TEST(RowKinds, WarningsUseTheTablesDecimalSeparator) {
-  const RowResult r = Convert("n=30|q1=2|median=3|q3=12", Method::T, false, ',');
-  EXPECT_EQ(r.warning, Skewed("0,800", "0,477"));
+  EXPECT_EQ(Convert("n=30|q1=2|median=3|q3=12", Method::T, false, ',').warning,
+            Skewed("0,800", "0,477"));
+  EXPECT_EQ(Convert("n1=25|n2=22|md=0,1|p=0,99", Method::T, false, ',').warning,
+            "p is 0,99: as rounded it allows SDs from 18,1 to 54,3");
+}
+
+// T = 0.4161 beside its critical value 0.41602 (1 / ln 29 + 2.5 / 21): three
+// places would show both as 0.416.
+TEST(RowKinds, SkewnessShowsTheDigitsThatTellTAndItsThresholdApart) {
+  EXPECT_EQ(Convert("n=20|min=0|median=291.95|max=1000").warning, Skewed("0.4161", "0.4160"));
 }
 
 TEST(RowKinds, WorkingTexts) {
@@ -266,6 +294,13 @@ TEST(RowKinds, WorkingTexts) {
       "\r\n"
       "Therefore, the combined N = 37, mean = 5.46756756756757 and SD = 1.20382585812762";
   EXPECT_EQ(Convert("n=20|min=2|median=6|max=14", Method::T, true).working, median);
+  // A decimal-comma table writes the formulas' constants with commas too;
+  // only "et al." keeps its point.
+  std::string comma = median;
+  std::replace(comma.begin(), comma.end(), '.', ',');
+  for (std::size_t at = comma.find("al,"); at != std::string::npos; at = comma.find("al,", at))
+    comma[at + 2] = '.';
+  EXPECT_EQ(Convert("n=20|min=2|median=6|max=14", Method::T, true, ',').working, comma);
   EXPECT_EQ(Convert("n1=12|n2=15|lower=1|upper=5", Method::T, true).working, two_group);
   EXPECT_EQ(
       Convert("n_1=10|mean_1=5.2|sd_1=1.1|n_2=15|mean_2=6.1|sd_2=1.3|n_3=12|mean_3=4.9|sd_3=0.8",
