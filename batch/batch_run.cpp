@@ -178,7 +178,8 @@ class Runner {
   bool header_done_ = false;
   std::size_t width_ = 0;
   TableColumns columns_;
-  std::vector<std::string_view> added_;
+  std::vector<ResultColumn> added_;
+  bool sd_in_block_ = true, estimated_in_block_ = false, rewrite_ = false;
   std::vector<std::string_view> row_view_;  // the cells of the row, reused
   RowCells row_cells_;
 
@@ -323,26 +324,31 @@ void Runner::Header() {
   header_done_ = true;
   width_ = count_;
   for (std::size_t i = 0; i < count_; ++i) row_view_.push_back(Cell(i));
-  columns_ = ReadTableColumns(row_view_, options_.working);
+  columns_ = ReadTableColumns(row_view_);
   if (!columns_.problem.empty()) return FailAtLine(record_line_, columns_.problem);
-  added_ = AddedColumns(options_.working, columns_.extended);
+  added_ = ResultColumns(columns_, row_view_, options_.working);
+  sd_in_block_ = columns_.sd == -1;
+  estimated_in_block_ = columns_.extended && !columns_.fill_mean;
+  // An earlier block is left out and the user's sd and mean cells may be
+  // filled: such rows are written cell by cell.
+  rewrite_ = columns_.width < width_ || columns_.sd != -1;
 
   // Only a byte-order mark at the start of the input is one; a first name
   // that starts with one, after empty lines, is quoted so that no reader
   // takes it for the output's own.
   const bool output_starts_here = !bom_ && !sep_line_;
-  for (std::size_t i = 0; i < count_; ++i) {
+  for (std::size_t i = 0; i < columns_.width; ++i) {
     Room(FieldRoom(Cell(i)) + 1);
     if (i) Separator();
     PutField(Cell(i), i == 0 && output_starts_here && Cell(0).starts_with(kBom));
     Done();
   }
   std::size_t room = line_end_.size();
-  for (const std::string_view name : added_) room += name.size() + 1;
+  for (const ResultColumn& column : added_) room += FieldRoom(column.heading) + 1;
   Room(room);
   for (std::size_t a = 0; a < added_.size(); ++a) {
-    if (count_ || a) Separator();
-    Put(added_[a]);
+    if (columns_.width || a) Separator();
+    PutField(added_[a].heading);
   }
   Put(line_end_);
   Done();
@@ -350,24 +356,40 @@ void Runner::Header() {
 
 void Runner::Row() {
   ++summary_.rows;
-  RowResult result;
+  TableRow row;
+  RowResult& result = row.result;
+  const std::size_t own = std::min(count_, columns_.width);
   bool blank = extra_filled_ == 0;
-  for (std::size_t i = 0; i < count_ && blank; ++i) blank = IsEmptyCell(Cell(i));
+  for (std::size_t i = 0; i < own && blank; ++i) blank = IsEmptyCell(Cell(i));
   if (blank) {
     // ",,,," as spreadsheets write empty rows: neither converted nor refused.
   } else if (extra_filled_) {
-    result.refusal = PastHeaderRefusal(extra_filled_, width_);
+    result.refusal = PastHeaderRefusal(extra_filled_);
   } else {
     row_view_.clear();
     for (std::size_t i = 0; i < count_; ++i) row_view_.push_back(Cell(i));
-    GatherCells(columns_, row_view_, row_cells_);
-    result = ConvertRow(row_cells_, settings_, cache_);
+    row = ConvertTableRow(columns_, row_view_, settings_, cache_, row_cells_);
   }
   if (!result.refusal.empty()) ++summary_.refused;
 
   // A short row is filled out with empty cells so that the added columns
   // stay under their names; cells past the header follow them.
-  if (count_ * 3 + cells_used_ * 2 > kFlushAt) {
+  constexpr std::size_t kNumberRoom = 2 * 32 + 3;
+  if (rewrite_) {
+    const int mean = columns_.fill_mean ? columns_.index[kMean] : -1;
+    for (std::size_t i = 0; i < columns_.width; ++i) {
+      Room(kNumberRoom + 1 + (i < count_ ? FieldRoom(Cell(i)) : 0));
+      if (i) Separator();
+      if (static_cast<int>(i) == columns_.sd && row.sd_from_result) {
+        PutNumber(result.sd);
+      } else if (static_cast<int>(i) == mean && row.mean_from_result) {
+        PutNumber(result.estimated_mean);
+      } else if (i < count_) {
+        PutField(Cell(i));
+      }
+      Done();
+    }
+  } else if (count_ * 3 + cells_used_ * 2 > kFlushAt) {
     for (std::size_t i = 0; i < count_; ++i) {
       Room(FieldRoom(Cell(i)) + 1);
       if (i) Separator();
@@ -391,30 +413,34 @@ void Runner::Row() {
     }
   }
   Done();
-  constexpr std::size_t kNumberRoom = 2 * 32 + 3;
-  Room(8 * kNumberRoom + 16 + line_end_.size() + FieldRoom(result.warning) +
-       FieldRoom(result.refusal) + FieldRoom(result.working));
-  if (width_) Separator();
+  Room(8 * kNumberRoom + 16 + line_end_.size() + FieldRoom(result.method) +
+       FieldRoom(result.warning) + FieldRoom(result.refusal) + FieldRoom(result.working));
+  Separator();
   // The sd is one of sd_z and sd_t: its text is copied, not made again.
   const char* const sd_start = w_;
-  PutNumber(result.sd);
-  const std::string_view sd_text(sd_start, static_cast<std::size_t>(w_ - sd_start));
-  if (columns_.extended) {
+  if (sd_in_block_) {
+    PutNumber(result.sd);
     Separator();
+  }
+  const std::string_view sd_text(sd_start,
+                                 static_cast<std::size_t>(w_ - sd_start) - (sd_in_block_ ? 1 : 0));
+  if (estimated_in_block_) {
     PutNumber(result.estimated_mean);
     Separator();
+  }
+  if (columns_.extended) {
     PutNumber(result.total_n);
+    Separator();
   }
   const auto put_sd_or = [&](const std::optional<double>& value) {
-    if (value && result.sd &&
+    if (sd_in_block_ && value && result.sd &&
         std::bit_cast<std::uint64_t>(*value) == std::bit_cast<std::uint64_t>(*result.sd)) {
       Put(sd_text);
     } else {
       PutNumber(value);
     }
   };
-  Separator();
-  Put(result.method);
+  PutField(result.method);
   Separator();
   PutRepeated(result.critical_value);
   Separator();

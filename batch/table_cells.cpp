@@ -46,11 +46,10 @@ std::string ResultCell(const RowResult& result, std::string_view column, char de
   return {};
 }
 
-std::string PastHeaderRefusal(std::size_t filled, std::size_t width) {
+std::string PastHeaderRefusal(std::size_t filled) {
   if (filled == 0) return {};
   return "the row has " + std::to_string(filled) +
-         (filled == 1 ? " filled cell" : " filled cells") + " past the header's " +
-         std::to_string(width) + " columns";
+         (filled == 1 ? " filled cell" : " filled cells") + " past the header's last column";
 }
 
 }  // namespace kelmory::batch

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "batch/output_file.h"
+#include "batch/table_columns.h"
 
 namespace kelmory::review {
 namespace {
@@ -52,6 +53,12 @@ std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes) {
   if (!text) return std::string("it is not a text file");
   if (summary.status == 2) return summary.message;
   table.dialect = summary.dialect;
+  // An earlier result (a saved table) is read as the batch reads it: its
+  // columns are made again, the user's cells stay.
+  const batch::TableColumns columns =
+      batch::ReadTableColumns({table.header.begin(), table.header.end()});
+  for (Record& row : table.rows) batch::KeepUserCells(columns, table.header.size(), row);
+  table.header.resize(columns.width);
   return table;
 }
 

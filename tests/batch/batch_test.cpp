@@ -246,6 +246,8 @@ TEST(RunBatch, GoldenFilesByteForByte) {
       {"two-groups", {Method::Z, 95, {}, {}, false}},
       {"subgroups", {Method::T, 95, {}, {}, true}},
       {"all-kinds", {Method::T, 95, {}, {}, false}},
+      // An extraction sheet with its own method, mean and sd columns.
+      {"extraction", {}},
   };
   for (const Pair& pair : pairs) {
     const std::string input = ReadFile(pair.input + ".csv");
@@ -313,8 +315,6 @@ TEST(RunBatch, StatusAndStops) {
       {"N,CI,Z\n4,2,x\n", 1, ""},  // names in any case: z is read, and refused
       {"x,N_2,mean_2,sd_2,n_1,mean_1,sd_1\n,5,1,1,5,2,1\n", 0, ""},
       {"\n\nN ,n\n", 2, "line 3: the header has two columns named 'n'"},
-      {"n,SD\n4,1\n", 2,
-       "line 1: the input already has a column named 'sd', which the program adds"},
       {"", 2, "the input is empty: it has no header row"},
       {"n,se\r4,1\r\r4,2\"x\r", 2,
        "line 4: broken CSV: a quote inside an unquoted cell, or text after a closing quote"},
@@ -371,7 +371,7 @@ TEST(RunBatch, ReadsWhatSpreadsheetsWrite) {
        kBom + "sep=,\nn,se,a;b;c;d," + kAdded + "\n4,1,x;y,2,se,,,,,,,\n"},
       {"cells past the header are carried after the added ones", "n,se\n4,1,,x,\"y,z\"\n4,1,,\n", 1,
        "n,se," + kAdded +
-           "\n4,1,,,,,,,,,the row has 2 filled cells past the header's 2 columns,,x,\"y,z\"\n" +
+           "\n4,1,,,,,,,,,the row has 2 filled cells past the header's last column,,x,\"y,z\"\n" +
            "4,1,2,se,,,,,,,,,\n"},
       {"rows of blanks and delimiters are carried through", "n,se\n,\n , \n,,,\n4,1\n", 0,
        "n,se," + kAdded + "\n,,,,,,,,,,\n , ,,,,,,,,,\n,,,,,,,,,,,,\n4,1,2,se,,,,,,,\n"},
