@@ -20,7 +20,9 @@ struct BatchOptions {
   Method method = Method::T;
   double level = 95;
   std::optional<char> delimiter;  // found from the header line when absent
-  std::optional<char> decimal;    // "," with ";" as delimiter, else "."
+  // Found from the first rows' number cells where they read only one way;
+  // otherwise "," with ";" as delimiter, else ".".
+  std::optional<char> decimal;
   bool working = false;
   // Told each record's cells as read, the header's first.
   std::function<void(std::span<const std::string_view> cells)> on_record;
@@ -47,6 +49,9 @@ struct BatchSummary {
   std::string message;  // status 2: one line, without the program's name
   std::uint64_t rows = 0, refused = 0;
   Dialect dialect;  // once the header line is read
+  // How the bytes were read: "UTF-8", "UTF-16" (with a byte-order mark) or
+  // "Windows-1252" (a file that is not UTF-8); the output is UTF-8.
+  std::string_view encoding = "UTF-8";
 };
 
 BatchSummary RunBatch(const ByteSource& source, const ByteSink& sink, const BatchOptions& options,

@@ -194,5 +194,9 @@ int main(int argc, char** argv) {
   if (file) {
     if (const auto error = file->Commit()) return Complain(*error);
   }
+  if (summary.encoding == "Windows-1252") {
+    std::fprintf(stderr, "kelmory-batch: note: %s is not UTF-8; it was read as Windows-1252\n",
+                 (from_file ? "'" + input + "'" : std::string("standard input")).c_str());
+  }
   return summary.status;
 }

@@ -185,7 +185,7 @@ std::optional<std::string> ReportedRefusal(std::string_view name, std::string_vi
                                            char decimal) {
   const CellNumber number = ParseCellNumber(text, decimal);
   if (number.kind == CellNumber::Kind::NotANumber)
-    return Quoted(name, " is not a number", text) + std::string(DecimalHint(text, decimal));
+    return Quoted(name, " is not a number", text) + DecimalHint(text, decimal);
   if (number.kind == CellNumber::Kind::OutOfRange)
     return Quoted(name, " is beyond the double range", text);
   if (name == "sd" && number.value < 0) return Quoted(name, " is negative", text);

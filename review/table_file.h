@@ -16,6 +16,9 @@ struct LoadedTable {
   Record header;
   std::vector<Record> rows;
   batch::Dialect dialect;
+  // How the file's bytes were read (batch::BatchSummary::encoding): a
+  // file that is not UTF-8 says so, and is saved as UTF-8.
+  std::string_view encoding = "UTF-8";
 };
 
 // The table in `bytes`, or one line saying what is wrong with it.

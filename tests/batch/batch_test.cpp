@@ -141,9 +141,15 @@ TEST(ConvertRow, RowRules) {
       {"n=10|ci=1|lower=1|upper=2", T, '.', "", kNone, "", "more than one source: ci, lower and upper are given" + kMore},
       {"n=10|se=1|ci=1|lower=1|upper=2", T, '.', "", kNone, "", "more than one source: se, ci, lower and upper are given" + kMore},
       {"n=10|lower=5|upper=1", T, '.', "", kNone, "", "upper is below lower"},
-      {"n=10|se=1,5", T, '.', "", kNone, "", "se is not a number: '1,5' (a decimal comma? use --decimal ,)"},
-      {"n=10|se=1.5", T, ',', "", kNone, "", "se is not a number: '1.5' (a decimal point? use --decimal .)"},
-      {"n=10|ci=2|level=97,5%", T, '.', "", kNone, "", "level is not a number: '97,5%' (a decimal comma? use --decimal ,)"},
+      {"n=10|se=1,5", T, '.', "", kNone, "", "se is not a number: '1,5' (a decimal comma? write it 1.5)"},
+      {"n=10|se=1.5", T, ',', "", kNone, "", "se is not a number: '1.5' (a decimal point? write it 1,5)"},
+      {"n=10|ci=2|level=97,5%", T, '.', "", kNone, "", "level is not a number: '97,5%' (a decimal comma? write it 97.5%)"},
+      // Grouped digits read two ways: neither is taken.
+      {"n=1,024|se=1", T, '.', "", kNone, "", "n is not a number: '1,024' (ambiguous: ',' groups digits or marks decimals; write 1024 without grouping, or 1.024 for a decimal)"},
+      {"n=2.000|se=1", T, ',', "", kNone, "", "n is not a number: '2.000' (ambiguous: '.' groups digits or marks decimals; write 2000 without grouping, or 2,000 for a decimal)"},
+      {"n=10|se=1.234,5", T, ',', "", kNone, "", "se is not a number: '1.234,5' (digit grouping: write it without the '.', as 1234,5)"},
+      {"n=10|se=-12,345.6", T, '.', "", kNone, "", "se is not a number: '-12,345.6' (digit grouping: write it without the ',', as -12345.6)"},
+      {"n=10|se=1,0245", T, '.', "", kNone, "", "se is not a number: '1,0245' (a decimal comma? write it 1.0245)"},
       {"n=10|se=1,2,3", T, '.', "", kNone, "", "se is not a number: '1,2,3'"},
       {"n=10|se=1 000", T, '.', "", kNone, "", "se is not a number: '1 000'"},
       {"n=10|se=inf", T, '.', "", kNone, "", "se is not a number: 'inf'"},
@@ -399,8 +405,11 @@ TEST(RunBatch, EndlessInputStopsAtTheLimit) {
     std::string message;
   };
   const Row rows[] = {
-      {"NUL bytes after the header", "n,se\n", '\0', "line 2: a cell is longer than 1 MiB"},
-      {"NUL bytes from the start", "", '\0', "line 1: the header line is longer than 1 MiB"},
+      {"one long cell after the header", "n,se\n", 'x', "line 2: a cell is longer than 1 MiB"},
+      {"one long header cell", "", 'x', "line 1: the header line is longer than 1 MiB"},
+      {"NUL bytes after the header", "n,se\n", '\0',
+       "the input is not a text file: it holds NUL bytes"},
+      {"NUL bytes from the start", "", '\0', "the input is not a text file: it holds NUL bytes"},
       {"an unclosed quote", "n,se\n4,1\n\n4,\"", 'x', "line 4: a cell is longer than 1 MiB"},
       {"delimiters", "n,se\n4,1\n4", ',', "line 3: the row is longer than 2 MiB"},
       {"empty lines", "", '\n',
