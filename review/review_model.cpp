@@ -571,6 +571,16 @@ bool ReviewModel::IsFilledIn(int row, int column) const {
   return column == map_.columns.index[batch::kMean] && map_.columns.fill_mean && r.mean_from_result;
 }
 
+std::string ReviewModel::SavedCell(int row, int column) const {
+  if (row < 0 || row >= storedRows() || column < 0) return {};
+  const ReviewRow& r = rows_[row];
+  if (IsFilledIn(row, column)) {
+    return batch::ResultCell(r.result, column == map_.columns.sd ? "sd" : "estimated_mean",
+                             dialect_.decimal);
+  }
+  return static_cast<std::size_t>(column) < r.cells.size() ? r.cells[column] : std::string();
+}
+
 Qt::ItemFlags ReviewModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
   if (isResultColumn(index.column())) return Qt::ItemIsEnabled | Qt::ItemIsSelectable;

@@ -74,6 +74,9 @@ class ReviewModel final : public QAbstractTableModel {
   // Whether the input cell is one the row's result fills (an empty sd, or
   // mean, of a table with its own sd column).
   bool IsFilledIn(int row, int column) const;
+  // The cell as Save writes it, in the table's decimal separator: a
+  // filled-in one holds its result.
+  std::string SavedCell(int row, int column) const;
   const std::vector<ReviewRow>& rows() const { return rows_; }
   CellKind KindOf(int column) const;
   Tally tally() const;

@@ -11,8 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "review/review_model.h"
 #include "review/review_window.h"
 #include "review/table_file.h"
+#include "review/xlsx_export.h"
 #include "tests/support/gui_test.h"
 
 namespace kelmory {
@@ -128,6 +130,18 @@ TEST_F(TableReadingTest, AStudysOwnMethodAndReportedSdAreKept) {
   EXPECT_TRUE(saved.startsWith("study,method,n,se,sd,method_result,critical_value,"));
   EXPECT_TRUE(saved.contains("\nA,RCT,25,2,10,se,")) << saved.toStdString();
   EXPECT_TRUE(saved.contains("\nB,cohort,30,,4.1,reported,")) << saved.toStdString();
+
+  // The workbook holds the filled-in SD as a number too.
+  const auto* model = qobject_cast<const review::ReviewModel*>(model_);
+  ASSERT_NE(model, nullptr);
+  ASSERT_EQ(review::ExportXlsx(*model, Path("kept.xlsx").toStdString()), std::nullopt);
+  QProcess python;
+  python.start("python3", {"-c",
+                           "import sys, zipfile; print(zipfile.ZipFile(sys.argv[1])"
+                           ".read('xl/worksheets/sheet1.xml').decode())",
+                           Path("kept.xlsx")});
+  ASSERT_TRUE(python.waitForFinished(30000));
+  EXPECT_TRUE(python.readAllStandardOutput().contains("<c r=\"E2\"><v>10</v></c>"));
 
   // A filled-in sd is drawn as a result until it is typed over, and is
   // computed again once cleared.
