@@ -607,12 +607,12 @@ void Runner::Start(std::string_view head, std::size_t header_end, bool whole) {
       options_.delimiter.value_or(sep_line_.value_or(DetectDelimiter(head.substr(0, header_end))));
   settings_.method = options_.method;
   settings_.default_level = options_.level;
-  settings_.decimal =
-      options_.decimal
-          ? *options_.decimal
-          : GuessDecimal(head, delimiter_, whole).value_or(delimiter_ == ';' ? ',' : '.');
+  const std::optional<char> found =
+      options_.decimal ? std::nullopt : GuessDecimal(head, delimiter_, whole);
+  settings_.decimal = options_.decimal.value_or(found.value_or(delimiter_ == ';' ? ',' : '.'));
   settings_.working = options_.working;
-  summary_.dialect = {delimiter_, settings_.decimal, line_end_, bom_, sep_line_.has_value()};
+  summary_.dialect = {delimiter_, settings_.decimal,     line_end_,
+                      bom_,       sep_line_.has_value(), found.has_value()};
   csv_set_delim(&parser_, static_cast<unsigned char>(delimiter_));
   quote_numbers_ = settings_.decimal == delimiter_;
   // The bytes that make a cell need quotes.

@@ -42,6 +42,7 @@ struct Dialect {
   std::string_view line_end = "\n";  // LF, CR LF or CR
   bool bom = false;                  // a byte-order mark before the header
   bool sep_line = false;             // a "sep=" line before the header
+  bool decimal_found = false;        // from the number cells, not the default
 };
 
 struct BatchSummary {

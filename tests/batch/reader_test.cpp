@@ -51,6 +51,7 @@ TEST(Reader, FindsTheDecimalSeparatorWhereTheCellsReadOneWay) {
     std::string name, input;
     BatchOptions options;
     char decimal;
+    bool found;  // from the cells, not the default
     std::string last_line;
   };
   const Row rows[] = {
@@ -58,40 +59,47 @@ TEST(Reader, FindsTheDecimalSeparatorWhereTheCellsReadOneWay) {
        "n,se\n25,\"1,25\"\n",
        {},
        ',',
+       true,
        "25,\"1,25\",\"6,25\",se,,,,,,,"},
-      {"semicolons and decimal points", "n;se\n25;1.25\n", {}, '.', "25;1.25;6.25;se;;;;;;;"},
+      {"semicolons and decimal points", "n;se\n25;1.25\n", {}, '.', true, "25;1.25;6.25;se;;;;;;;"},
       {"whole numbers read both ways: a comma table keeps '.'",
        "n,se\n25,2\n",
        {},
        '.',
+       false,
        "25,2,10,se,,,,,,,"},
       {"whole numbers read both ways: a semicolon table keeps ','",
        "n;se\n25;0\n",
        {},
        ',',
+       false,
        "25;0;0;se;;;;;;;"},
       {"both ways in one table keeps the default",
        "n,se\n25,1.5\n25,\"1,5\"\n",
        {},
        '.',
+       false,
        "25,\"1,5\",,,,,,,,,\"se is not a number: '1,5' (a decimal comma? write it 1.5)\""},
       {"a grouped 2.000 is no evidence for a point",
        "study,n,se\nA,\"2.000\",\"1,5\"\n",
        {},
        ',',
+       true,
        "A,2.000,\"1,5\",,,,,,,,,\"n is not a number: '2.000' (ambiguous: '.' groups digits "
        "or marks decimals; write 2000 without grouping, or 2,000 for a decimal)\""},
       {"text columns are not read",
        "study,n,se\n\"1,5\",25,2.5\n",
        {},
        '.',
+       true,
        "\"1,5\",25,2.5,12.5,se,,,,,,,"},
-      {"--decimal forces one", "n,se\n25,\"1,25\"\n", point, '.',
+      {"--decimal forces one", "n,se\n25,\"1,25\"\n", point, '.', false,
        "25,\"1,25\",,,,,,,,,\"se is not a number: '1,25' (a decimal comma? write it 1.25)\""},
       {"only the first rows are looked at",
        late,
        {},
        '.',
+       false,
        "25,\"1,5\",,,,,,,,,\"se is not a number: '1,5' (a decimal comma? write it 1.5)\""},
   };
   for (const Row& row : rows) {
@@ -100,6 +108,7 @@ TEST(Reader, FindsTheDecimalSeparatorWhereTheCellsReadOneWay) {
       const ReadResult run = Read(row.input, row.options, step);
       EXPECT_EQ(run.summary.message, "");
       EXPECT_EQ(run.summary.dialect.decimal, row.decimal);
+      EXPECT_EQ(run.summary.dialect.decimal_found, row.found);
       ASSERT_GE(run.output.size(), row.last_line.size() + 1);
       EXPECT_EQ(run.output.substr(run.output.rfind('\n', run.output.size() - 2) + 1),
                 row.last_line + "\n");
