@@ -567,8 +567,10 @@ QVariant ReviewModel::headerData(int section, Qt::Orientation orientation, int r
 bool ReviewModel::IsFilledIn(int row, int column) const {
   if (row < 0 || row >= storedRows()) return false;
   const ReviewRow& r = rows_[row];
-  if (column == map_.columns.sd) return r.sd_from_result;
-  return column == map_.columns.index[batch::kMean] && map_.columns.fill_mean && r.mean_from_result;
+  // Only a cell that shows a value: an se row's empty mean stays an input.
+  if (column == map_.columns.sd) return r.sd_from_result && r.result.sd;
+  return column == map_.columns.index[batch::kMean] && map_.columns.fill_mean &&
+         r.mean_from_result && r.result.estimated_mean;
 }
 
 std::string ReviewModel::SavedCell(int row, int column) const {
