@@ -48,6 +48,7 @@ std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes) {
   const batch::TableColumns columns =
       batch::ReadTableColumns({table.header.begin(), table.header.end()});
   for (Record& row : table.rows) batch::KeepUserCells(columns, table.header.size(), row);
+  table.had_results = columns.width < table.header.size();
   table.header.resize(columns.width);
   return table;
 }

@@ -19,6 +19,9 @@ struct LoadedTable {
   // How the file's bytes were read (batch::BatchSummary::encoding): a
   // file that is not UTF-8 says so, and is saved as UTF-8.
   std::string_view encoding = "UTF-8";
+  // The file ended with the program's own columns (a saved result): they
+  // were left out of `header` and `rows`, to be made again.
+  bool had_results = false;
 };
 
 // The table in `bytes`, or one line saying what is wrong with it.

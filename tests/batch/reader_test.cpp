@@ -54,54 +54,28 @@ TEST(Reader, FindsTheDecimalSeparatorWhereTheCellsReadOneWay) {
     bool found;  // from the cells, not the default
     std::string last_line;
   };
+  // clang-format off
   const Row rows[] = {
-      {"German Calc's default: commas and quoted decimal commas",
-       "n,se\n25,\"1,25\"\n",
-       {},
-       ',',
-       true,
+      {"German Calc's default: commas and quoted decimal commas", "n,se\n25,\"1,25\"\n", {}, ',', true,
        "25,\"1,25\",\"6,25\",se,,,,,,,"},
       {"semicolons and decimal points", "n;se\n25;1.25\n", {}, '.', true, "25;1.25;6.25;se;;;;;;;"},
-      {"whole numbers read both ways: a comma table keeps '.'",
-       "n,se\n25,2\n",
-       {},
-       '.',
-       false,
+      {"whole numbers read both ways: a comma table keeps '.'", "n,se\n25,2\n", {}, '.', false,
        "25,2,10,se,,,,,,,"},
-      {"whole numbers read both ways: a semicolon table keeps ','",
-       "n;se\n25;0\n",
-       {},
-       ',',
-       false,
+      {"whole numbers read both ways: a semicolon table keeps ','", "n;se\n25;0\n", {}, ',', false,
        "25;0;0;se;;;;;;;"},
-      {"both ways in one table keeps the default",
-       "n,se\n25,1.5\n25,\"1,5\"\n",
-       {},
-       '.',
-       false,
+      {"both ways in one table keeps the default", "n,se\n25,1.5\n25,\"1,5\"\n", {}, '.', false,
        "25,\"1,5\",,,,,,,,,\"se is not a number: '1,5' (a decimal comma? write it 1.5)\""},
-      {"a grouped 2.000 is no evidence for a point",
-       "study,n,se\nA,\"2.000\",\"1,5\"\n",
-       {},
-       ',',
-       true,
+      {"a grouped 2.000 is no evidence for a point", "study,n,se\nA,\"2.000\",\"1,5\"\n", {}, ',', true,
        "A,2.000,\"1,5\",,,,,,,,,\"n is not a number: '2.000' (ambiguous: '.' groups digits "
        "or marks decimals; write 2000 without grouping, or 2,000 for a decimal)\""},
-      {"text columns are not read",
-       "study,n,se\n\"1,5\",25,2.5\n",
-       {},
-       '.',
-       true,
+      {"text columns are not read", "study,n,se\n\"1,5\",25,2.5\n", {}, '.', true,
        "\"1,5\",25,2.5,12.5,se,,,,,,,"},
       {"--decimal forces one", "n,se\n25,\"1,25\"\n", point, '.', false,
        "25,\"1,25\",,,,,,,,,\"se is not a number: '1,25' (a decimal comma? write it 1.25)\""},
-      {"only the first rows are looked at",
-       late,
-       {},
-       '.',
-       false,
+      {"only the first rows are looked at", late, {}, '.', false,
        "25,\"1,5\",,,,,,,,,\"se is not a number: '1,5' (a decimal comma? write it 1.5)\""},
   };
+  // clang-format on
   for (const Row& row : rows) {
     for (const std::size_t step : {std::size_t{1} << 16, std::size_t{7}}) {
       SCOPED_TRACE(row.name + " in steps of " + std::to_string(step));

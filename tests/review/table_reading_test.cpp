@@ -109,6 +109,9 @@ TEST_F(TableReadingTest, ASavedTableReopensAndSavesToTheSameBytes) {
     ASSERT_TRUE(window_->saveFile(Path(name + "-1.csv")));
     ASSERT_TRUE(window_->openFile(Path(name + "-1.csv")));
     EXPECT_EQ(Header(), columns);  // the earlier results are not shown twice
+    const auto read = review::LoadTable(Path(name + "-1.csv").toStdString());
+    ASSERT_TRUE(std::holds_alternative<review::LoadedTable>(read));
+    EXPECT_TRUE(std::get<review::LoadedTable>(read).had_results);
     ASSERT_TRUE(window_->saveFile(Path(name + "-2.csv")));
     EXPECT_EQ(ReadAll(Path(name + "-2.csv")), ReadAll(Path(name + "-1.csv")));
     EXPECT_EQ(ReadAll(Path(name + "-1.csv")), BatchOutput(kGolden + "/" + name + ".csv"));
@@ -195,6 +198,7 @@ TEST_F(TableReadingTest, AWindows1252FileOpensAndSavesAsUtf8) {
   ASSERT_TRUE(std::holds_alternative<review::LoadedTable>(read));
   EXPECT_EQ(std::get<review::LoadedTable>(read).encoding, "Windows-1252");
   EXPECT_EQ(std::get<review::LoadedTable>(read).rows.at(0).at(0), "M\xc3\xbcller");
+  EXPECT_FALSE(std::get<review::LoadedTable>(read).had_results);
 }
 
 }  // namespace
