@@ -58,9 +58,4 @@ struct BatchSummary {
 BatchSummary RunBatch(const ByteSource& source, const ByteSink& sink, const BatchOptions& options,
                       const Progress& progress = {});
 
-// The columns the program adds, in their order.
-inline constexpr std::array<std::string_view, 10> kAddedColumns = {
-    "sd",   "method",          "critical_value", "df",      "sd_z",
-    "sd_t", "z_t_gap_percent", "warning",        "refusal", "working"};
-
 }  // namespace kelmory::batch

@@ -17,11 +17,6 @@ inline constexpr std::size_t kNumberCellRoom = 32;
 char* WriteNumberCell(char* out, double value, char decimal);
 std::string NumberCell(double value, char decimal);
 
-// The names of every column the writer may add, in their order:
-// estimated_mean and total_n follow sd when the header is `extended` (see
-// ReadTableColumns and ResultColumns).
-std::vector<std::string_view> AddedColumns(bool working, bool extended = false);
-
 // The text of the added column `column` for a row's result; empty for a
 // column the writer does not add.
 std::string ResultCell(const RowResult& result, std::string_view column, char decimal);

@@ -72,12 +72,6 @@ QString ColumnTip(std::string_view name) {
 
 }  // namespace
 
-bool IsAddedName(std::string_view name) {
-  const std::string lower = batch::Lower(name);
-  const auto added = batch::AddedColumns(true, true);
-  return std::find(added.begin(), added.end(), lower) != added.end();
-}
-
 char UserDecimal() {
   const QString point = QLocale::system().decimalPoint();
   return point == QStringLiteral(",") ? ',' : '.';

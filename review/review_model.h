@@ -137,8 +137,6 @@ class ReviewModel final : public QAbstractTableModel {
   mutable batch::RowCells row_cells_;
 };
 
-// Whether a name is one of the columns the program adds.
-bool IsAddedName(std::string_view name);
 // The user's decimal separator, read afresh.
 char UserDecimal();
 
