@@ -28,6 +28,8 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr std::size_t kMaxCell = std::size_t{1} << 20;
 constexpr std::size_t kMaxHeaderLine = std::size_t{1} << 20;
 constexpr std::size_t kMaxRow = std::size_t{2} << 20;
+// The rows after the header that the decimal separator is found from.
+constexpr std::size_t kLookAhead = std::size_t{1} << 16;
 
 // Blanks belong to the cells: they are carried through as read.
 int NoSpace(unsigned char) { return 0; }
@@ -48,16 +50,17 @@ char DetectDelimiter(std::string_view line) {
   return ',';
 }
 
-// UTF-16 (with its byte-order mark, as spreadsheets write it) to UTF-8,
-// chunk by chunk: a character split between chunks waits for the next one.
-class Utf16Decoder {
+// UTF-16 (with its byte-order mark, as spreadsheets write it) or
+// Windows-1252 to UTF-8, chunk by chunk: a character split between chunks
+// waits for the next one.
+class Decoder {
  public:
-  Utf16Decoder() : cd_(::iconv_open("UTF-8", "UTF-16")) {}
-  ~Utf16Decoder() {
+  explicit Decoder(const char* from) : cd_(::iconv_open("UTF-8", from)) {}
+  ~Decoder() {
     if (cd_ != kNone) ::iconv_close(cd_);
   }
-  Utf16Decoder(const Utf16Decoder&) = delete;
-  Utf16Decoder& operator=(const Utf16Decoder&) = delete;
+  Decoder(const Decoder&) = delete;
+  Decoder& operator=(const Decoder&) = delete;
 
   // Replaces `out` with the UTF-8 of `bytes`; false on an invalid sequence.
   bool Decode(std::string_view bytes, std::string& out) {
@@ -81,6 +84,124 @@ class Utf16Decoder {
   iconv_t cd_;
   std::string pending_;
 };
+
+// The length of the longest prefix of `bytes` that is whole UTF-8;
+// `cut` when what follows it is a character's start cut off at the end.
+std::size_t Utf8Prefix(std::string_view bytes, bool& cut) {
+  cut = false;
+  std::size_t i = 0;
+  const std::size_t n = bytes.size();
+  while (i < n) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+    if (c >= 0xC2 && c <= 0xDF) {
+      length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      length = 3;
+      if (c == 0xE0) low = 0xA0;   // no overlong forms
+      if (c == 0xED) high = 0x9F;  // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      length = 4;
+      if (c == 0xF0) low = 0x90;
+      if (c == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+    } else {
+      return i;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+      if (i + k == n) {
+        cut = true;
+        return i;
+      }
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      if (k == 1 ? (next < low || next > high) : (next < 0x80 || next > 0xBF)) return i;
+    }
+    i += length;
+  }
+  return i;
+}
+
+// A cell as the look-ahead reads it: a number with '.' only, with ','
+// only, or neither. A text with digits grouped by the other separator
+// ("2.000" beside decimal commas) is evidence for neither.
+enum class Reading { Point, Comma, Either };
+Reading ReadingOf(std::string_view cell, bool percent) {
+  using Kind = CellNumber::Kind;
+  const bool point = ParseCellNumber(cell, '.', percent).kind == Kind::Number;
+  const bool comma = ParseCellNumber(cell, ',', percent).kind == Kind::Number;
+  if (point && !comma && !IsGrouped(cell, ',', percent)) return Reading::Point;
+  if (comma && !point && !IsGrouped(cell, '.', percent)) return Reading::Comma;
+  return Reading::Either;
+}
+
+// The records of `text` as CSV, one call each; a last record that no line
+// end closes is left out unless `whole`.
+void SplitRecords(std::string_view text, char delimiter, bool whole,
+                  const std::function<void(const std::vector<std::string>&)>& each) {
+  std::vector<std::string> record(1);
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c != '"') {
+        record.back().push_back(c);
+      } else if (i + 1 < text.size() && text[i + 1] == '"') {
+        record.back().push_back('"');
+        ++i;
+      } else {
+        quoted = false;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == delimiter) {
+      record.emplace_back();
+    } else if (c == '\r' || c == '\n') {
+      if (record.size() > 1 || !record.front().empty()) each(record);
+      record.assign(1, std::string());
+    } else {
+      record.back().push_back(c);
+    }
+  }
+  if (whole && !quoted && (record.size() > 1 || !record.front().empty())) each(record);
+}
+
+// The decimal separator the number cells of the first rows read with,
+// where they read only one way; nothing where some read only with '.' and
+// others only with ',', or all read both ways.
+std::optional<char> GuessDecimal(std::string_view text, char delimiter, bool whole) {
+  TableColumns columns;
+  std::vector<std::pair<std::size_t, bool>> numbers;  // a number column, and whether a level
+  std::size_t points = 0, commas = 0;
+  bool header = true;
+  SplitRecords(text, delimiter, whole, [&](const std::vector<std::string>& record) {
+    if (header) {
+      header = false;
+      columns = ReadTableColumns({record.begin(), record.end()});
+      const auto add = [&](int i, bool percent) {
+        if (i >= 0) numbers.emplace_back(static_cast<std::size_t>(i), percent);
+      };
+      for (int c = 0; c < kColumnCount; ++c) add(columns.index[c], c == kLevel);
+      for (const SubgroupColumns& subgroup : columns.subgroups) {
+        for (const int i : subgroup.index) add(i, false);
+      }
+      add(columns.sd, false);
+      return;
+    }
+    for (const auto& [i, percent] : numbers) {
+      if (i >= record.size() || IsEmptyCell(record[i])) continue;
+      const Reading reading = ReadingOf(record[i], percent);
+      points += reading == Reading::Point;
+      commas += reading == Reading::Comma;
+    }
+  });
+  if (points && !commas) return '.';
+  if (commas && !points) return ',';
+  return std::nullopt;
+}
 
 bool IsUtf16Bom(std::string_view head) {
   return head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF");
@@ -120,7 +241,7 @@ class Runner {
   void Record();
   void Header();
   void Row();
-  void Start(std::string_view head, std::size_t header_end);
+  void Start(std::string_view head, std::size_t header_end, bool whole);
   std::size_t ReadHead(std::string& head, const std::function<std::string_view()>& next,
                        bool& ended);
   void Feed(std::string_view bytes);
@@ -178,7 +299,8 @@ class Runner {
   bool header_done_ = false;
   std::size_t width_ = 0;
   TableColumns columns_;
-  std::vector<std::string_view> added_;
+  std::vector<ResultColumn> added_;
+  bool sd_in_block_ = true, estimated_in_block_ = false, rewrite_ = false;
   std::vector<std::string_view> row_view_;  // the cells of the row, reused
   RowCells row_cells_;
 
@@ -323,26 +445,31 @@ void Runner::Header() {
   header_done_ = true;
   width_ = count_;
   for (std::size_t i = 0; i < count_; ++i) row_view_.push_back(Cell(i));
-  columns_ = ReadTableColumns(row_view_, options_.working);
+  columns_ = ReadTableColumns(row_view_);
   if (!columns_.problem.empty()) return FailAtLine(record_line_, columns_.problem);
-  added_ = AddedColumns(options_.working, columns_.extended);
+  added_ = ResultColumns(columns_, row_view_, options_.working);
+  sd_in_block_ = columns_.sd == -1;
+  estimated_in_block_ = columns_.extended && !columns_.fill_mean;
+  // An earlier block is left out and the user's sd and mean cells may be
+  // filled: such rows are written cell by cell.
+  rewrite_ = columns_.width < width_ || columns_.sd != -1;
 
   // Only a byte-order mark at the start of the input is one; a first name
   // that starts with one, after empty lines, is quoted so that no reader
   // takes it for the output's own.
   const bool output_starts_here = !bom_ && !sep_line_;
-  for (std::size_t i = 0; i < count_; ++i) {
+  for (std::size_t i = 0; i < columns_.width; ++i) {
     Room(FieldRoom(Cell(i)) + 1);
     if (i) Separator();
     PutField(Cell(i), i == 0 && output_starts_here && Cell(0).starts_with(kBom));
     Done();
   }
   std::size_t room = line_end_.size();
-  for (const std::string_view name : added_) room += name.size() + 1;
+  for (const ResultColumn& column : added_) room += FieldRoom(column.heading) + 1;
   Room(room);
   for (std::size_t a = 0; a < added_.size(); ++a) {
-    if (count_ || a) Separator();
-    Put(added_[a]);
+    if (columns_.width || a) Separator();
+    PutField(added_[a].heading);
   }
   Put(line_end_);
   Done();
@@ -350,24 +477,40 @@ void Runner::Header() {
 
 void Runner::Row() {
   ++summary_.rows;
-  RowResult result;
+  TableRow row;
+  RowResult& result = row.result;
+  const std::size_t own = std::min(count_, columns_.width);
   bool blank = extra_filled_ == 0;
-  for (std::size_t i = 0; i < count_ && blank; ++i) blank = IsEmptyCell(Cell(i));
+  for (std::size_t i = 0; i < own && blank; ++i) blank = IsEmptyCell(Cell(i));
   if (blank) {
     // ",,,," as spreadsheets write empty rows: neither converted nor refused.
   } else if (extra_filled_) {
-    result.refusal = PastHeaderRefusal(extra_filled_, width_);
+    result.refusal = PastHeaderRefusal(extra_filled_);
   } else {
     row_view_.clear();
     for (std::size_t i = 0; i < count_; ++i) row_view_.push_back(Cell(i));
-    GatherCells(columns_, row_view_, row_cells_);
-    result = ConvertRow(row_cells_, settings_, cache_);
+    row = ConvertTableRow(columns_, row_view_, settings_, cache_, row_cells_);
   }
   if (!result.refusal.empty()) ++summary_.refused;
 
   // A short row is filled out with empty cells so that the added columns
   // stay under their names; cells past the header follow them.
-  if (count_ * 3 + cells_used_ * 2 > kFlushAt) {
+  constexpr std::size_t kNumberRoom = 2 * 32 + 3;
+  if (rewrite_) {
+    const int mean = columns_.fill_mean ? columns_.index[kMean] : -1;
+    for (std::size_t i = 0; i < columns_.width; ++i) {
+      Room(kNumberRoom + 1 + (i < count_ ? FieldRoom(Cell(i)) : 0));
+      if (i) Separator();
+      if (static_cast<int>(i) == columns_.sd && row.sd_from_result) {
+        PutNumber(result.sd);
+      } else if (static_cast<int>(i) == mean && row.mean_from_result) {
+        PutNumber(result.estimated_mean);
+      } else if (i < count_) {
+        PutField(Cell(i));
+      }
+      Done();
+    }
+  } else if (count_ * 3 + cells_used_ * 2 > kFlushAt) {
     for (std::size_t i = 0; i < count_; ++i) {
       Room(FieldRoom(Cell(i)) + 1);
       if (i) Separator();
@@ -391,30 +534,34 @@ void Runner::Row() {
     }
   }
   Done();
-  constexpr std::size_t kNumberRoom = 2 * 32 + 3;
-  Room(8 * kNumberRoom + 16 + line_end_.size() + FieldRoom(result.warning) +
-       FieldRoom(result.refusal) + FieldRoom(result.working));
-  if (width_) Separator();
+  Room(8 * kNumberRoom + 16 + line_end_.size() + FieldRoom(result.method) +
+       FieldRoom(result.warning) + FieldRoom(result.refusal) + FieldRoom(result.working));
+  Separator();
   // The sd is one of sd_z and sd_t: its text is copied, not made again.
   const char* const sd_start = w_;
-  PutNumber(result.sd);
-  const std::string_view sd_text(sd_start, static_cast<std::size_t>(w_ - sd_start));
-  if (columns_.extended) {
+  if (sd_in_block_) {
+    PutNumber(result.sd);
     Separator();
+  }
+  const std::string_view sd_text(sd_start,
+                                 static_cast<std::size_t>(w_ - sd_start) - (sd_in_block_ ? 1 : 0));
+  if (estimated_in_block_) {
     PutNumber(result.estimated_mean);
     Separator();
+  }
+  if (columns_.extended) {
     PutNumber(result.total_n);
+    Separator();
   }
   const auto put_sd_or = [&](const std::optional<double>& value) {
-    if (value && result.sd &&
+    if (sd_in_block_ && value && result.sd &&
         BitCast<std::uint64_t>(*value) == BitCast<std::uint64_t>(*result.sd)) {
       Put(sd_text);
     } else {
       PutNumber(value);
     }
   };
-  Separator();
-  Put(result.method);
+  PutField(result.method);
   Separator();
   PutRepeated(result.critical_value);
   Separator();
@@ -450,7 +597,7 @@ void Runner::Row() {
   if (used_ >= kFlushAt) Flush();
 }
 
-void Runner::Start(std::string_view head, std::size_t header_end) {
+void Runner::Start(std::string_view head, std::size_t header_end, bool whole) {
   if (header_end < head.size() && head[header_end] == '\r') {
     const bool crlf = header_end + 1 < head.size() && head[header_end + 1] == '\n';
     line_end_ = crlf ? "\r\n" : "\r";
@@ -460,9 +607,12 @@ void Runner::Start(std::string_view head, std::size_t header_end) {
       options_.delimiter.value_or(sep_line_.value_or(DetectDelimiter(head.substr(0, header_end))));
   settings_.method = options_.method;
   settings_.default_level = options_.level;
-  settings_.decimal = options_.decimal.value_or(delimiter_ == ';' ? ',' : '.');
+  const std::optional<char> found =
+      options_.decimal ? std::nullopt : GuessDecimal(head, delimiter_, whole);
+  settings_.decimal = options_.decimal.value_or(found.value_or(delimiter_ == ';' ? ',' : '.'));
   settings_.working = options_.working;
-  summary_.dialect = {delimiter_, settings_.decimal, line_end_, bom_, sep_line_.has_value()};
+  summary_.dialect = {delimiter_, settings_.decimal,     line_end_,
+                      bom_,       sep_line_.has_value(), found.has_value()};
   csv_set_delim(&parser_, static_cast<unsigned char>(delimiter_));
   quote_numbers_ = settings_.decimal == delimiter_;
   // The bytes that make a cell need quotes.
@@ -622,27 +772,75 @@ BatchSummary Runner::Run(const ByteSource& source, const Progress& progress) {
   std::vector<char> chunk(kChunk);
   std::uint64_t total = 0;
   bool ended = false;
-  std::optional<Utf16Decoder> utf16;
-  std::string decoded;
+  std::optional<Decoder> decoder;  // UTF-16 or Windows-1252 to UTF-8
+  bool utf16 = false, beyond_ascii = false;
+  std::string decoded, joined, carry;
+  const auto text_only = [&](std::string_view text) -> std::string_view {
+    if (text.empty() || !std::memchr(text.data(), '\0', text.size())) return text;
+    Fail("the input is not a text file: it holds NUL bytes");
+    return {};
+  };
+  const auto has_high = [](std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  };
+  // Raw bytes as UTF-8, `last` at the input's end. They are kept as they
+  // are while they are UTF-8; from the first byte that is not, the input
+  // is read as Windows-1252, unless UTF-8 beyond ASCII came before it.
+  std::function<std::string_view(std::string_view, bool)> convert =
+      [&](std::string_view bytes, bool last) -> std::string_view {
+    if (decoder) {
+      if (!decoder->Decode(bytes, decoded)) {
+        Fail(utf16 ? "the input is not valid UTF-16"
+                   : "the input is neither UTF-8 nor Windows-1252");
+        return {};
+      }
+      if (last && !decoder->Finished()) {
+        Fail("the input ends inside a UTF-16 character");
+        return {};
+      }
+      return text_only(decoded);
+    }
+    std::string_view in = bytes;
+    if (!carry.empty()) {
+      joined = std::move(carry);
+      carry.clear();
+      joined.append(bytes);
+      in = joined;
+    }
+    bool cut = false;
+    const std::size_t valid = Utf8Prefix(in, cut);
+    if (valid == in.size() || (cut && !last)) {
+      beyond_ascii = beyond_ascii || has_high(in.substr(0, valid));
+      carry.assign(in.substr(valid));
+      return text_only(in.substr(0, valid));
+    }
+    if (beyond_ascii || has_high(in.substr(0, valid))) {
+      Fail("the input is not valid UTF-8: it mixes UTF-8 with another encoding");
+      return {};
+    }
+    decoder.emplace("WINDOWS-1252");
+    summary_.encoding = "Windows-1252";
+    const std::string raw(in);
+    return convert(raw, last);
+  };
   // The next piece of the input as UTF-8; empty at its end or on a failure.
   const std::function<std::string_view()> next = [&]() -> std::string_view {
     while (!ended && !failed_) {
       const std::ptrdiff_t got = source(chunk.data(), chunk.size());
       if (got <= 0) {
         ended = true;
-        if (got < 0) Fail("cannot read the input");
-        if (utf16 && !utf16->Finished()) Fail("the input ends inside a UTF-16 character");
-        break;
+        if (got < 0) {
+          Fail("cannot read the input");
+          break;
+        }
+        return convert({}, true);
       }
       total += static_cast<std::uint64_t>(got);
       if (progress) progress(total);
-      const std::string_view bytes(chunk.data(), static_cast<std::size_t>(got));
-      if (!utf16) return bytes;
-      if (!utf16->Decode(bytes, decoded)) {
-        Fail("the input is not valid UTF-16");
-        break;
-      }
-      if (!decoded.empty()) return decoded;
+      const std::string_view piece =
+          convert(std::string_view(chunk.data(), static_cast<std::size_t>(got)), false);
+      if (!piece.empty()) return piece;
     }
     return {};
   };
@@ -662,18 +860,23 @@ BatchSummary Runner::Run(const ByteSource& source, const Progress& progress) {
     head.append(chunk.data(), static_cast<std::size_t>(got));
   }
   if (IsUtf16Bom(head)) {
-    utf16.emplace();
+    decoder.emplace("UTF-16");
+    utf16 = true;
     bom_ = true;
-    const std::string raw = std::move(head);
-    head.clear();
-    if (!utf16->Decode(raw, head)) Fail("the input is not valid UTF-16");
-    if (ended && !utf16->Finished()) Fail("the input ends inside a UTF-16 character");
+    summary_.encoding = "UTF-16";
   }
+  if (!failed_) head = std::string(convert(std::string(head), ended));
   if (failed_) return summary_;
 
   const std::size_t header_end = ReadHead(head, next, ended);
+  // The first rows, for the decimal separator; memory stays bounded.
+  while (!failed_ && !ended && head.size() < header_end + kLookAhead) {
+    const std::string_view piece = next();
+    if (piece.empty()) break;
+    head.append(piece);
+  }
   if (failed_) return summary_;
-  Start(head, header_end);
+  Start(head, header_end, ended);
   head = std::string();
 
   while (!ended && !failed_) {

@@ -20,7 +20,9 @@ struct BatchOptions {
   Method method = Method::T;
   Level level = 95;
   std::optional<char> delimiter;  // found from the header line when absent
-  std::optional<char> decimal;    // "," with ";" as delimiter, else "."
+  // Found from the first rows' number cells where they read only one way;
+  // otherwise "," with ";" as delimiter, else ".".
+  std::optional<char> decimal;
   bool working = false;
   // Told each record's cells as read, the header's first.
   std::function<void(std::span<const std::string_view> cells)> on_record;
@@ -40,6 +42,7 @@ struct Dialect {
   std::string_view line_end = "\n";  // LF, CR LF or CR
   bool bom = false;                  // a byte-order mark before the header
   bool sep_line = false;             // a "sep=" line before the header
+  bool decimal_found = false;        // from the number cells, not the default
 };
 
 struct BatchSummary {
@@ -47,14 +50,12 @@ struct BatchSummary {
   std::string message;  // status 2: one line, without the program's name
   std::uint64_t rows = 0, refused = 0;
   Dialect dialect;  // once the header line is read
+  // How the bytes were read: "UTF-8", "UTF-16" (with a byte-order mark) or
+  // "Windows-1252" (a file that is not UTF-8); the output is UTF-8.
+  std::string_view encoding = "UTF-8";
 };
 
 BatchSummary RunBatch(const ByteSource& source, const ByteSink& sink, const BatchOptions& options,
                       const Progress& progress = {});
-
-// The columns the program adds, in their order.
-inline constexpr std::array<std::string_view, 10> kAddedColumns = {
-    "sd",   "method",          "critical_value", "df",      "sd_z",
-    "sd_t", "z_t_gap_percent", "warning",        "refusal", "working"};
 
 }  // namespace kelmory::batch

@@ -146,11 +146,58 @@ WholeNumber ReadWholeNumber(std::string_view text) {
   return whole > kLimit ? WholeNumber::TooLarge : WholeNumber::Whole;
 }
 
-std::string_view DecimalHint(std::string_view text, char decimal, bool percent) {
+bool IsGrouped(std::string_view text, char decimal, bool percent) {
+  std::string_view body = TrimBlanks(text);
+  if (percent && !body.empty() && body.back() == '%')
+    body = TrimBlanks(body.substr(0, body.size() - 1));
+  const char group = decimal == '.' ? ',' : '.';
+  std::size_t i = 0;
+  if (i < body.size() && (body[i] == '+' || body[i] == '-')) ++i;
+  const auto digits = [&] {
+    std::size_t count = 0;
+    for (; i < body.size() && IsDigit(body[i]); ++i) ++count;
+    return count;
+  };
+  const std::size_t lead = digits();
+  if (lead < 1 || lead > 3) return false;
+  int groups = 0;
+  for (; i < body.size() && body[i] == group; ++groups) {
+    ++i;
+    if (digits() != 3) return false;
+  }
+  if (groups == 0) return false;
+  if (i < body.size() && body[i] == decimal) {
+    ++i;
+    if (digits() == 0) return false;
+  }
+  return i == body.size();
+}
+
+std::string DecimalHint(std::string_view text, char decimal, bool percent) {
   const char other = decimal == '.' ? ',' : '.';
-  if (ParseCellNumber(text, other, percent).kind != CellNumber::Kind::Number) return {};
-  return other == ',' ? " (a decimal comma? use --decimal ,)"
-                      : " (a decimal point? use --decimal .)";
+  const bool other_reads = ParseCellNumber(text, other, percent).kind == CellNumber::Kind::Number;
+  const auto without = [&] {
+    std::string written(TrimBlanks(text));
+    std::erase(written, other);
+    return written;
+  };
+  const auto moved = [&] {
+    std::string written(TrimBlanks(text));
+    std::replace(written.begin(), written.end(), other, decimal);
+    return written;
+  };
+  if (IsGrouped(text, decimal, percent)) {
+    // 2.000 in a table of decimal commas is two thousand to some readers
+    // and two to others: neither is taken.
+    if (!other_reads)
+      return std::string(" (digit grouping: write it without the '") + other + "', as " +
+             without() + ")";
+    return std::string(" (ambiguous: '") + other + "' groups digits or marks decimals; write " +
+           without() + " without grouping, or " + moved() + " for a decimal)";
+  }
+  if (!other_reads) return {};
+  return std::string(" (a decimal ") + (other == ',' ? "comma" : "point") + "? write it " +
+         moved() + ")";
 }
 
 std::string CellExcerpt(std::string_view text) {

@@ -26,9 +26,15 @@ CellNumber ParseCellNumber(std::string_view text, char decimal, bool percent = f
 enum class WholeNumber { Whole, NotWhole, TooLarge /* above 2^53 */ };
 WholeNumber ReadWholeNumber(std::string_view text);
 
-// For a cell that is not a number with `decimal` but is one with the other
-// separator: the advice to say so with --decimal; else empty.
-std::string_view DecimalHint(std::string_view text, char decimal, bool percent = false);
+// Digits grouped in threes by the separator that is not `decimal`, as
+// spreadsheets format numbers: "1,024" or "12,345.6" with '.', "2.000" or
+// "1.234,5" with ','. Such a text is refused: it reads two ways.
+bool IsGrouped(std::string_view text, char decimal, bool percent = false);
+
+// For a cell that is not a number with `decimal`: how to write it, for a
+// grouped number or one with the other separator; else empty. It names no
+// option, so that the batch and the window can both show it.
+std::string DecimalHint(std::string_view text, char decimal, bool percent = false);
 
 // At most the first 40 characters of a cell, with "…" when cut, for messages.
 std::string CellExcerpt(std::string_view text);

@@ -84,14 +84,14 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_option("--delimiter", delimiter, "default: found from the header line")
       ->type_name(", | ; | tab");
-  app.add_option("--decimal", decimal,
-                 "the decimal separator of the numbers (default \",\" with \";\", else \".\")")
+  app.add_option("--decimal", decimal, "the decimal separator (default: found from the numbers)")
       ->type_name(". | ,");
   app.add_flag("--working", working, "add a column \"working\" holding each row's working text");
   app.footer(
       "Columns, found by name in any case: n, and one source: se, ci (the half-width), or lower\n"
       "and upper; optional: mean, level (in percent), z (a divisor of one's own). Other columns\n"
-      "are carried through.\n"
+      "are carried through. A table's own sd column keeps a filled cell as a reported SD and\n"
+      "fills an empty one in place; the program's own columns, as it writes them, are made again.\n"
       "\n"
       "Other kinds of row, each adding estimated_mean and total_n after sd:\n"
       "  a median: n with min, median and max; q1, median and q3; or all five (mean after\n"
@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
       "    (Cochrane Handbook 6.5.2.3): sd = SE / sqrt(1/n1 + 1/n2), with n1 + n2 - 2 df.\n"
       "    n1 12, n2 15, md 3.1, t 2.4 -> sd 3.33507 for each group\n"
       "  subgroups: n_1, mean_1, sd_1, n_2, ... combined in order (Handbook Table 6.5.a).\n"
-      "    10, 5.2, 1.1 with 15, 6.1, 1.3 -> total_n 25, estimated_mean 5.74, sd 1.28144\n"
+      "    n_1 10, mean_1 5.2, sd_1 1.1, n_2 15, mean_2 6.1, sd_2 1.3\n"
+      "      -> total_n 25, estimated_mean 5.74, sd 1.28144\n"
       "\n"
       "Exit status: 0 every row has an SD; 1 some row was refused (the output is complete);\n"
       "2 a usage error, an unreadable input or output, or a table that cannot be read.\n"
@@ -197,6 +198,10 @@ int main(int argc, char** argv) {
   }
   if (file) {
     if (const auto error = file->Commit()) return Complain(*error);
+  }
+  if (summary.encoding == "Windows-1252") {
+    std::fprintf(stderr, "kelmory-batch: note: %s is not UTF-8; it was read as Windows-1252\n",
+                 (from_file ? "'" + input + "'" : std::string("standard input")).c_str());
   }
   return summary.status;
 }

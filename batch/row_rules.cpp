@@ -128,8 +128,7 @@ std::optional<std::string> ReadCell(std::string_view cell, std::string_view name
                                     bool percent, std::optional<double>& out) {
   const CellNumber number = ParseCellNumber(cell, decimal, percent);
   if (number.kind == CellNumber::Kind::NotANumber)
-    return Quoted(name, " is not a number", cell) +
-           std::string(DecimalHint(cell, decimal, percent));
+    return Quoted(name, " is not a number", cell) + DecimalHint(cell, decimal, percent);
   if (number.kind == CellNumber::Kind::OutOfRange)
     return Quoted(name, " is beyond the double range", cell);
   out = number.value;
@@ -276,8 +275,11 @@ bool ReadInterval(const RowValues& value, const RowCells& cells, const RowSettin
   figures.t_crit = df >= 1 ? cache.student(level.exact, df) : std::nullopt;
   if (!figures.z_crit || (df >= 1 && !figures.t_crit) || (value[kLevel] && !cell_level)) {
     // Only at the extremes, a level a hair above 0 for instance.
-    return refuse(value[kLevel] ? Quoted("level", " gives no usable critical value", text[kLevel])
-                                : "--level gives no usable critical value");
+    if (value[kLevel])
+      return refuse(Quoted("level", " gives no usable critical value", text[kLevel]));
+    return refuse(settings.audience == Audience::Window
+                      ? "the level box gives no usable critical value"
+                      : "--level gives no usable critical value");
   }
 
   if (value[kZ]) {

@@ -19,14 +19,6 @@ std::string NumberCell(double value, char decimal) {
   return text;
 }
 
-std::vector<std::string_view> AddedColumns(bool working, bool extended) {
-  constexpr std::size_t kAfterSd = 1;
-  constexpr std::array<std::string_view, 2> kExtended = {"estimated_mean", "total_n"};
-  std::vector<std::string_view> added(kAddedColumns.begin(), kAddedColumns.end() - !working);
-  if (extended) added.insert(added.begin() + kAfterSd, kExtended.begin(), kExtended.end());
-  return added;
-}
-
 std::string ResultCell(const RowResult& result, std::string_view column, char decimal) {
   const auto number = [&](const std::optional<double>& value) {
     return value ? NumberCell(*value, decimal) : std::string();
@@ -46,11 +38,10 @@ std::string ResultCell(const RowResult& result, std::string_view column, char de
   return {};
 }
 
-std::string PastHeaderRefusal(std::size_t filled, std::size_t width) {
+std::string PastHeaderRefusal(std::size_t filled) {
   if (filled == 0) return {};
   return "the row has " + std::to_string(filled) +
-         (filled == 1 ? " filled cell" : " filled cells") + " past the header's " +
-         std::to_string(width) + " columns";
+         (filled == 1 ? " filled cell" : " filled cells") + " past the header's last column";
 }
 
 }  // namespace kelmory::batch

@@ -17,17 +17,13 @@ inline constexpr std::size_t kNumberCellRoom = 32;
 char* WriteNumberCell(char* out, double value, char decimal);
 std::string NumberCell(double value, char decimal);
 
-// The columns the writer adds after the header's own, in their order:
-// estimated_mean and total_n follow sd when the header is `extended` (see
-// ReadTableColumns).
-std::vector<std::string_view> AddedColumns(bool working, bool extended = false);
-
 // The text of the added column `column` for a row's result; empty for a
 // column the writer does not add.
 std::string ResultCell(const RowResult& result, std::string_view column, char decimal);
 
-// The refusal of a row with `filled` non-empty cells past the header's
-// `width` columns; empty when it has none.
-std::string PastHeaderRefusal(std::size_t filled, std::size_t width);
+// The refusal of a row with `filled` non-empty cells past the header's last
+// column; empty when it has none. It names no count of columns: a saved
+// table holds more of them than the one it was made from.
+std::string PastHeaderRefusal(std::size_t filled);
 
 }  // namespace kelmory::batch

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 
 #include "batch/cell_number.h"
+#include "batch/row_kinds.h"
 #include "batch/table_cells.h"
 
 namespace kelmory::batch {
@@ -25,22 +27,69 @@ bool SubgroupName(std::string_view name, int& column, int& k) {
   return false;
 }
 
+// The columns of an earlier result block that it always holds, in order.
+constexpr std::array<std::string_view, 8> kBlockCore = {
+    "method", "critical_value", "df", "sd_z", "sd_t", "z_t_gap_percent", "warning", "refusal"};
+
+// A result column's name as the writer heads it, with or without the suffix.
+bool IsHeading(std::string_view lower, std::string_view name) {
+  return lower == name || (lower.size() == name.size() + kOwnNameSuffix.size() &&
+                           lower.starts_with(name) && lower.ends_with(kOwnNameSuffix));
+}
+
+// Whether the first `count` names use a median, two-group or subgroup name.
+bool Extended(const std::vector<std::string>& lower, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    int column = 0, k = 0;
+    const auto first_new = kColumnNames.begin() + kFirstNewColumn;
+    if (std::find(first_new, kColumnNames.end(), lower[i]) != kColumnNames.end() ||
+        SubgroupName(lower[i], column, k))
+      return true;
+  }
+  return false;
+}
+
+// Where an earlier result block starts: the names the writer puts at the
+// end of its header, in its order, and nowhere else. lower.size() when
+// there is none; `method` is set to the block's method column.
+std::size_t EarlierBlock(const std::vector<std::string>& lower, int& method) {
+  std::size_t end = lower.size();
+  if (end > 0 && IsHeading(lower[end - 1], "working")) --end;
+  if (end < kBlockCore.size()) return lower.size();
+  for (std::size_t i = 0; i < kBlockCore.size(); ++i) {
+    if (!IsHeading(lower[end - kBlockCore.size() + i], kBlockCore[i])) return lower.size();
+  }
+  end -= kBlockCore.size();
+  method = static_cast<int>(end);
+  // total_n and estimated_mean only where the user's columns make the
+  // writer add them; the sd before estimated_mean is the block's only where
+  // a mean column would otherwise have taken the estimated means.
+  if (end > 0 && IsHeading(lower[end - 1], "total_n") && Extended(lower, end - 1)) {
+    --end;
+    if (end > 0 && IsHeading(lower[end - 1], "estimated_mean")) {
+      --end;
+      if (end > 0 && lower[end - 1] == "sd" &&
+          std::find(lower.begin(), lower.begin() + static_cast<std::ptrdiff_t>(end - 1), "mean") !=
+              lower.begin() + static_cast<std::ptrdiff_t>(end - 1))
+        --end;
+    }
+  }
+  return end;
+}
+
 }  // namespace
 
-TableColumns ReadTableColumns(const std::vector<std::string_view>& names, bool working) {
+TableColumns ReadTableColumns(const std::vector<std::string_view>& names) {
   TableColumns columns;
   columns.index.fill(-1);
   std::vector<std::string> lower;
   lower.reserve(names.size());
   for (const std::string_view name : names) lower.push_back(Lower(name));
 
-  for (std::size_t i = 0; i < lower.size() && !columns.extended; ++i) {
-    int column = 0, k = 0;
-    const auto first_new = kColumnNames.begin() + kFirstNewColumn;
-    columns.extended = std::find(first_new, kColumnNames.end(), lower[i]) != kColumnNames.end() ||
-                       SubgroupName(lower[i], column, k);
-  }
-  const std::vector<std::string_view> added = AddedColumns(working, columns.extended);
+  const std::size_t block = EarlierBlock(lower, columns.earlier_method);
+  columns.width = block;
+  lower.resize(block);
+  columns.extended = Extended(lower, block);
 
   const auto fail = [&](std::string problem) {
     columns.problem = std::move(problem);
@@ -49,7 +98,7 @@ TableColumns ReadTableColumns(const std::vector<std::string_view>& names, bool w
   for (std::size_t i = 0; i < lower.size(); ++i) {
     const std::string& name = lower[i];
     const int at = static_cast<int>(i);
-    int* slot = nullptr;
+    int* slot = name == "sd" ? &columns.sd : nullptr;
     for (int c = 0; c < kColumnCount; ++c) {
       if (name == kColumnNames[c]) slot = &columns.index[c];
     }
@@ -65,16 +114,31 @@ TableColumns ReadTableColumns(const std::vector<std::string_view>& names, bool w
     }
     if (slot && *slot != -1) return fail("the header has two columns named '" + name + "'");
     if (slot) *slot = at;
-    if (std::find(added.begin(), added.end(), name) != added.end()) {
-      return fail("the input already has a column named '" + name + "', which the program adds");
-    }
   }
+  columns.fill_mean = columns.sd != -1 && columns.index[kMean] != -1;
   const bool sized = columns.index[kN] != -1 || columns.index[kN1] != -1 ||
                      columns.index[kN2] != -1 ||
                      std::any_of(columns.subgroups.begin(), columns.subgroups.end(),
                                  [](const SubgroupColumns& s) { return s.index[kSubN] != -1; });
   if (!sized) return fail("the header has no column named 'n'");
   return columns;
+}
+
+std::vector<ResultColumn> ResultColumns(const TableColumns& columns,
+                                        const std::vector<std::string_view>& names, bool working) {
+  std::vector<ResultColumn> added;
+  const auto add = [&](std::string_view name) {
+    bool taken = false;
+    for (std::size_t i = 0; i < columns.width && i < names.size() && !taken; ++i)
+      taken = Lower(names[i]) == name;
+    added.push_back({name, std::string(name) + (taken ? std::string(kOwnNameSuffix) : "")});
+  };
+  if (columns.sd == -1) add("sd");
+  if (columns.extended && !columns.fill_mean) add("estimated_mean");
+  if (columns.extended) add("total_n");
+  for (const std::string_view name : kBlockCore) add(name);
+  if (working) add("working");
+  return added;
 }
 
 void GatherCells(const TableColumns& columns, const std::vector<std::string_view>& row,
@@ -89,6 +153,112 @@ void GatherCells(const TableColumns& columns, const std::vector<std::string_view
     for (int c = 0; c < kSubgroupColumnCount; ++c) {
       cells.subgroups[s].text[c] = cell(columns.subgroups[s].index[c]);
     }
+  }
+}
+
+}  // namespace kelmory::batch
+
+namespace kelmory::batch {
+namespace {
+
+// The methods whose rows estimate a mean.
+constexpr std::array<std::string_view, 4> kMeanMethods = {"median-five", "median-range",
+                                                          "median-iqr", "combined"};
+
+std::string_view CellAt(const std::vector<std::string_view>& row, int i) {
+  return i >= 0 && static_cast<std::size_t>(i) < row.size() ? row[i] : std::string_view();
+}
+
+// A median row whose mean is reported keeps it: the method says so.
+std::string_view WithReportedMean(std::string_view method) {
+  static constexpr std::array<std::string_view, 3> kReported = {
+      "median-five (mean reported)", "median-range (mean reported)", "median-iqr (mean reported)"};
+  for (const std::string_view reported : kReported) {
+    if (reported.starts_with(method) && reported.substr(method.size()).starts_with(" ("))
+      return reported;
+  }
+  return method;
+}
+
+// A reported sd or mean: a number, and for an sd not negative.
+std::optional<std::string> ReportedRefusal(std::string_view name, std::string_view text,
+                                           char decimal) {
+  const CellNumber number = ParseCellNumber(text, decimal);
+  if (number.kind == CellNumber::Kind::NotANumber)
+    return Quoted(name, " is not a number", text) + DecimalHint(text, decimal);
+  if (number.kind == CellNumber::Kind::OutOfRange)
+    return Quoted(name, " is beyond the double range", text);
+  if (name == "sd" && number.value < 0) return Quoted(name, " is negative", text);
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool FilledEarlier(const TableColumns& columns, const std::vector<std::string_view>& row,
+                   int column) {
+  if (columns.earlier_method < 0 || IsEmptyCell(CellAt(row, column))) return false;
+  const std::string_view method = TrimBlanks(CellAt(row, columns.earlier_method));
+  if (column == columns.sd) return !method.empty() && method != "reported";
+  if (column == columns.index[kMean] && columns.fill_mean)
+    return std::find(kMeanMethods.begin(), kMeanMethods.end(), method) != kMeanMethods.end();
+  return false;
+}
+
+TableRow ConvertTableRow(const TableColumns& columns, const std::vector<std::string_view>& row,
+                         const RowSettings& settings, CriticalValueCache& cache,
+                         RowCells& scratch) {
+  TableRow out;
+  if (columns.sd != -1) {
+    const std::string_view sd = CellAt(row, columns.sd);
+    if (!IsEmptyCell(sd) && !FilledEarlier(columns, row, columns.sd)) {
+      if (auto refusal = ReportedRefusal("sd", sd, settings.decimal)) {
+        out.result = Refused(std::move(*refusal));
+      } else {
+        out.result.method = "reported";
+      }
+      return out;
+    }
+    out.sd_from_result = true;
+  }
+  GatherCells(columns, row, scratch);
+  bool mean_reported = false;
+  if (columns.fill_mean) {
+    const int mean = columns.index[kMean];
+    const bool median = std::any_of(scratch.text.begin() + kMedian, scratch.text.begin() + kMax + 1,
+                                    [](std::string_view cell) { return !IsEmptyCell(cell); });
+    if (FilledEarlier(columns, row, mean)) {
+      scratch.text[kMean] = {};
+      out.mean_from_result = true;
+    } else if (IsEmptyCell(scratch.text[kMean])) {
+      out.mean_from_result = true;
+    } else if (median) {
+      if (auto refusal = ReportedRefusal("mean", scratch.text[kMean], settings.decimal)) {
+        out.result = Refused(std::move(*refusal));
+        return out;
+      }
+      scratch.text[kMean] = {};
+      mean_reported = true;
+    }
+  }
+  out.result = ConvertRow(scratch, settings, cache);
+  if (mean_reported && out.result.estimated_mean) {
+    out.result.estimated_mean.reset();
+    out.result.method = WithReportedMean(out.result.method);
+  }
+  return out;
+}
+
+void KeepUserCells(const TableColumns& columns, std::size_t header_width,
+                   std::vector<std::string>& row) {
+  const std::vector<std::string_view> view(row.begin(), row.end());
+  const bool sd = FilledEarlier(columns, view, columns.sd);
+  const bool mean = FilledEarlier(columns, view, columns.index[kMean]);
+  if (sd) row[columns.sd].clear();
+  if (mean) row[columns.index[kMean]].clear();
+  if (row.size() > columns.width) {
+    const std::size_t end = std::min(header_width, row.size());
+    row.erase(row.begin() + static_cast<std::ptrdiff_t>(columns.width),
+              row.begin() + static_cast<std::ptrdiff_t>(end));
   }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// A table's header read once: where the row rules find their columns, and
-// whether the writer adds estimated_mean and total_n (AddedColumns in
-// table_cells.h). The review window asks the same of a pasted header.
+// A table's header read once: where the row rules find their columns, which
+// columns the writer adds, and an earlier result block (the program's own
+// columns, as a saved file holds them) that is computed again rather than
+// carried. The review window asks the same of a pasted header.
 
 #include <array>
 #include <string>
@@ -17,21 +18,63 @@ struct SubgroupColumns {
   std::array<int, kSubgroupColumnCount> index{-1, -1, -1};  // n_k, mean_k, sd_k; -1 absent
 };
 
+// A result column as the writer heads it: its own name, or with
+// kOwnNameSuffix where the user's columns already use that name.
+struct ResultColumn {
+  std::string_view name;  // as ResultCell knows it
+  std::string heading;
+};
+inline constexpr std::string_view kOwnNameSuffix = "_result";
+
 struct TableColumns {
   std::array<int, kColumnCount> index{};   // -1 where the header has no such column
   std::vector<SubgroupColumns> subgroups;  // ascending k
   // A median, two-group or subgroup name is used: estimated_mean and
   // total_n follow sd. Otherwise the output is as it always was.
   bool extended = false;
+  // The user's columns: the header up to the earlier result block, or all
+  // of it.
+  std::size_t width = 0;
+  // The earlier block's method column; -1 when the header has no block.
+  int earlier_method = -1;
+  // The user's own sd column: a filled cell is a reported SD, an empty one
+  // is filled in place. With it, estimated means fill an empty `mean` cell.
+  int sd = -1;
+  bool fill_mean = false;
   std::string problem;  // why the header cannot be used; empty when it can
 };
 
 // `names` as the header holds them (any case, blanks around allowed).
-TableColumns ReadTableColumns(const std::vector<std::string_view>& names, bool working);
+TableColumns ReadTableColumns(const std::vector<std::string_view>& names);
+
+// The columns the writer adds after the user's, in their order.
+std::vector<ResultColumn> ResultColumns(const TableColumns& columns,
+                                        const std::vector<std::string_view>& names, bool working);
 
 // The cells of one row in the shape the row rules take; `row` may be shorter
 // than the header. Reuses `cells`' room.
 void GatherCells(const TableColumns& columns, const std::vector<std::string_view>& row,
                  RowCells& cells);
+
+// Whether the row's cell in `column` (sd or mean) is one the program filled
+// in an earlier run, as the earlier block's method tells: such a cell is
+// computed again, any other filled one is the user's.
+bool FilledEarlier(const TableColumns& columns, const std::vector<std::string_view>& row,
+                   int column);
+
+// One row of a table: the row rules' result, and whether the sd and mean
+// cells are to be written from it (empty or filled earlier) or kept.
+struct TableRow {
+  RowResult result;
+  bool sd_from_result = false, mean_from_result = false;
+};
+TableRow ConvertTableRow(const TableColumns& columns, const std::vector<std::string_view>& row,
+                         const RowSettings& settings, CriticalValueCache& cache, RowCells& scratch);
+
+// A row as read, reduced to the user's cells: the earlier block's cells
+// dropped (those past the header's `header_width` stay, after the user's),
+// the sd and mean cells the program filled emptied.
+void KeepUserCells(const TableColumns& columns, std::size_t header_width,
+                   std::vector<std::string>& row);
 
 }  // namespace kelmory::batch

@@ -72,12 +72,6 @@ QString ColumnTip(std::string_view name) {
 
 }  // namespace
 
-bool IsAddedName(std::string_view name) {
-  const std::string lower = batch::Lower(name);
-  const auto added = batch::AddedColumns(true, true);
-  return std::find(added.begin(), added.end(), lower) != added.end();
-}
-
 char UserDecimal() {
   const QString point = QLocale::system().decimalPoint();
   return point == QStringLiteral(",") ? ',' : '.';
@@ -87,8 +81,18 @@ ReviewModel::ReviewModel(QUndoStack* undo, QObject* parent)
     : QAbstractTableModel(parent), undo_(undo) {
   header_ = NewHeader();
   dialect_ = NewDialect();
+  MapColumns();
+}
+
+void ReviewModel::MapColumns() {
   map_ = MapHeader(header_);
-  added_ = batch::AddedColumns(false, map_.columns.extended);
+  const auto added = batch::ResultColumns(map_.columns, {header_.begin(), header_.end()}, false);
+  added_.clear();
+  added_headings_.clear();
+  for (const batch::ResultColumn& column : added) {
+    added_.push_back(column.name);
+    added_headings_.push_back(column.heading);
+  }
 }
 
 Record ReviewModel::NewHeader() {
@@ -107,8 +111,7 @@ void ReviewModel::Reset(Record header, std::vector<ReviewRow> rows, const batch:
   header_ = std::move(header);
   rows_ = std::move(rows);
   dialect_ = dialect;
-  map_ = MapHeader(header_);
-  added_ = batch::AddedColumns(false, map_.columns.extended);
+  MapColumns();
   ++generation_;
   ComputeAll();
   endResetModel();
@@ -136,11 +139,12 @@ void ReviewModel::Recompute() {
 ColumnMap MapHeader(const Record& header) {
   ColumnMap map;
   map.width = header.size();
-  map.columns = batch::ReadTableColumns({header.begin(), header.end()}, false);
+  map.columns = batch::ReadTableColumns({header.begin(), header.end()});
   map.kind.assign(header.size(), kText);
   const auto mark = [&](int i, CellKind kind) {
     if (i >= 0 && static_cast<std::size_t>(i) < map.kind.size()) map.kind[i] = kind;
   };
+  mark(map.columns.sd, kNumber);
   for (int c = 0; c < batch::kColumnCount; ++c)
     mark(map.columns.index[c], c == batch::kLevel ? kPercent : kNumber);
   for (const batch::SubgroupColumns& subgroup : map.columns.subgroups) {
@@ -156,6 +160,7 @@ CellKind ReviewModel::KindOf(int column) const {
 void ReviewModel::Compute(ReviewRow& row, const ColumnMap& map, char user, bool working) const {
   const Record& cells = row.cells;
   row.result = {};
+  row.sd_from_result = row.mean_from_result = false;
   // As the batch reads them: a row of empty cells is passed over, one with
   // filled cells past the header is refused.
   std::size_t filled = 0, past = 0;
@@ -165,7 +170,7 @@ void ReviewModel::Compute(ReviewRow& row, const ColumnMap& map, char user, bool 
     past += i >= map.width;
   }
   if (filled == 0) return;
-  row.result.refusal = batch::PastHeaderRefusal(past, map.width);
+  row.result.refusal = batch::PastHeaderRefusal(past);
   if (!row.result.refusal.empty()) return;
 
   if (!map.columns.problem.empty()) {
@@ -197,8 +202,11 @@ void ReviewModel::Compute(ReviewRow& row, const ColumnMap& map, char user, bool 
     }
     settings.decimal = user;
   }
-  batch::GatherCells(map.columns, row_view_, row_cells_);
-  row.result = batch::ConvertRow(row_cells_, settings, cache_);
+  batch::TableRow converted =
+      batch::ConvertTableRow(map.columns, row_view_, settings, cache_, row_cells_);
+  row.result = std::move(converted.result);
+  row.sd_from_result = converted.sd_from_result;
+  row.mean_from_result = converted.mean_from_result;
 }
 
 void ReviewModel::ComputeAll() {
@@ -267,8 +275,7 @@ void ReviewModel::SwapRows(int first, int& count, std::vector<ReviewRow>& other,
   if (header) {
     beginResetModel();
     std::swap(header_, *header);
-    map_ = MapHeader(header_);
-    added_ = batch::AddedColumns(false, map_.columns.extended);
+    MapColumns();
     ++generation_;
   }
   const int incoming = static_cast<int>(other.size());
@@ -330,30 +337,29 @@ bool ReviewModel::PasteBlock(std::vector<Record> block, const QModelIndex& at,
   };
 
   // A header is one the batch can read (it names n) with one more of the
-  // columns the rows are read by; the columns the program adds are left out.
+  // columns the rows are read by. An earlier result block is left out, as
+  // the batch leaves it out: its columns are made again here.
   const Record& first = block.front();
-  Record names;
-  for (const std::string& name : first) {
-    if (!IsAddedName(name)) names.push_back(name);
-  }
+  const batch::TableColumns pasted = batch::ReadTableColumns({first.begin(), first.end()});
+  const Record names(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(pasted.width));
   const ColumnMap named = MapHeader(names);
   if (named.columns.problem.empty() && std::count_if(named.kind.begin(), named.kind.end(),
                                                      [](CellKind k) { return k != kText; }) >= 2) {
     const bool empty = std::none_of(rows_.begin(), rows_.end(),
                                     [this](const ReviewRow& row) { return IsFilled(row); });
     Record header = empty ? Record() : header_;
-    // Where each pasted column goes; the columns the program adds are
-    // results, made again here.
-    std::vector<int> target(first.size(), -1);
-    for (std::size_t j = 0; j < first.size(); ++j) {
-      if (IsAddedName(first[j])) continue;
-      const std::string lower = batch::Lower(first[j]);
+    for (std::size_t r = 1; r < block.size(); ++r)
+      batch::KeepUserCells(pasted, first.size(), block[r]);
+    // Where each pasted column goes.
+    std::vector<int> target(names.size(), -1);
+    for (std::size_t j = 0; j < names.size(); ++j) {
+      const std::string lower = batch::Lower(names[j]);
       auto found = std::find_if(header.begin(), header.end(), [&](const std::string& name) {
         return batch::Lower(name) == lower;
       });
       if (empty || found == header.end() ||
           std::find(target.begin(), target.end(), found - header.begin()) != target.end()) {
-        header.push_back(first[j]);
+        header.push_back(names[j]);
         found = header.end() - 1;
       }
       target[j] = static_cast<int>(found - header.begin());
@@ -480,10 +486,16 @@ QVariant ReviewModel::data(const QModelIndex& index, int role) const {
   const int column = index.column();
   const bool result = isResultColumn(column);
   const std::string_view name = result ? added_[column - inputColumns()] : std::string_view();
+  // An sd or mean cell the result fills is drawn as a result; typing into
+  // it makes it the user's.
+  const bool filled_in = IsFilledIn(index.row(), column);
+  const std::string_view filled_name = column == map_.columns.sd ? "sd" : "estimated_mean";
   switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole: {
       if (result) return Text(batch::ResultCell(row.result, name, UserDecimal()));
+      if (filled_in && role == Qt::DisplayRole)
+        return Text(batch::ResultCell(row.result, filled_name, UserDecimal()));
       if (static_cast<std::size_t>(column) >= row.cells.size()) return QString();
       const CellKind kind = map_.kind[column];
       if (kind == kText) return Text(row.cells[column]);
@@ -491,16 +503,18 @@ QVariant ReviewModel::data(const QModelIndex& index, int role) const {
           MoveDecimal(row.cells[column], dialect_.decimal, UserDecimal(), kind == kPercent));
     }
     case Qt::ToolTipRole:
+      if (filled_in && !row.result.method.empty())
+        return tr("Computed: %1").arg(Text(row.result.method));
       if (name == "warning" && !row.result.warning.empty()) return Text(row.result.warning);
       if (name == "refusal" && !row.result.refusal.empty()) return Text(row.result.refusal);
       return {};
     case Qt::BackgroundRole:
       if (name == "warning" && !row.result.warning.empty()) return WarningBack();
       if (name == "refusal" && !row.result.refusal.empty()) return RefusalBack();
-      if (result) return ResultBack();
+      if (result || filled_in) return ResultBack();
       return {};
     case Qt::ForegroundRole:
-      if (result) return MarkText();
+      if (result || filled_in) return MarkText();
       return {};
     default:
       return {};
@@ -512,7 +526,9 @@ QVariant ReviewModel::headerData(int section, Qt::Orientation orientation, int r
     if (section < 0 || section >= columnCount()) return {};
     const std::string_view name =
         isResultColumn(section) ? added_[section - inputColumns()] : header_[section];
-    if (role == Qt::DisplayRole) return Text(name);
+    if (role == Qt::DisplayRole) {
+      return isResultColumn(section) ? Text(added_headings_[section - inputColumns()]) : Text(name);
+    }
     if (role == Qt::ToolTipRole && isResultColumn(section)) return ColumnTip(name);
     return {};
   }
@@ -540,6 +556,25 @@ QVariant ReviewModel::headerData(int section, Qt::Orientation orientation, int r
     default:
       return {};
   }
+}
+
+bool ReviewModel::IsFilledIn(int row, int column) const {
+  if (row < 0 || row >= storedRows()) return false;
+  const ReviewRow& r = rows_[row];
+  // Only a cell that shows a value: an se row's empty mean stays an input.
+  if (column == map_.columns.sd) return r.sd_from_result && r.result.sd;
+  return column == map_.columns.index[batch::kMean] && map_.columns.fill_mean &&
+         r.mean_from_result && r.result.estimated_mean;
+}
+
+std::string ReviewModel::SavedCell(int row, int column) const {
+  if (row < 0 || row >= storedRows() || column < 0) return {};
+  const ReviewRow& r = rows_[row];
+  if (IsFilledIn(row, column)) {
+    return batch::ResultCell(r.result, column == map_.columns.sd ? "sd" : "estimated_mean",
+                             dialect_.decimal);
+  }
+  return static_cast<std::size_t>(column) < r.cells.size() ? r.cells[column] : std::string();
 }
 
 Qt::ItemFlags ReviewModel::flags(const QModelIndex& index) const {

@@ -24,6 +24,8 @@ namespace kelmory::review {
 struct ReviewRow {
   Record cells;
   batch::RowResult result;
+  // The row's sd and mean cells are empty and shown from the result.
+  bool sd_from_result = false, mean_from_result = false;
   std::uint64_t stamp = 0;  // the model's generation the result was made in
 };
 
@@ -69,6 +71,12 @@ class ReviewModel final : public QAbstractTableModel {
   QString workingText(int row) const;
   const Record& header() const { return header_; }
   const std::vector<std::string_view>& added() const { return added_; }
+  // Whether the input cell is one the row's result fills (an empty sd, or
+  // mean, of a table with its own sd column).
+  bool IsFilledIn(int row, int column) const;
+  // The cell as Save writes it, in the table's decimal separator: a
+  // filled-in one holds its result.
+  std::string SavedCell(int row, int column) const;
   const std::vector<ReviewRow>& rows() const { return rows_; }
   CellKind KindOf(int column) const;
   Tally tally() const;
@@ -109,10 +117,12 @@ class ReviewModel final : public QAbstractTableModel {
   void Push(int first, int count, std::vector<ReviewRow> rows, std::optional<Record> header,
             const QString& text);
   ReviewRow EmptyRow() const;
+  void MapColumns();
 
   QUndoStack* undo_;
   Record header_;
   std::vector<std::string_view> added_;
+  std::vector<std::string> added_headings_;
   std::vector<ReviewRow> rows_;
   batch::Dialect dialect_;
   batch::RowSettings settings_{.audience = batch::Audience::Window};
@@ -127,8 +137,6 @@ class ReviewModel final : public QAbstractTableModel {
   mutable batch::RowCells row_cells_;
 };
 
-// Whether a name is one of the columns the program adds.
-bool IsAddedName(std::string_view name);
 // The user's decimal separator, read afresh.
 char UserDecimal();
 

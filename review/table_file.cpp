@@ -4,23 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QStringDecoder>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "batch/output_file.h"
+#include "batch/table_columns.h"
 
 namespace kelmory::review {
 namespace {
-
-// The cells as the reader gives them, UTF-16 files already in UTF-8.
-bool IsText(std::string_view cell) {
-  if (cell.find('\0') != std::string_view::npos) return false;
-  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  const QString text = decoder.decode(QByteArrayView(cell.data(), cell.size()));
-  return !decoder.hasError();
-}
 
 batch::ByteSource FromMemory(std::string_view bytes) {
   return [bytes](char* buffer, std::size_t size) mutable -> std::ptrdiff_t {
@@ -35,10 +27,9 @@ batch::ByteSource FromMemory(std::string_view bytes) {
 
 std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes) {
   LoadedTable table;
-  bool header = true, text = true;
+  bool header = true;
   batch::BatchOptions options;
   options.on_record = [&](std::span<const std::string_view> cells) {
-    for (const std::string_view cell : cells) text = text && IsText(cell);
     Record record(cells.begin(), cells.end());
     if (header) {
       table.header = std::move(record);
@@ -49,9 +40,16 @@ std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes) {
   };
   const batch::BatchSummary summary = batch::RunBatch(
       FromMemory(bytes), [](std::string_view) { return true; }, options);
-  if (!text) return std::string("it is not a text file");
   if (summary.status == 2) return summary.message;
   table.dialect = summary.dialect;
+  table.encoding = summary.encoding;
+  // An earlier result (a saved table) is read as the batch reads it: its
+  // columns are made again, the user's cells stay.
+  const batch::TableColumns columns =
+      batch::ReadTableColumns({table.header.begin(), table.header.end()});
+  for (Record& row : table.rows) batch::KeepUserCells(columns, table.header.size(), row);
+  table.had_results = columns.width < table.header.size();
+  table.header.resize(columns.width);
   return table;
 }
 

@@ -16,6 +16,12 @@ struct LoadedTable {
   Record header;
   std::vector<Record> rows;
   batch::Dialect dialect;
+  // How the file's bytes were read (batch::BatchSummary::encoding): a
+  // file that is not UTF-8 says so, and is saved as UTF-8.
+  std::string_view encoding = "UTF-8";
+  // The file ended with the program's own columns (a saved result): they
+  // were left out of `header` and `rows`, to be made again.
+  bool had_results = false;
 };
 
 // The table in `bytes`, or one line saying what is wrong with it.

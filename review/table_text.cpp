@@ -98,6 +98,9 @@ std::string FromUser(std::string_view cell, char user, char stored, bool percent
   const bool user_moves = user != stored && cell.find(user) != std::string_view::npos;
   const bool point_moves = user == ',' && stored != '.' && cell.find('.') != std::string_view::npos;
   if (!user_moves && !point_moves) return std::string(cell);
+  // "2.000" from a user of decimal commas may be two thousand: it is kept
+  // as typed, and refused as the batch refuses it.
+  if (user == ',' && batch::IsGrouped(cell, user, percent)) return std::string(cell);
   if (batch::ParseCellNumber(cell, user, percent).kind != Kind::NotANumber)
     return MoveDecimal(cell, user, stored, percent);
   if (user == ',' && batch::ParseCellNumber(cell, '.', percent).kind != Kind::NotANumber)

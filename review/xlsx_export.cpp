@@ -89,7 +89,8 @@ std::optional<std::string> ExportXlsx(const ReviewModel& model, const std::strin
         if (!study.cells[c].empty())
           worksheet_write_string(table, row, c, study.cells[c].c_str(), nullptr);
       } else {
-        WriteCell(table, row, c, study.cells[c], decimal, kind == kPercent, nullptr);
+        WriteCell(table, row, c, model.SavedCell(static_cast<int>(r), static_cast<int>(c)), decimal,
+                  kind == kPercent, nullptr);
       }
     }
     for (std::size_t a = 0; a < added.size(); ++a) {

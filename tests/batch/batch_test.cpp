@@ -237,9 +237,15 @@ TEST(ConvertRow, RowRules) {
       {"n=10|ci=1|lower=1|upper=2", T, '.', "", kNone, "", "more than one source: ci, lower and upper are given" + kMore},
       {"n=10|se=1|ci=1|lower=1|upper=2", T, '.', "", kNone, "", "more than one source: se, ci, lower and upper are given" + kMore},
       {"n=10|lower=5|upper=1", T, '.', "", kNone, "", "upper '1' is below lower '5'"},
-      {"n=10|se=1,5", T, '.', "", kNone, "", "se is not a number: '1,5' (a decimal comma? use --decimal ,)"},
-      {"n=10|se=1.5", T, ',', "", kNone, "", "se is not a number: '1.5' (a decimal point? use --decimal .)"},
-      {"n=10|ci=2|level=97,5%", T, '.', "", kNone, "", "level is not a number: '97,5%' (a decimal comma? use --decimal ,)"},
+      {"n=10|se=1,5", T, '.', "", kNone, "", "se is not a number: '1,5' (a decimal comma? write it 1.5)"},
+      {"n=10|se=1.5", T, ',', "", kNone, "", "se is not a number: '1.5' (a decimal point? write it 1,5)"},
+      {"n=10|ci=2|level=97,5%", T, '.', "", kNone, "", "level is not a number: '97,5%' (a decimal comma? write it 97.5%)"},
+      // Grouped digits read two ways: neither is taken.
+      {"n=1,024|se=1", T, '.', "", kNone, "", "n is not a number: '1,024' (ambiguous: ',' groups digits or marks decimals; write 1024 without grouping, or 1.024 for a decimal)"},
+      {"n=2.000|se=1", T, ',', "", kNone, "", "n is not a number: '2.000' (ambiguous: '.' groups digits or marks decimals; write 2000 without grouping, or 2,000 for a decimal)"},
+      {"n=10|se=1.234,5", T, ',', "", kNone, "", "se is not a number: '1.234,5' (digit grouping: write it without the '.', as 1234,5)"},
+      {"n=10|se=-12,345.6", T, '.', "", kNone, "", "se is not a number: '-12,345.6' (digit grouping: write it without the ',', as -12345.6)"},
+      {"n=10|se=1,0245", T, '.', "", kNone, "", "se is not a number: '1,0245' (a decimal comma? write it 1.0245)"},
       {"n=10|se=1,2,3", T, '.', "", kNone, "", "se is not a number: '1,2,3'"},
       {"n=10|se=1 000", T, '.', "", kNone, "", "se is not a number: '1 000'"},
       {"n=10|se=inf", T, '.', "", kNone, "", "se is not a number: 'inf'"},
@@ -342,6 +348,8 @@ TEST(RunBatch, GoldenFilesByteForByte) {
       {"two-groups", {Method::Z, 95, {}, {}, false}},
       {"subgroups", {Method::T, 95, {}, {}, true}},
       {"all-kinds", {Method::T, 95, {}, {}, false}},
+      // An extraction sheet with its own method, mean and sd columns.
+      {"extraction", {}},
   };
   for (const Pair& pair : pairs) {
     const std::string input = ReadFile(pair.input + ".csv");
@@ -409,8 +417,6 @@ TEST(RunBatch, StatusAndStops) {
       {"N,CI,Z\n4,2,x\n", 1, ""},  // names in any case: z is read, and refused
       {"x,N_2,mean_2,sd_2,n_1,mean_1,sd_1\n,5,1,1,5,2,1\n", 0, ""},
       {"\n\nN ,n\n", 2, "line 3: the header has two columns named 'n'"},
-      {"n,SD\n4,1\n", 2,
-       "line 1: the input already has a column named 'sd', which the program adds"},
       {"", 2, "the input is empty: it has no header row"},
       {"n,se\r4,1\r\r4,2\"x\r", 2,
        "line 4: broken CSV: a quote inside an unquoted cell, or text after a closing quote"},
@@ -467,7 +473,7 @@ TEST(RunBatch, ReadsWhatSpreadsheetsWrite) {
        kBom + "sep=,\nn,se,a;b;c;d," + kAdded + "\n4,1,x;y,2,se,,,,,,,\n"},
       {"cells past the header are carried after the added ones", "n,se\n4,1,,x,\"y,z\"\n4,1,,\n", 1,
        "n,se," + kAdded +
-           "\n4,1,,,,,,,,,the row has 2 filled cells past the header's 2 columns,,x,\"y,z\"\n" +
+           "\n4,1,,,,,,,,,the row has 2 filled cells past the header's last column,,x,\"y,z\"\n" +
            "4,1,2,se,,,,,,,,,\n"},
       {"rows of blanks and delimiters are carried through", "n,se\n,\n , \n,,,\n4,1\n", 0,
        "n,se," + kAdded + "\n,,,,,,,,,,\n , ,,,,,,,,,\n,,,,,,,,,,,,\n4,1,2,se,,,,,,,\n"},
@@ -495,8 +501,11 @@ TEST(RunBatch, EndlessInputStopsAtTheLimit) {
     std::string message;
   };
   const Row rows[] = {
-      {"NUL bytes after the header", "n,se\n", '\0', "line 2: a cell is longer than 1 MiB"},
-      {"NUL bytes from the start", "", '\0', "line 1: the header line is longer than 1 MiB"},
+      {"one long cell after the header", "n,se\n", 'x', "line 2: a cell is longer than 1 MiB"},
+      {"one long header cell", "", 'x', "line 1: the header line is longer than 1 MiB"},
+      {"NUL bytes after the header", "n,se\n", '\0',
+       "the input is not a text file: it holds NUL bytes"},
+      {"NUL bytes from the start", "", '\0', "the input is not a text file: it holds NUL bytes"},
       {"an unclosed quote", "n,se\n4,1\n\n4,\"", 'x', "line 4: a cell is longer than 1 MiB"},
       {"delimiters", "n,se\n4,1\n4", ',', "line 3: the row is longer than 2 MiB"},
       {"empty lines", "", '\n',

@@ -322,14 +322,13 @@ TEST(TableColumns, ResultCellsOfTheNewColumns) {
 // that a run refuses.
 TEST(TableColumns, HeadersThatCannotBeRead) {
   const std::pair<std::vector<std::string_view>, std::string> problems[] = {
-      {{"n1", "estimated_mean"},
-       "the input already has a column named 'estimated_mean', which the program adds"},
+      {{"n", "sd", "SD"}, "the header has two columns named 'sd'"},
       {{"median", "q1"}, "the header has no column named 'n'"},
       {{"n_1", "N_1"}, "the header has two columns named 'n_1'"},
       {{"n", "p", "P "}, "the header has two columns named 'p'"},
   };
   for (const auto& [header, problem] : problems)
-    EXPECT_EQ(ReadTableColumns(header, false).problem, problem);
+    EXPECT_EQ(ReadTableColumns(header).problem, problem);
 }
 
 }  // namespace
