@@ -33,10 +33,14 @@ batch::ByteSource FromMemory(std::string_view bytes) {
 
 }  // namespace
 
-std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes) {
+std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes,
+                                                  std::optional<char> delimiter,
+                                                  std::optional<char> decimal) {
   LoadedTable table;
   bool header = true, text = true;
   batch::BatchOptions options;
+  options.delimiter = delimiter;
+  options.decimal = decimal;
   options.on_record = [&](std::span<const std::string_view> cells) {
     for (const std::string_view cell : cells) text = text && IsText(cell);
     Record record(cells.begin(), cells.end());
@@ -52,10 +56,14 @@ std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes) {
   if (!text) return std::string("it is not a text file");
   if (summary.status == 2) return summary.message;
   table.dialect = summary.dialect;
+  const std::string_view start(bytes.data(), std::min<std::size_t>(bytes.size(), 2));
+  if (start == "\xFF\xFE" || start == "\xFE\xFF") table.encoding = "UTF-16";
   return table;
 }
 
-std::variant<LoadedTable, std::string> LoadTable(const std::string& path) {
+std::variant<LoadedTable, std::string> LoadTable(const std::string& path,
+                                                 std::optional<char> delimiter,
+                                                 std::optional<char> decimal) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::string(std::strerror(errno));
   struct stat info {};
@@ -77,7 +85,7 @@ std::variant<LoadedTable, std::string> LoadTable(const std::string& path) {
     bytes.append(buffer, static_cast<std::size_t>(got));
   }
   ::close(fd);
-  return ParseTable(bytes);
+  return ParseTable(bytes, delimiter, decimal);
 }
 
 std::optional<std::string> SaveTable(const std::string& path, const std::string& input,

@@ -16,13 +16,19 @@ struct LoadedTable {
   Record header;
   std::vector<Record> rows;
   batch::Dialect dialect;
+  std::string encoding = "UTF-8";  // as the file holds its text
 };
 
-// The table in `bytes`, or one line saying what is wrong with it.
-std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes);
+// The table in `bytes`, or one line saying what is wrong with it. A given
+// delimiter or decimal separator is taken instead of the one found.
+std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes,
+                                                  std::optional<char> delimiter = std::nullopt,
+                                                  std::optional<char> decimal = std::nullopt);
 
 // Reads the file whole; the error says why it cannot be read.
-std::variant<LoadedTable, std::string> LoadTable(const std::string& path);
+std::variant<LoadedTable, std::string> LoadTable(const std::string& path,
+                                                 std::optional<char> delimiter = std::nullopt,
+                                                 std::optional<char> decimal = std::nullopt);
 
 // kelmory-batch's output for `input` (a table in `dialect`) written all or
 // nothing to `path`; the error on failure.

@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTableView>
@@ -148,7 +149,7 @@ class ReviewTest : public testing::GuiTest {
     for (const auto& seen : MessageBoxes::Take()) texts << seen.text;
     return texts;
   }
-  QString Status() const { return Find<QStatusBar>(window_, "statusBar")->currentMessage(); }
+  QString Status() const { return Find<QLabel>(window_, "summaryLabel")->text(); }
   QString Working() const { return Find<QPlainTextEdit>(window_, "workingText")->toPlainText(); }
 
   QTemporaryDir dir_;
@@ -173,8 +174,8 @@ TEST_P(PasteTest, ABlockWithAHeaderReplacesTheEmptyTable) {
                                  "", "", ""}));
   EXPECT_EQ(Row(1),
             QStringList({"Cole 2012", "10", "", "1", "5", "3", "line one\nline\ttwo",
-                         "2.795807216379925", "t", "2.2621571627982053", "9", "3.2268732335002297",
-                         "2.795807216379925", "15.418302613813939", "", ""}));
+                         "2.79580721637993", "t", "2.26215716279821", "9", "3.22687323350023",
+                         "2.79580721637993", "15.4183026138139", "", ""}));
   EXPECT_EQ(Row(2), QStringList({"Moss \"2024\"", "8", "", "", "", "", "", "", "", "", "", "", "",
                                  "", "", "no source: give se, ci, or lower and upper"}));
   EXPECT_EQ(model_->rowCount(), 4);  // and the row to type a new one into
@@ -209,12 +210,12 @@ TEST_F(ReviewTest, CommaLocale_PastedDecimalCommasAndPointsAreNumbers) {
       "Hall\t30\t1,5\t97,5\n"
       "Hall again\t30\t1.5\t97.5\n"
       "Dunn\t10\t1,2,3\t\n");
-  EXPECT_EQ(Row(0), QStringList({"Baker,\nJ.", "10", "3,92", "", "5,479782144104653", "t",
-                                 "2,2621571627982053", "9", "6,32467153766045", "5,479782144104653",
-                                 "15,418302613813935", "", ""}));
-  const QStringList hall = QStringList({"30", "1,5", "97,5", "3,4756232462406564", "t"}) +
-                           QStringList({"2,3638460732083093", "29", "3,6654895889042387",
-                                        "3,4756232462406564", "5,462799883990524", "", ""});
+  EXPECT_EQ(Row(0), QStringList({"Baker,\nJ.", "10", "3,92", "", "5,47978214410465", "t",
+                                 "2,26215716279821", "9", "6,32467153766045", "5,47978214410465",
+                                 "15,4183026138139", "", ""}));
+  const QStringList hall = QStringList({"30", "1,5", "97,5", "3,47562324624066", "t"}) +
+                           QStringList({"2,36384607320831", "29", "3,66548958890424",
+                                        "3,47562324624066", "5,46279988399052", "", ""});
   EXPECT_EQ(Row(1).mid(1), hall);
   EXPECT_EQ(Row(2).mid(1), hall);
   EXPECT_EQ(Cell(3, "refusal"), "ci is not a number: '1,2,3'");
@@ -380,34 +381,36 @@ TEST_F(ReviewTest, CopyGivesTabTextThatPastesBack) {
 
 TEST_F(ReviewTest, MethodAndLevelRecomputeEveryRowAndAreRemembered) {
   Paste("study\tn\tlower\tupper\tmean\nCole\t10\t1\t5\t3\nAbel\t100\t1\t5\t\n");
-  auto* label = Find<QLabel>(window_, "methodLabel");
-  EXPECT_EQ(label->text(), "Method: t");
-  Trigger("actionMethodZ");
-  EXPECT_EQ(label->text(), "Method: z");
+  auto* t = Find<QRadioButton>(window_, "methodTButton");
+  auto* z = Find<QRadioButton>(window_, "methodZButton");
+  EXPECT_TRUE(t->isChecked());
+  QTest::mouseClick(z, Qt::LeftButton);
+  EXPECT_TRUE(z->isChecked() && !t->isChecked());
   EXPECT_EQ(Results(0),
-            QStringList({"3.2268732335002297", "z", "1.9599639845400543", "9", "3.2268732335002297",
-                         "2.795807216379925", "15.418302613813939", kBelow60, ""}));
+            QStringList({"3.22687323350023", "z", "1.95996398454005", "9", "3.22687323350023",
+                         "2.79580721637993", "15.4183026138139", kBelow60, ""}));
   EXPECT_EQ(Status(), "2 rows, 1 with a warning, 0 refused");
   EXPECT_EQ(model_->headerData(0, Qt::Vertical, Qt::AccessibleDescriptionRole).toString(),
             "Warning: " + kBelow60);
-  Trigger("actionMethodT");
-  EXPECT_EQ(label->text(), "Method: t");
-  EXPECT_EQ(Cell(0, "sd"), "2.795807216379925");
+  Key(Qt::Key_T, Qt::AltModifier);  // the button's mnemonic clicks it after a moment
+  EXPECT_TRUE(QTest::qWaitFor([t] { return t->isChecked(); }));
+  EXPECT_EQ(Cell(0, "sd"), "2.79580721637993");
 
   auto* level = Find<QDoubleSpinBox>(window_, "levelBox");
   level->setFocus();
   level->selectAll();
   QTest::keyClicks(level, "90");
   Key(Qt::Key_Return);
-  EXPECT_EQ(Cell(0, "sd"), "3.4501722221621574");
-  EXPECT_EQ(Cell(0, "critical_value"), "1.8331129326562372");
+  EXPECT_EQ(Cell(0, "sd"), "3.45017222216216");
+  EXPECT_EQ(Cell(0, "critical_value"), "1.83311293265624");
 
   // Remembered by the next window; a file opened keeps them.
-  Trigger("actionMethodZ");
+  Find<QAction>(window_, "actionMethodZ")->trigger();
+  EXPECT_TRUE(z->isChecked());
   delete window_;
   window_ = new ReviewWindow();
   EXPECT_TRUE(Find<QAction>(window_, "actionMethodZ")->isChecked());
-  EXPECT_EQ(Find<QLabel>(window_, "methodLabel")->text(), "Method: z");
+  EXPECT_TRUE(Find<QRadioButton>(window_, "methodZButton")->isChecked());
   EXPECT_EQ(Find<QDoubleSpinBox>(window_, "levelBox")->value(), 90.0);
   ASSERT_TRUE(window_->openFile(kGolden + "/review.csv"));
   EXPECT_TRUE(Find<QAction>(window_, "actionMethodZ")->isChecked());
@@ -417,8 +420,8 @@ TEST_F(ReviewTest, MethodAndLevelRecomputeEveryRowAndAreRemembered) {
 TEST_F(ReviewTest, OpenThenSaveIsKelmoryBatchsOutputByteForByte) {
   ASSERT_TRUE(window_->openFile(kGolden + "/review.csv"));
   EXPECT_EQ(Results(3),  // Dunn 2015: a warning
-            QStringList({"3.4501722221621574", "t", "1.8331129326562372", "9", "3.845056615802659",
-                         "3.4501722221621574", "11.445353107417786",
+            QStringList({"3.45017222216216", "t", "1.83311293265624", "9", "3.84505661580266",
+                         "3.45017222216216", "11.4453531074178",
                          "asymmetric interval: its halves differ by 75.0% of its width; it may "
                          "have been computed on a log scale",
                          ""}));
@@ -453,9 +456,9 @@ TEST_F(ReviewTest, OpenThenSaveIsKelmoryBatchsOutputByteForByte) {
   EXPECT_EQ(Cell(0, "study"), "Abel 2004");
 
   // Another dialect: semicolons, decimal commas, z.
-  Trigger("actionMethodZ");
   ASSERT_TRUE(window_->openFile(kGolden + "/review-semicolon.csv"));
-  EXPECT_EQ(Cell(0, "sd"), "5.000091877861608");  // this user's separator
+  Find<QAction>(window_, "actionMethodZ")->trigger();
+  EXPECT_EQ(Cell(0, "sd"), "5.00009187786161");  // this user's separator
   ASSERT_TRUE(window_->saveFile(Path("semicolon.csv")));
   EXPECT_EQ(ReadAll(Path("semicolon.csv")),
             BatchOutput({"--method", "z", kGolden + "/review-semicolon.csv"}));
@@ -480,7 +483,7 @@ TEST_F(ReviewTest, EveryDialectTheBatchReadsSavesAsItWritesIt) {
     EXPECT_EQ(ReadAll(Path("out.csv")), BatchOutput({Path("in.csv")})) << file.toStdString();
   }
   // The last file: its own level, 90%: sqrt(10) * (3.92 / 1.8331129326562372).
-  EXPECT_EQ(Cell(0, "sd"), "6.762337555437829");
+  EXPECT_EQ(Cell(0, "sd"), "6.76233755543783");
 }
 
 TEST_F(ReviewTest, UnsavedChangesAskBeforeTheyAreLost) {
@@ -667,11 +670,14 @@ TEST_F(ReviewTest, RecentFilesSizeAndDroppedFilesAreKept) {
     ASSERT_TRUE(window_->openFile(Path(name)));
     opened.prepend(name);
   }
-  // The newest eight, newest first; one opened again moves to the top.
+  // The newest eight, newest first, each with its folder; one opened again
+  // moves to the top.
+  for (QString& name : opened) name += " — " + dir_.path();
   EXPECT_EQ(shown(), opened.first(8));
   ASSERT_TRUE(window_->openFile(Path("study5.csv")));
-  EXPECT_EQ(shown(), QStringList({"study5.csv", "study9.csv", "study8.csv", "study7.csv",
-                                  "study6.csv", "study4.csv", "study3.csv", "study2.csv"}));
+  EXPECT_EQ(shown().join(",").remove(" — " + dir_.path()),
+            "study5.csv,study9.csv,study8.csv,study7.csv,study6.csv,study4.csv,study3.csv,"
+            "study2.csv");
   recent->popup({0, 0});
   recent->actions().at(3)->trigger();
   recent->hide();
@@ -694,14 +700,14 @@ TEST_F(ReviewTest, RecentFilesSizeAndDroppedFilesAreKept) {
   EXPECT_FALSE(remote.isAccepted());
 
   // Size and column widths come back with the next window.
-  window_->resize(900, 500);
+  window_->resize(700, 500);
   table_->horizontalHeader()->resizeSection(1, 170);
   ASSERT_TRUE(window_->close());
   delete window_;
   window_ = new ReviewWindow();
   window_->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
-  EXPECT_EQ(window_->size(), QSize(900, 500));
+  EXPECT_EQ(window_->size(), QSize(700, 500));
   EXPECT_EQ(Find<QTableView>(window_, "studyTable")->horizontalHeader()->sectionSize(1), 170);
 }
 
