@@ -428,11 +428,14 @@ bool ReviewWindow::adviseLevel() {
   bool number = false;
   const double typed = ui_->levelBox->locale().toDouble(ui_->levelBox->cleanText(), &number);
   if (!number || !(typed > 0 && typed < 1)) return false;
-  complain(tr("The default level is %1 %: give it as a percentage, such as 95.")
-               .arg(ui_->levelBox->cleanText()));
-  const QSignalBlocker quiet(ui_->levelBox);
-  ui_->levelBox->setValue(model_->level());
-  ui_->levelBox->selectAll();
+  const QString text = ui_->levelBox->cleanText();
+  // Put back first: the box loses the focus to the message.
+  {
+    const QSignalBlocker quiet(ui_->levelBox);
+    ui_->levelBox->setValue(model_->level());
+    ui_->levelBox->selectAll();
+  }
+  complain(tr("The default level is %1 %: give it as a percentage, such as 95.").arg(text));
   return true;
 }
 

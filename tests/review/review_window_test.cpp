@@ -138,10 +138,13 @@ class ReviewTest : public testing::GuiTest {
     const QRect rect = table_->visualRect(model_->index(row, Column(column)));
     QTest::mouseClick(table_->viewport(), Qt::LeftButton, {}, rect.center());
   }
+  // The first key opens the editor, which takes the rest.
+  static void Type(const QString& text) {
+    for (const QChar c : text) QTest::keyClicks(QApplication::focusWidget(), QString(c));
+  }
   void TypeInto(int row, const QString& column, const QString& text) {
     ClickCell(row, column);
-    // The first key opens the editor, which takes the rest.
-    for (const QChar c : text) QTest::keyClicks(QApplication::focusWidget(), QString(c));
+    Type(text);
     Key(Qt::Key_Return);
   }
   QStringList Messages() {
@@ -732,6 +735,147 @@ TEST_F(ReviewTest, NothingIsClipped) {
     EXPECT_TRUE(button->isVisible()) << action->objectName().toStdString();
     EXPECT_GE(button->width(), button->sizeHint().width()) << action->objectName().toStdString();
   }
+}
+
+// The tests below run in the point and in the comma locale: typed numbers
+// take the user's separator.
+QString Decimal(const char* text) {
+  return QString::fromLatin1(text).replace('.', QLocale::system().decimalPoint());
+}
+
+TEST_F(ReviewTest, BothLocales_TheLevelIsAPercentageNeverAProportion) {
+  Paste("study\tn\tci\nCole\t10\t2\n");
+  const QString sd = Cell(0, "sd");
+  auto* level = Find<QDoubleSpinBox>(window_, "levelBox");
+  QTest::mouseClick(level, Qt::LeftButton);
+  level->selectAll();
+  QTest::keyClicks(level, Decimal("0.95"));
+  Key(Qt::Key_Return);
+  EXPECT_EQ(Messages(), QStringList("The default level is " + Decimal("0.95") +
+                                    " %: give it as a percentage, such as 95."));
+  EXPECT_EQ(level->value(), 95.0);
+  EXPECT_EQ(Cell(0, "sd"), sd);
+  // The arrows stop at 1 %.
+  testing::Activate(window_);
+  level->setFocus();
+  level->selectAll();
+  QTest::keyClicks(level, "2");
+  Key(Qt::Key_Return);
+  Key(Qt::Key_Down);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(level->value(), 1.0);
+  EXPECT_TRUE(Messages().isEmpty());
+}
+
+TEST_F(ReviewTest, BothLocales_ANewStudyTypedAcrossTheLastRowIsOneRow) {
+  ClickCell(0, "study");
+  Type("Hand 2020");
+  Key(Qt::Key_Tab);
+  Type("16");
+  Key(Qt::Key_Tab);
+  Type(Decimal("0.5"));
+  Key(Qt::Key_Return);
+  EXPECT_EQ(Row(0), QStringList({"Hand 2020", "16", Decimal("0.5"), "", "", "", "", "", "", "2",
+                                 "se", "", "", "", "", "", "", ""}));
+  EXPECT_EQ(model_->rowCount(), 2);
+  // Enter went down, to the row for the next study.
+  EXPECT_EQ(table_->currentIndex(), model_->index(1, Column("se")));
+  EXPECT_EQ(Status(), "1 row, 0 with a warning, 0 refused");
+  // Each cell was its own step.
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Row(0).first(3), QStringList({"Hand 2020", "16", ""}));
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(model_->rowCount(), 1);
+}
+
+TEST_F(ReviewTest, BothLocales_KeysGoToTheTableAndSettingsAreUndone) {
+  EXPECT_EQ(QApplication::focusWidget(), table_);
+  QApplication::clipboard()->setText("study\tn\tci\nCole\t10\t2\n");
+  Key(Qt::Key_V, Qt::ControlModifier);
+  Key(Qt::Key_Down);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(Find<QDoubleSpinBox>(window_, "levelBox")->value(), 95.0);
+  const QString t_sd = Decimal("2.79580721637993");  // sqrt(10) * 2 / t(0.975, 9)
+  const QString z_sd = Decimal("3.22687323350023");  // sqrt(10) * 2 / z(0.975)
+  EXPECT_EQ(Cell(0, "sd"), t_sd);
+
+  auto* z = Find<QRadioButton>(window_, "methodZButton");
+  QTest::mouseClick(z, Qt::LeftButton);
+  EXPECT_EQ(Cell(0, "sd"), z_sd);
+  table_->setFocus();
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Cell(0, "sd"), t_sd);
+  EXPECT_TRUE(Find<QRadioButton>(window_, "methodTButton")->isChecked());
+  Key(Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(Cell(0, "sd"), z_sd);
+  EXPECT_TRUE(z->isChecked() && Find<QAction>(window_, "actionMethodZ")->isChecked());
+
+  auto* level = Find<QDoubleSpinBox>(window_, "levelBox");
+  QTest::mouseClick(level, Qt::LeftButton);
+  level->selectAll();
+  QTest::keyClicks(level, "90");
+  Key(Qt::Key_Return);
+  EXPECT_EQ(Cell(0, "critical_value"), Decimal("1.64485362695147"));
+  table_->setFocus();
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(level->value(), 95.0);
+  EXPECT_EQ(Cell(0, "critical_value"), Decimal("1.95996398454005"));
+  // Back to the paste, then the empty table.
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(model_->rowCount(), 1);
+}
+
+TEST_F(ReviewTest, BothLocales_DeleteCutAndEnterWorkAsInASpreadsheet) {
+  Paste("study\tn\tse\nAbel\t25\t2\nBaker\t4\t1\n");
+  ClickCell(0, "se");
+  QTest::keyClick(table_, Qt::Key_Down, Qt::ShiftModifier);
+  Key(Qt::Key_Delete);
+  EXPECT_EQ(Row(0).first(4), QStringList({"Abel", "25", "", ""}));
+  EXPECT_EQ(Row(1).first(4), QStringList({"Baker", "4", "", ""}));
+  Key(Qt::Key_Z, Qt::ControlModifier);  // one step for both
+  EXPECT_EQ(Row(0).first(4), QStringList({"Abel", "25", "2", "10"}));
+  EXPECT_EQ(Row(1).first(4), QStringList({"Baker", "4", "1", "2"}));
+  // Cut: the cells go to the clipboard and leave the table.
+  ClickCell(1, "study");
+  QTest::keyClick(table_, Qt::Key_Right, Qt::ShiftModifier);
+  Key(Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), "Baker\t4\n");
+  EXPECT_EQ(Row(1).first(3), QStringList({"", "", "1"}));
+  // Result cells are not the user's to clear.
+  ClickCell(0, "sd");
+  Key(Qt::Key_Delete);
+  EXPECT_EQ(Cell(0, "sd"), "10");
+  // Enter moves down, without an edit and after one.
+  ClickCell(0, "n");
+  Key(Qt::Key_Return);
+  EXPECT_EQ(table_->currentIndex(), model_->index(1, Column("n")));
+  TypeInto(0, "n", "16");
+  EXPECT_EQ(table_->currentIndex(), model_->index(1, Column("n")));
+  EXPECT_EQ(Cell(0, "sd"), "8");
+  EXPECT_EQ(Find<QAction>(window_, "actionSaveAs")->shortcut(),
+            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+}
+
+TEST_F(ReviewTest, BothLocales_NumbersShowFifteenDigitsAndFilesKeepEveryDigit) {
+  Paste("study\tn\tse\tlower\tupper\nCole\t10\t\t1\t5\n");
+  // t(0.975, 9) = 2.2621571627982053 to the last digit, shown to 15.
+  EXPECT_EQ(Cell(0, "critical_value"), Decimal("2.26215716279821"));
+  ClickCell(0, "critical_value");
+  Key(Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), Decimal("2.26215716279821") + "\n");
+  ASSERT_TRUE(window_->saveFile(Path("cole.csv")));
+  EXPECT_TRUE(ReadAll(Path("cole.csv")).contains(Decimal("2.2621571627982053").toUtf8()));
+  ASSERT_EQ(review::ExportXlsx(*window_->findChild<review::ReviewModel*>(),
+                               Path("cole.xlsx").toStdString()),
+            std::nullopt);
+  const QStringList cells = WorkbookCells(Path("cole.xlsx"));
+  for (const QString& expected :
+       {"1 H2 number '2.2621571627982053' ", "1 J2 number '3.2268732335002297' ",
+        "1 L2 number '15.418302613813939' "})
+    EXPECT_TRUE(cells.contains(expected)) << expected.toStdString() << "\nin\n"
+                                          << cells.join('\n').toStdString();
 }
 
 }  // namespace
