@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QShowEvent>
 #include <QSplitterHandle>
 #include <QUndoStack>
 #include <algorithm>
@@ -612,6 +613,12 @@ void ReviewWindow::fitToScreen() {
   const QSize fitted = size().boundedTo(room.size() - margins);
   if (fitted != size()) resize(fitted);
   if (!room.contains(frameGeometry())) move(room.topLeft());
+}
+
+// Once shown, the frame's own size is known.
+void ReviewWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!event->spontaneous()) fitToScreen();
 }
 
 void ReviewWindow::closeEvent(QCloseEvent* event) {

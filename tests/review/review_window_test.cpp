@@ -4,6 +4,8 @@
 
 #include <QAccessible>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QHeaderView>
@@ -16,6 +18,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTableView>
@@ -876,6 +879,121 @@ TEST_F(ReviewTest, BothLocales_NumbersShowFifteenDigitsAndFilesKeepEveryDigit) {
         "1 L2 number '15.418302613813939' "})
     EXPECT_TRUE(cells.contains(expected)) << expected.toStdString() << "\nin\n"
                                           << cells.join('\n').toStdString();
+}
+
+TEST_F(ReviewTest, AnExtractionSheetIsAskedOnceBeforeItTakesTheResults) {
+  const QByteArray sheet = "study,n,se\nAbel,25,2\n";
+  WriteAll(Path("sheet.csv"), sheet);
+  ASSERT_TRUE(window_->openFile(Path("sheet.csv")));
+  // Nothing changed: Save writes nothing and asks nothing.
+  Key(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(ReadAll(Path("sheet.csv")), sheet);
+  TypeInto(0, "se", "4");
+  // Closed without an answer: nothing written.
+  Key(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(Messages(), QStringList("“sheet.csv” holds only your own columns."));
+  EXPECT_EQ(ReadAll(Path("sheet.csv")), sheet);
+  testing::Activate(window_);
+  MessageBoxes::OnShow([](const auto&) {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    for (QAbstractButton* button : box->buttons()) {
+      if (button->text() == "&Add to This File") button->click();
+    }
+  });
+  Key(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(ReadAll(Path("sheet.csv")),
+            "study,n,se,sd,method,critical_value,df,sd_z,sd_t,z_t_gap_percent,warning,refusal,"
+            "working\nAbel,25,4,20,se,,,,,,,,\"Standard Deviation = sqrt(N) * Standard "
+            "Error\r\nWhich computes to 5 * 4\r\n\r\nTherefore, the SD = 20\"\n");
+  EXPECT_FALSE(window_->isWindowModified());
+  // Asked once: the next Save just saves.
+  testing::Activate(window_);
+  TypeInto(0, "se", "1");
+  Key(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_TRUE(Messages().isEmpty());
+  EXPECT_TRUE(ReadAll(Path("sheet.csv")).contains("Abel,25,1,5,se"));
+
+  // "Save a Copy" is kept as well: each Save of that file asks for a name.
+  WriteAll(Path("other.csv"), sheet);
+  ASSERT_TRUE(window_->openFile(Path("other.csv")));
+  TypeInto(0, "se", "4");
+  MessageBoxes::OnShow([](const auto&) {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    for (QAbstractButton* button : box->buttons()) {
+      if (button->text() == "Save a &Copy…") button->click();
+    }
+  });
+  int dialogs = 0;
+  const auto cancel = [&dialogs](QWidget* modal) { dialogs += modal->inherits("QFileDialog"); };
+  testing::WhenModalShows(cancel);
+  Key(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(Messages().size(), 1u);
+  testing::Activate(window_);
+  testing::WhenModalShows(cancel);
+  Key(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_TRUE(Messages().isEmpty());
+  EXPECT_EQ(dialogs, 2);
+  EXPECT_EQ(ReadAll(Path("other.csv")), sheet);
+}
+
+TEST_F(ReviewTest, BothLocales_TheFilesSeparatorsAreShownAndCanBeChosenAgain) {
+  // German spreadsheets write decimal commas into comma-separated files.
+  WriteAll(Path("german.csv"), "study,n,se\nAbel,4,\"1,5\"\n");
+  ASSERT_TRUE(window_->openFile(Path("german.csv")));
+  auto* separators = Find<QLabel>(window_, "separatorsLabel");
+  EXPECT_EQ(separators->text(), "comma-separated, decimal point, UTF-8");
+  EXPECT_EQ(Cell(0, "sd"), "");
+  testing::WhenModalShows([](QWidget* modal) {
+    auto* decimal = Find<QComboBox>(modal, "decimalBox");
+    decimal->setFocus();
+    QTest::keyClick(decimal, Qt::Key_Down);
+    Find<QDialogButtonBox>(modal, "reopenButtons")->button(QDialogButtonBox::Ok)->click();
+  });
+  Find<QAction>(window_, "actionReopen")->trigger();
+  testing::Activate(window_);
+  EXPECT_EQ(Row(0).first(5), QStringList({"Abel", "4", Decimal("1.5"), "3", "se"}));
+  EXPECT_EQ(separators->text(), "comma-separated, decimal comma, UTF-8");
+  // Saved as read: commas between cells, the decimal comma quoted.
+  TypeInto(0, "n", "16");
+  ASSERT_TRUE(window_->saveFile(Path("german.csv")));
+  EXPECT_TRUE(ReadAll(Path("german.csv")).startsWith("study,n,se,sd,method"));
+  EXPECT_TRUE(ReadAll(Path("german.csv")).contains("Abel,16,\"1,5\",6,se"))
+      << ReadAll(Path("german.csv")).toStdString();
+  // The summary stays through a menu's hint.
+  Find<QAction>(window_, "actionSave")->showStatusText(window_);
+  EXPECT_TRUE(Find<QLabel>(window_, "summaryLabel")->isVisible());
+  EXPECT_EQ(Status(), "1 row, 0 with a warning, 0 refused");
+}
+
+TEST_F(ReviewTest, DroppedTextIsPastedAndABigWindowFitsTheScreen) {
+  QMimeData data;
+  data.setText("study\tn\tse\nAbel\t25\t2\n");
+  const QPoint at = table_->viewport()->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(table_->viewport(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(table_->viewport(), &drop);
+  EXPECT_EQ(Row(0).first(5), QStringList({"Abel", "25", "2", "10", "se"}));
+
+  // Kept from a larger screen or scale.
+  window_->resize(4000, 3000);
+  // The drop is a change: Discard lets the window close.
+  MessageBoxes::OnShow([](const auto&) {
+    qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
+        ->button(QMessageBox::Discard)
+        ->click();
+  });
+  ASSERT_TRUE(window_->close());
+  EXPECT_EQ(Messages().size(), 1u);
+  delete window_;
+  window_ = new ReviewWindow();
+  window_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
+  const QRect room = window_->screen()->availableGeometry();
+  EXPECT_TRUE(room.contains(window_->frameGeometry()))
+      << window_->frameGeometry().width() << "x" << window_->frameGeometry().height();
 }
 
 }  // namespace
