@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFile>
@@ -18,12 +19,15 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolBar>
 
 #include "review/review_model.h"
@@ -994,6 +998,102 @@ TEST_F(ReviewTest, DroppedTextIsPastedAndABigWindowFitsTheScreen) {
   const QRect room = window_->screen()->availableGeometry();
   EXPECT_TRUE(room.contains(window_->frameGeometry()))
       << window_->frameGeometry().width() << "x" << window_->frameGeometry().height();
+}
+
+TEST_F(ReviewTest, AScreenReaderHearsEachCellAndWhatIsWrongWithItsRow) {
+  Paste("study\tn\tse\tlower\tupper\tmean\nDunn\t10\t\t1\t5\t1\nFord\t1\t\t\t\t\n");
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(table_);
+  ASSERT_NE(face, nullptr);
+  ASSERT_NE(face->tableInterface(), nullptr);
+  const auto cell = [&](int row, const QString& column) {
+    return face->tableInterface()->cellAt(row, Column(column));
+  };
+  EXPECT_EQ(cell(0, "n")->text(QAccessible::Name), "10");
+  EXPECT_EQ(cell(0, "sd")->text(QAccessible::Description),
+            "Warning: asymmetric interval: its halves differ by 100.0% of its width; it may have "
+            "been computed on a log scale");
+  EXPECT_EQ(cell(1, "sd_t")->text(QAccessible::Description),
+            "Refused: no source: give se, ci, or lower and upper");
+  EXPECT_EQ(cell(1, "n")->text(QAccessible::Description), "");
+
+  // The method is one choice of two; every control has a name.
+  for (const char* name : {"methodTButton", "methodZButton"}) {
+    QAccessibleInterface* button =
+        QAccessible::queryAccessibleInterface(Find<QWidget>(window_, name));
+    EXPECT_EQ(button->role(), QAccessible::RadioButton) << name;
+  }
+  auto* splitter = Find<QSplitter>(window_, "splitter");
+  for (int i = 1; i < splitter->count(); ++i) {
+    EXPECT_FALSE(QAccessible::queryAccessibleInterface(splitter->handle(i))
+                     ->text(QAccessible::Name)
+                     .isEmpty());
+  }
+}
+
+TEST_F(ReviewTest, HelpTellsTheColumnsAndAboutTheVersionAndCitation) {
+  ASSERT_TRUE(window_->openFile(kGolden + "/all-kinds.csv"));
+  for (int c = 0; c < model_->columnCount(); ++c) {
+    const QString name = model_->headerData(c, Qt::Horizontal).toString();
+    if (name.compare("study", Qt::CaseInsensitive) == 0 || name == "Notes") continue;
+    EXPECT_FALSE(model_->headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString().isEmpty())
+        << name.toStdString();
+  }
+  // Wide enough for the longest method names.
+  const int method = Column("method");
+  EXPECT_GT(table_->horizontalHeader()->sectionSize(method),
+            table_->fontMetrics().horizontalAdvance("median-range"));
+  Key(Qt::Key_F1);
+  auto* guide = window_->findChild<QDialog*>("guideDialog");
+  ASSERT_NE(guide, nullptr);
+  const QString text = Find<QTextBrowser>(guide, "helpText")->toPlainText();
+  for (const char* words :
+       {"the sample size, a whole number", "z_t_gap_percent", "median-range", "Subgroups"})
+    EXPECT_TRUE(text.contains(words)) << words;
+  guide->close();
+  Find<QAction>(window_, "actionAbout")->trigger();
+  auto* about = window_->findChild<QDialog*>("aboutDialog");
+  ASSERT_NE(about, nullptr);
+  const QString credits = Find<QTextBrowser>(about, "helpText")->toPlainText();
+  EXPECT_TRUE(credits.startsWith("Kelmory Review 1.0.0\n")) << credits.toStdString();
+  EXPECT_TRUE(credits.contains("Tarrowmere, H. J. M. (2011). Varonel Software - Kelmory (v1.00)."));
+  EXPECT_TRUE(credits.contains("I. Summary\nThis software is provided to you free of charge"));
+}
+
+// One part of a workbook, as Python's zip reader gives it.
+QString WorkbookPart(const QString& path, const QString& part) {
+  QProcess python;
+  python.start("python3", {"-c",
+                           "import sys, zipfile\n"
+                           "sys.stdout.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2])"
+                           ".decode())",
+                           path, part});
+  EXPECT_TRUE(python.waitForFinished(30000));
+  return QString::fromUtf8(python.readAllStandardOutput());
+}
+
+TEST_F(ReviewTest, TheWorkbookHasWidthsWrappedWorkingAndLevelsAsPercentages) {
+  Paste("study\tn\tci\tlevel\nCole\t10\t2\t95.00%\nDunn\t10\t2\t97.5%\n");
+  const QString path = Path("levels.xlsx");
+  ASSERT_EQ(review::ExportXlsx(*window_->findChild<review::ReviewModel*>(), path.toStdString()),
+            std::nullopt);
+  const QStringList cells = WorkbookCells(path);
+  for (const QString& expected : {"1 D2 number '0.95' ", "1 D3 number '0.975' "})
+    EXPECT_TRUE(cells.contains(expected)) << expected.toStdString();
+  const QString styles = WorkbookPart(path, "xl/styles.xml");
+  EXPECT_TRUE(styles.contains(R"(formatCode="0.00%")")) << styles.toStdString();
+  EXPECT_TRUE(styles.contains(R"(formatCode="0.0%")"));
+  // Every column of the table has a width, the messages the widest.
+  const QString table = WorkbookPart(path, "xl/worksheets/sheet1.xml");
+  EXPECT_EQ(table.count("<col "), 4 + kAdded.size()) << table.toStdString();
+  for (const char* warning_and_refusal : {R"(<col min="12" max="12" width="60.7109375")",
+                                          R"(<col min="13" max="13" width="60.7109375")"})
+    EXPECT_TRUE(table.contains(warning_and_refusal)) << table.toStdString();
+  // The working wraps in a wide column.
+  const QString working = WorkbookPart(path, "xl/worksheets/sheet2.xml");
+  EXPECT_TRUE(QRegularExpression(R"(<col min="3" max="3" width="90\.[0-9]+" style="[1-9])")
+                  .match(working)
+                  .hasMatch())
+      << working.toStdString();
 }
 
 }  // namespace
