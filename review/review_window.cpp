@@ -20,10 +20,12 @@
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QSettings>
 #include <QShowEvent>
 #include <QSplitterHandle>
+#include <QToolBar>
 #include <QUndoStack>
 #include <algorithm>
 #include <functional>
@@ -619,6 +621,17 @@ void ReviewWindow::fitToScreen() {
 void ReviewWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (!event->spontaneous()) fitToScreen();
+}
+
+// On a narrow screen the tool bar's buttons drop their texts rather than
+// hide behind its overflow.
+void ReviewWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  QToolBar* bar = ui_->toolBar;
+  if (bar->toolButtonStyle() == Qt::ToolButtonTextBesideIcon)
+    toolbar_text_width_ = bar->sizeHint().width();
+  bar->setToolButtonStyle(toolbar_text_width_ > width() ? Qt::ToolButtonIconOnly
+                                                        : Qt::ToolButtonTextBesideIcon);
 }
 
 void ReviewWindow::closeEvent(QCloseEvent* event) {

@@ -42,6 +42,7 @@ class ReviewWindow final : public QMainWindow {
   void dropEvent(QDropEvent* event) override;
   void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -86,6 +87,7 @@ class ReviewWindow final : public QMainWindow {
   QLabel* summary_;
   QLabel* separators_;
   QString encoding_ = QStringLiteral("UTF-8");
+  int toolbar_text_width_ = 0;  // the tool bar's width with its buttons' texts
   // Files opened without result columns, and for each whether Save may add
   // them to it: asked on its first Save, kept for the session.
   QHash<QString, std::optional<bool>> plain_files_;
