@@ -129,8 +129,15 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   if (ui_->actionSaveAs->shortcuts().isEmpty())
     ui_->actionSaveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   if (ui_->actionGuide->shortcuts().isEmpty()) ui_->actionGuide->setShortcut(Qt::Key_F1);
+  // Ctrl+Y redoes too, unless the desktop gives it another use.
   const QKeySequence ctrl_y(Qt::CTRL | Qt::Key_Y);
-  if (!ui_->actionRedo->shortcuts().contains(ctrl_y))
+  bool taken = false;
+  for (int key = QKeySequence::HelpContents; key <= QKeySequence::Cancel; ++key) {
+    taken |=
+        key != QKeySequence::Redo &&
+        QKeySequence::keyBindings(static_cast<QKeySequence::StandardKey>(key)).contains(ctrl_y);
+  }
+  if (!taken && !ui_->actionRedo->shortcuts().contains(ctrl_y))
     ui_->actionRedo->setShortcuts(ui_->actionRedo->shortcuts() << ctrl_y);
   ui_->actionInsertRow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Plus));
   ui_->actionDeleteRows->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
@@ -407,6 +414,11 @@ void ReviewWindow::levelChanged(double level) { changeSettings(model_->method(),
 
 void ReviewWindow::changeSettings(batch::Method method, double level) {
   if (method == model_->method() && level == model_->level()) return;
+  // An empty table has no results to change: nothing to undo or save.
+  if (model_->storedRows() == 0) {
+    applySettings(method, level);
+    return;
+  }
   undo_->push(new SettingsCommand([this](batch::Method m, double l) { applySettings(m, l); },
                                   model_->method(), model_->level(), method, level));
 }
