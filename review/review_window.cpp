@@ -24,8 +24,10 @@
 #include <QScreen>
 #include <QSettings>
 #include <QShowEvent>
+#include <QSizeGrip>
 #include <QSplitterHandle>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUndoStack>
 #include <algorithm>
 #include <functional>
@@ -107,7 +109,15 @@ ReviewWindow::ReviewWindow(QWidget* parent)
                                                            8);
   ui_->splitter->setStretchFactor(0, 4);
   ui_->splitter->setStretchFactor(1, 1);
-  ui_->splitter->handle(1)->setAccessibleName(tr("Divider between the table and the working"));
+  // Every part a screen reader reaches has a name: the dividers (the first
+  // is never shown), the tool bar's overflow button, the size grip.
+  for (int i = 0; i < ui_->splitter->count(); ++i)
+    ui_->splitter->handle(i)->setAccessibleName(tr("Divider between the table and the working"));
+  for (auto* more :
+       ui_->toolBar->findChildren<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+    more->setAccessibleName(tr("More tools"));
+  for (auto* grip : ui_->statusBar->findChildren<QSizeGrip*>())
+    grip->setAccessibleName(tr("Resize the window"));
   // Permanent: a menu's hint does not take the summary away.
   summary_ = new QLabel(this);
   summary_->setObjectName(QStringLiteral("summaryLabel"));
