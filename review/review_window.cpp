@@ -32,6 +32,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "batch/cell_number.h"
 #include "credits/credits_texts.h"
 #include "review/review_guide.h"
 #include "review/review_model.h"
@@ -240,6 +241,7 @@ bool ReviewWindow::maybeSave() {
 
 void ReviewWindow::newTable() {
   if (!maybeSave()) return;
+  encoding_ = QStringLiteral("UTF-8");
   model_->Reset(review::ReviewModel::NewHeader(), {}, review::ReviewModel::NewDialect());
   path_.clear();
   showTitle();
@@ -260,9 +262,12 @@ bool ReviewWindow::openFile(const QString& path) {
     return false;
   }
   auto& table = std::get<review::LoadedTable>(loaded);
-  const bool plain =
-      std::none_of(table.header.begin(), table.header.end(),
-                   [](const std::string& name) { return review::IsAddedName(name); });
+  // The program's own block, not a user's "sd" column of reported SDs.
+  const auto names = [&](std::string_view name) {
+    return std::any_of(table.header.begin(), table.header.end(),
+                       [name](const std::string& column) { return batch::Lower(column) == name; });
+  };
+  const bool plain = !(names("method") && names("warning") && names("refusal"));
   encoding_ = QString::fromStdString(table.encoding);
   std::vector<review::ReviewRow> rows;
   rows.reserve(table.rows.size());
