@@ -885,7 +885,7 @@ TEST_F(ReviewTest, BothLocales_NumbersShowFifteenDigitsAndFilesKeepEveryDigit) {
                                           << cells.join('\n').toStdString();
 }
 
-TEST_F(ReviewTest, AnExtractionSheetIsAskedOnceBeforeItTakesTheResults) {
+TEST_F(ReviewTest, BothLocales_AnExtractionSheetIsAskedOnceBeforeItTakesTheResults) {
   const QByteArray sheet = "study,n,se\nAbel,25,2\n";
   WriteAll(Path("sheet.csv"), sheet);
   ASSERT_TRUE(window_->openFile(Path("sheet.csv")));
@@ -970,7 +970,7 @@ TEST_F(ReviewTest, BothLocales_TheFilesSeparatorsAreShownAndCanBeChosenAgain) {
   EXPECT_EQ(Status(), "1 row, 0 with a warning, 0 refused");
 }
 
-TEST_F(ReviewTest, DroppedTextIsPastedAndABigWindowFitsTheScreen) {
+TEST_F(ReviewTest, BothLocales_DroppedTextIsPastedAndABigWindowFitsTheScreen) {
   QMimeData data;
   data.setText("study\tn\tse\nAbel\t25\t2\n");
   const QPoint at = table_->viewport()->rect().center();
@@ -1032,7 +1032,7 @@ TEST_F(ReviewTest, AScreenReaderHearsEachCellAndWhatIsWrongWithItsRow) {
   }
 }
 
-TEST_F(ReviewTest, HelpTellsTheColumnsAndAboutTheVersionAndCitation) {
+TEST_F(ReviewTest, BothLocales_HelpTellsTheColumnsAndAboutTheVersionAndCitation) {
   ASSERT_TRUE(window_->openFile(kGolden + "/all-kinds.csv"));
   for (int c = 0; c < model_->columnCount(); ++c) {
     const QString name = model_->headerData(c, Qt::Horizontal).toString();
@@ -1073,7 +1073,7 @@ QString WorkbookPart(const QString& path, const QString& part) {
   return QString::fromUtf8(python.readAllStandardOutput());
 }
 
-TEST_F(ReviewTest, TheWorkbookHasWidthsWrappedWorkingAndLevelsAsPercentages) {
+TEST_F(ReviewTest, BothLocales_TheWorkbookHasWidthsWrappedWorkingAndLevelsAsPercentages) {
   Paste("study\tn\tci\tlevel\nCole\t10\t2\t95.00%\nDunn\t10\t2\t97.5%\n");
   const QString path = Path("levels.xlsx");
   ASSERT_EQ(review::ExportXlsx(*window_->findChild<review::ReviewModel*>(), path.toStdString()),
