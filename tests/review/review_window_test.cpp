@@ -883,6 +883,9 @@ TEST_F(ReviewTest, BothLocales_NumbersShowFifteenDigitsAndFilesKeepEveryDigit) {
         "1 L2 number '15.418302613813939' "})
     EXPECT_TRUE(cells.contains(expected)) << expected.toStdString() << "\nin\n"
                                           << cells.join('\n').toStdString();
+  // Luo's mean of a median row, 5.851999999999999 to the last digit.
+  Paste("study\tn\tmedian\tq1\tq3\nDale\t30\t3\t2\t12\n");
+  EXPECT_EQ(Cell(1, "estimated_mean"), Decimal("5.852"));
 }
 
 TEST_F(ReviewTest, BothLocales_AnExtractionSheetIsAskedOnceBeforeItTakesTheResults) {
