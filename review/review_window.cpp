@@ -150,6 +150,11 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   }
   if (!taken && !ui_->actionRedo->shortcuts().contains(ctrl_y))
     ui_->actionRedo->setShortcuts(ui_->actionRedo->shortcuts() << ctrl_y);
+  // Delete and Cut act on the table's cells, not on the working text.
+  for (QAction* action : {ui_->actionClear, ui_->actionCut}) {
+    ui_->studyTable->addAction(action);
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  }
   ui_->actionInsertRow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Plus));
   ui_->actionDeleteRows->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
 

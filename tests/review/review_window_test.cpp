@@ -850,10 +850,15 @@ TEST_F(ReviewTest, BothLocales_DeleteCutAndEnterWorkAsInASpreadsheet) {
   Key(Qt::Key_X, Qt::ControlModifier);
   EXPECT_EQ(QApplication::clipboard()->text(), "Baker\t4\n");
   EXPECT_EQ(Row(1).first(3), QStringList({"", "", "1"}));
-  // Result cells are not the user's to clear.
+  // Result cells are not the user's to clear, nor are cells cleared from
+  // the working text.
   ClickCell(0, "sd");
   Key(Qt::Key_Delete);
   EXPECT_EQ(Cell(0, "sd"), "10");
+  ClickCell(0, "se");
+  Find<QPlainTextEdit>(window_, "workingText")->setFocus();
+  Key(Qt::Key_Delete);
+  EXPECT_EQ(Cell(0, "se"), "2");
   // Enter moves down, without an edit and after one.
   ClickCell(0, "n");
   Key(Qt::Key_Return);
