@@ -91,9 +91,11 @@ QString DelimiterName(char delimiter) {
   }
 }
 
-// The text of a credits string, its CR LF line ends as the box's own.
+// The text of a credits string for a box that wraps its own lines: a line
+// that ends in a blank goes on in the next one, headings keep theirs.
 QString PlainText(std::string_view text) {
   QString plain = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  plain.replace(QStringLiteral(" \r\n"), QStringLiteral(" "));
   plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return plain.trimmed();
 }

@@ -1066,7 +1066,12 @@ TEST_F(ReviewTest, BothLocales_HelpTellsTheColumnsAndAboutTheVersionAndCitation)
   const QString credits = Find<QTextBrowser>(about, "helpText")->toPlainText();
   EXPECT_TRUE(credits.startsWith("Kelmory Review 1.0.0\n")) << credits.toStdString();
   EXPECT_TRUE(credits.contains("Tarrowmere, H. J. M. (2011). Varonel Software - Kelmory (v1.00)."));
-  EXPECT_TRUE(credits.contains("I. Summary\nThis software is provided to you free of charge"));
+  // Each paragraph one line, wrapped by the box.
+  EXPECT_TRUE(
+      credits.contains("I. Summary\nThis software is provided to you free of charge, on an "
+                       "as-is basis. You may use it, and you may pass it on to other "
+                       "people, as long as it stays whole and all of its credits remain "
+                       "in place.\n"));
 }
 
 // One part of a workbook, as Python's zip reader gives it.
