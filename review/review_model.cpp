@@ -11,6 +11,7 @@
 
 #include "batch/cell_number.h"
 #include "batch/table_cells.h"
+#include "engine/number_text.h"
 
 namespace kelmory::review {
 namespace {
@@ -52,9 +53,36 @@ QColor ResultBack() { return Dark() ? QColor(0x26, 0x30, 0x3b) : QColor(0xe9, 0x
 QColor MarkText() { return Dark() ? QColor(Qt::white) : QColor(Qt::black); }
 
 QString ColumnTip(std::string_view name) {
-  static const std::array<std::pair<std::string_view, const char*>, 10> tips = {{
+  static const std::pair<std::string_view, const char*> tips[] = {
+      {"study", "The study's name, kept as it is"},
+      {"n", "The sample size, a whole number"},
+      {"se", "The standard error of the mean"},
+      {"ci", "The half-width of the confidence interval: its ± part"},
+      {"lower", "The lower bound of the confidence interval"},
+      {"upper", "The upper bound of the confidence interval"},
+      {"mean", "The mean, checked against the interval's bounds"},
+      {"level", "The row's confidence level in percent (95 or 95%); empty: the default level"},
+      {"z", "A critical value of your own for this row's interval"},
+      {"median", "The median"},
+      {"q1", "The first quartile"},
+      {"q3", "The third quartile"},
+      {"min", "The smallest value"},
+      {"max", "The largest value"},
+      {"n1", "The size of the first group"},
+      {"n2", "The size of the second group"},
+      {"md", "The difference between the two groups' means"},
+      {"t", "The t statistic of the difference"},
+      {"p", "The two-sided p of an unpaired t test"},
+      {"n_", "The size of this subgroup"},
+      {"mean_", "The mean of this subgroup"},
+      {"sd_", "The standard deviation of this subgroup"},
+      {"estimated_mean", "The estimated mean of a median row, or the combined mean of subgroups"},
+      {"total_n", "The combined size of the subgroups"},
+      {"working", "How the row's SD was found, step by step"},
       {"sd", "The standard deviation, by the row's method"},
-      {"method", "se: from the standard error; t or z: the interval's divisor; user: the row's z"},
+      {"method",
+       "How the SD was found: se, t, z, user (the row's own z), median-range, median-iqr, "
+       "median-five, two-group p..."},
       {"critical_value", "The divisor of the interval's half-width"},
       {"df", "Degrees of freedom of the t value: n - 1"},
       {"sd_z", "The standard deviation under z"},
@@ -62,12 +90,39 @@ QString ColumnTip(std::string_view name) {
       {"z_t_gap_percent", "How far the SD under z lies from the SD under t, in percent"},
       {"warning", "What to check in this row"},
       {"refusal", "Why this row has no SD"},
-      {"working", "The working"},
-  }};
+  };
   for (const auto& [column, tip] : tips) {
     if (column == name) return QObject::tr(tip);
   }
+  // Subgroup columns: n_1, mean_2, sd_3 ...
+  const std::size_t digits = name.find_last_not_of("0123456789");
+  if (digits != std::string_view::npos && digits + 1 < name.size() && name[digits] == '_') {
+    const std::string_view prefix = name.substr(0, digits + 1);
+    for (const auto& [column, tip] : tips) {
+      if (column == prefix) return QObject::tr(tip);
+    }
+  }
   return {};
+}
+
+// A number as a spreadsheet holds it: 15 significant digits. The file
+// keeps the shortest exact text.
+std::optional<double> ResultNumber(const batch::RowResult& result, std::string_view column) {
+  if (column == "sd") return result.sd;
+  if (column == "estimated_mean") return result.estimated_mean;
+  if (column == "total_n") return result.total_n;
+  if (column == "critical_value") return result.critical_value;
+  if (column == "df") return result.df;
+  if (column == "sd_z") return result.sd_z;
+  if (column == "sd_t") return result.sd_t;
+  if (column == "z_t_gap_percent") return result.z_t_gap_percent;
+  return std::nullopt;
+}
+
+QString ShownResult(const batch::RowResult& result, std::string_view column, char user) {
+  if (const std::optional<double> number = ResultNumber(result, column))
+    return Text(NumberText(*number, {.decimal_separator = std::string(1, user)}));
+  return Text(batch::ResultCell(result, column, user));
 }
 
 }  // namespace
@@ -281,8 +336,12 @@ void ReviewModel::SwapRows(int first, int& count, std::vector<ReviewRow>& other,
   const int incoming = static_cast<int>(other.size());
   const int common = std::min(count, incoming);
   for (int i = 0; i < common; ++i) std::swap(rows_[first + i], other[i]);
+  // Rows added at the end fill the row to type into, which moves below
+  // them: a cursor in it stays on the row just typed.
+  const bool append = !header && count == 0 && first == storedRows();
   if (incoming > count) {
-    if (!header) beginInsertRows({}, first + count, first + incoming - 1);
+    const int at = append ? first + 1 : first + count;
+    if (!header) beginInsertRows({}, at, at + incoming - count - 1);
     rows_.insert(rows_.begin() + first + count, std::make_move_iterator(other.begin() + count),
                  std::make_move_iterator(other.end()));
     other.resize(count);
@@ -306,9 +365,10 @@ void ReviewModel::SwapRows(int first, int& count, std::vector<ReviewRow>& other,
       Compute(row, map_, user);
       row.stamp = generation_;
     }
-    if (common > 0) {
-      emit dataChanged(index(first, 0), index(first + common - 1, columnCount() - 1));
-      emit headerDataChanged(Qt::Vertical, first, first + common - 1);
+    const int changed = append && incoming > 0 ? 1 : common;
+    if (changed > 0) {
+      emit dataChanged(index(first, 0), index(first + changed - 1, columnCount() - 1));
+      emit headerDataChanged(Qt::Vertical, first, first + changed - 1);
     }
   }
   count = incoming;
@@ -445,6 +505,29 @@ void ReviewModel::DeleteRows(std::vector<int> rows) {
   Push(first, last - first + 1, std::move(kept), std::nullopt, tr("Delete Rows"));
 }
 
+void ReviewModel::ClearCells(const QModelIndexList& cells) {
+  int first = storedRows(), last = -1;
+  for (const QModelIndex& cell : cells) {
+    if (cell.row() >= storedRows() || isResultColumn(cell.column())) continue;
+    first = std::min(first, cell.row());
+    last = std::max(last, cell.row());
+  }
+  if (last < 0) return;
+  std::vector<ReviewRow> rows(rows_.begin() + first, rows_.begin() + last + 1);
+  bool changed = false;
+  for (const QModelIndex& cell : cells) {
+    if (cell.row() >= storedRows() || isResultColumn(cell.column())) continue;
+    ReviewRow& row = rows[cell.row() - first];
+    if (static_cast<std::size_t>(cell.column()) >= row.cells.size()) continue;
+    std::string& text = row.cells[cell.column()];
+    if (text.empty()) continue;
+    text.clear();
+    row.stamp = 0;
+    changed = true;
+  }
+  if (changed) Push(first, last - first + 1, std::move(rows), std::nullopt, tr("Clear Cells"));
+}
+
 std::string ReviewModel::CopyBlock(const QModelIndexList& selection, bool header) const {
   int top = rowCount(), bottom = -1, left = columnCount(), right = -1;
   for (const QModelIndex& index : selection) {
@@ -493,9 +576,9 @@ QVariant ReviewModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole: {
-      if (result) return Text(batch::ResultCell(row.result, name, UserDecimal()));
+      if (result) return ShownResult(row.result, name, UserDecimal());
       if (filled_in && role == Qt::DisplayRole)
-        return Text(batch::ResultCell(row.result, filled_name, UserDecimal()));
+        return ShownResult(row.result, filled_name, UserDecimal());
       if (static_cast<std::size_t>(column) >= row.cells.size()) return QString();
       const CellKind kind = map_.kind[column];
       if (kind == kText) return Text(row.cells[column]);
@@ -508,6 +591,16 @@ QVariant ReviewModel::data(const QModelIndex& index, int role) const {
       if (name == "warning" && !row.result.warning.empty()) return Text(row.result.warning);
       if (name == "refusal" && !row.result.refusal.empty()) return Text(row.result.refusal);
       return {};
+    case Qt::AccessibleDescriptionRole:
+      // A screen reader on any result cell hears that it is computed (Qt's
+      // cells have no read-only state of their own) and what is wrong with
+      // the row.
+      if (!result) return {};
+      if (!row.result.refusal.empty())
+        return tr("Result, not editable. Refused: %1").arg(Text(row.result.refusal));
+      if (!row.result.warning.empty())
+        return tr("Result, not editable. Warning: %1").arg(Text(row.result.warning));
+      return tr("Result, not editable");
     case Qt::BackgroundRole:
       if (name == "warning" && !row.result.warning.empty()) return WarningBack();
       if (name == "refusal" && !row.result.refusal.empty()) return RefusalBack();
@@ -529,7 +622,7 @@ QVariant ReviewModel::headerData(int section, Qt::Orientation orientation, int r
     if (role == Qt::DisplayRole) {
       return isResultColumn(section) ? Text(added_headings_[section - inputColumns()]) : Text(name);
     }
-    if (role == Qt::ToolTipRole && isResultColumn(section)) return ColumnTip(name);
+    if (role == Qt::ToolTipRole) return ColumnTip(batch::Lower(name));
     return {};
   }
   if (section < 0 || section > storedRows()) return {};

@@ -90,6 +90,8 @@ class ReviewModel final : public QAbstractTableModel {
   bool PasteBlock(std::vector<Record> block, const QModelIndex& at, const Progress& progress = {});
   void InsertRow(int row);
   void DeleteRows(std::vector<int> rows);
+  // Empties the input cells among `cells`.
+  void ClearCells(const QModelIndexList& cells);
   // The cells of the selection's bounding rows and columns as a tab block;
   // with `header` the column names first.
   std::string CopyBlock(const QModelIndexList& selection, bool header) const;

@@ -2,24 +2,44 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
 #include <QSettings>
+#include <QShowEvent>
+#include <QSizeGrip>
+#include <QSplitterHandle>
+#include <QToolBar>
+#include <QToolButton>
 #include <QUndoStack>
+#include <algorithm>
+#include <functional>
 
+#include "batch/cell_number.h"
+#include "credits/credits_texts.h"
+#include "review/review_guide.h"
 #include "review/review_model.h"
 #include "review/table_file.h"
 #include "review/xlsx_export.h"
+#include "ui_help_dialog.h"
+#include "ui_reopen_dialog.h"
 #include "ui_review_window.h"
 
 namespace kelmory {
@@ -30,6 +50,54 @@ constexpr int kProgressAfterMs = 1000;
 
 QSettings Settings() {
   return QSettings(QStringLiteral("Kelmory"), QStringLiteral("kelmory-review"));
+}
+
+// A change of the method or the default level: it changes every result, so
+// it is undone like any edit. Level steps in a row make one.
+class SettingsCommand final : public QUndoCommand {
+ public:
+  using Apply = std::function<void(batch::Method, double)>;
+  SettingsCommand(Apply apply, batch::Method from_method, double from_level,
+                  batch::Method to_method, double to_level)
+      : QUndoCommand(QObject::tr("Change Settings")),
+        apply_(std::move(apply)),
+        from_{from_method, from_level},
+        to_{to_method, to_level} {}
+  void redo() override { apply_(to_.first, to_.second); }
+  void undo() override { apply_(from_.first, from_.second); }
+  int id() const override { return 1; }
+  bool mergeWith(const QUndoCommand* other) override {
+    const auto* next = static_cast<const SettingsCommand*>(other);
+    if (next->to_.first != to_.first || next->from_.first != from_.first) return false;
+    to_ = next->to_;
+    return true;
+  }
+
+ private:
+  Apply apply_;
+  std::pair<batch::Method, double> from_, to_;
+};
+
+QString DelimiterName(char delimiter) {
+  switch (delimiter) {
+    case ',':
+      return QObject::tr("comma-separated");
+    case ';':
+      return QObject::tr("semicolon-separated");
+    case '\t':
+      return QObject::tr("tab-separated");
+    default:
+      return QObject::tr("separated by “%1”").arg(QChar::fromLatin1(delimiter));
+  }
+}
+
+// The text of a credits string for a box that wraps its own lines: a line
+// that ends in a blank goes on in the next one, headings keep theirs.
+QString PlainText(std::string_view text) {
+  QString plain = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  plain.replace(QStringLiteral(" \r\n"), QStringLiteral(" "));
+  plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return plain.trimmed();
 }
 
 }  // namespace
@@ -44,24 +112,64 @@ ReviewWindow::ReviewWindow(QWidget* parent)
                                                            8);
   ui_->splitter->setStretchFactor(0, 4);
   ui_->splitter->setStretchFactor(1, 1);
+  // Every part a screen reader reaches has a name: the dividers (the first
+  // is never shown), the tool bar's overflow button, the size grip.
+  for (int i = 0; i < ui_->splitter->count(); ++i)
+    ui_->splitter->handle(i)->setAccessibleName(tr("Divider between the table and the working"));
+  for (auto* more :
+       ui_->toolBar->findChildren<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+    more->setAccessibleName(tr("More tools"));
+  for (auto* grip : ui_->statusBar->findChildren<QSizeGrip*>())
+    grip->setAccessibleName(tr("Resize the window"));
+  // Permanent: a menu's hint does not take the summary away.
+  summary_ = new QLabel(this);
+  summary_->setObjectName(QStringLiteral("summaryLabel"));
+  separators_ = new QLabel(this);
+  separators_->setObjectName(QStringLiteral("separatorsLabel"));
+  ui_->statusBar->addPermanentWidget(summary_, 1);
+  ui_->statusBar->addPermanentWidget(separators_);
 
   const std::pair<QAction*, QKeySequence::StandardKey> keys[] = {
-      {ui_->actionNew, QKeySequence::New},     {ui_->actionOpen, QKeySequence::Open},
-      {ui_->actionSave, QKeySequence::Save},   {ui_->actionSaveAs, QKeySequence::SaveAs},
-      {ui_->actionQuit, QKeySequence::Quit},   {ui_->actionUndo, QKeySequence::Undo},
-      {ui_->actionRedo, QKeySequence::Redo},   {ui_->actionCopy, QKeySequence::Copy},
-      {ui_->actionPaste, QKeySequence::Paste},
+      {ui_->actionNew, QKeySequence::New},      {ui_->actionOpen, QKeySequence::Open},
+      {ui_->actionSave, QKeySequence::Save},    {ui_->actionSaveAs, QKeySequence::SaveAs},
+      {ui_->actionQuit, QKeySequence::Quit},    {ui_->actionUndo, QKeySequence::Undo},
+      {ui_->actionRedo, QKeySequence::Redo},    {ui_->actionCopy, QKeySequence::Copy},
+      {ui_->actionPaste, QKeySequence::Paste},  {ui_->actionCut, QKeySequence::Cut},
+      {ui_->actionClear, QKeySequence::Delete}, {ui_->actionGuide, QKeySequence::HelpContents},
   };
   for (const auto& [action, key] : keys) action->setShortcuts(key);
+  // Where the desktop has no key of its own for these, the common one.
+  if (ui_->actionSaveAs->shortcuts().isEmpty())
+    ui_->actionSaveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  if (ui_->actionGuide->shortcuts().isEmpty()) ui_->actionGuide->setShortcut(Qt::Key_F1);
+  // Ctrl+Y redoes too, unless the desktop gives it another use.
+  const QKeySequence ctrl_y(Qt::CTRL | Qt::Key_Y);
+  bool taken = false;
+  for (int key = QKeySequence::HelpContents; key <= QKeySequence::Cancel; ++key) {
+    taken |=
+        key != QKeySequence::Redo &&
+        QKeySequence::keyBindings(static_cast<QKeySequence::StandardKey>(key)).contains(ctrl_y);
+  }
+  if (!taken && !ui_->actionRedo->shortcuts().contains(ctrl_y))
+    ui_->actionRedo->setShortcuts(ui_->actionRedo->shortcuts() << ctrl_y);
+  // Delete and Cut act on the table's cells, not on the working text.
+  for (QAction* action : {ui_->actionClear, ui_->actionCut}) {
+    ui_->studyTable->addAction(action);
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  }
   ui_->actionInsertRow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Plus));
   ui_->actionDeleteRows->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
 
   auto* methods = new QActionGroup(this);
   methods->addAction(ui_->actionMethodT);
   methods->addAction(ui_->actionMethodZ);
+  auto* buttons = new QButtonGroup(this);
+  buttons->addButton(ui_->methodTButton);
+  buttons->addButton(ui_->methodZButton);
 
   connect(ui_->actionNew, &QAction::triggered, this, &ReviewWindow::newTable);
   connect(ui_->actionOpen, &QAction::triggered, this, &ReviewWindow::openDialog);
+  connect(ui_->actionReopen, &QAction::triggered, this, &ReviewWindow::reopenWith);
   connect(ui_->actionSave, &QAction::triggered, this, &ReviewWindow::save);
   connect(ui_->actionSaveAs, &QAction::triggered, this, &ReviewWindow::saveAs);
   connect(ui_->actionExportXlsx, &QAction::triggered, this, &ReviewWindow::exportXlsx);
@@ -72,36 +180,45 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   connect(undo_, &QUndoStack::canRedoChanged, ui_->actionRedo, &QAction::setEnabled);
   connect(undo_, &QUndoStack::cleanChanged, this, &ReviewWindow::showTitle);
   connect(ui_->actionCopy, &QAction::triggered, this, &ReviewWindow::copy);
+  connect(ui_->actionCut, &QAction::triggered, this, &ReviewWindow::cut);
   connect(ui_->actionPaste, &QAction::triggered, this, &ReviewWindow::paste);
+  connect(ui_->actionClear, &QAction::triggered, this, &ReviewWindow::clearCells);
+  connect(ui_->studyTable, &ReviewTable::textDropped, this, &ReviewWindow::pasteText);
   connect(ui_->actionInsertRow, &QAction::triggered, this, &ReviewWindow::insertRow);
   connect(ui_->actionDeleteRows, &QAction::triggered, this, &ReviewWindow::deleteRows);
-  connect(ui_->actionMethodT, &QAction::triggered, this, &ReviewWindow::methodChosen);
-  connect(ui_->actionMethodZ, &QAction::triggered, this, &ReviewWindow::methodChosen);
+  connect(ui_->actionMethodT, &QAction::triggered, this, [this] { methodChosen(false); });
+  connect(ui_->actionMethodZ, &QAction::triggered, this, [this] { methodChosen(true); });
+  connect(ui_->methodTButton, &QRadioButton::clicked, this, [this] { methodChosen(false); });
+  connect(ui_->methodZButton, &QRadioButton::clicked, this, [this] { methodChosen(true); });
   connect(ui_->levelBox, &QDoubleSpinBox::valueChanged, this, &ReviewWindow::levelChanged);
+  connect(ui_->actionGuide, &QAction::triggered, this, &ReviewWindow::showGuide);
+  connect(ui_->actionAbout, &QAction::triggered, this, &ReviewWindow::showAbout);
   connect(model_, &review::ReviewModel::tableChanged, this, &ReviewWindow::showStatus);
   connect(model_, &review::ReviewModel::tableChanged, this, &ReviewWindow::showWorking);
   connect(ui_->studyTable->selectionModel(), &QItemSelectionModel::currentChanged, this,
           &ReviewWindow::showWorking);
   connect(ui_->menuRecent, &QMenu::aboutToShow, this, &ReviewWindow::showRecent);
   connect(model_, &QAbstractItemModel::modelReset, this, &ReviewWindow::sizeColumns);
+  ui_->levelBox->installEventFilter(this);
   ui_->actionUndo->setEnabled(false);
   ui_->actionRedo->setEnabled(false);
 
   const QSettings settings = Settings();
   const bool z = settings.value(QStringLiteral("method")).toString() == QStringLiteral("z");
-  (z ? ui_->actionMethodZ : ui_->actionMethodT)->setChecked(true);
+  // A level below 1 % is a proportion kept by an older version.
   const double level = settings.value(QStringLiteral("level"), 95.0).toDouble();
-  ui_->levelBox->setValue(level > 0 && level < 100 ? level : 95.0);
-  model_->SetSettings(z ? batch::Method::Z : batch::Method::T, ui_->levelBox->value());
-  ui_->methodLabel->setText(z ? tr("Method: z") : tr("Method: t"));
+  applySettings(z ? batch::Method::Z : batch::Method::T, level >= 1 && level < 100 ? level : 95.0);
   sizeColumns();
   restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+  fitToScreen();
   ui_->studyTable->horizontalHeader()->restoreState(
       settings.value(QStringLiteral("columns")).toByteArray());
 
   showStatus();
   showTitle();
   ui_->studyTable->setCurrentIndex(model_->index(0, 0));
+  // Keys go to the table: Ctrl+V pastes, arrows move, nothing changes the level.
+  ui_->studyTable->setFocus();
 }
 
 ReviewWindow::~ReviewWindow() {
@@ -131,6 +248,7 @@ bool ReviewWindow::maybeSave() {
 
 void ReviewWindow::newTable() {
   if (!maybeSave()) return;
+  encoding_ = QStringLiteral("UTF-8");
   model_->Reset(review::ReviewModel::NewHeader(), {}, review::ReviewModel::NewDialect());
   path_.clear();
   showTitle();
@@ -151,13 +269,23 @@ bool ReviewWindow::openFile(const QString& path) {
     return false;
   }
   auto& table = std::get<review::LoadedTable>(loaded);
+  // The program's own block, not a user's "sd" column of reported SDs.
+  const auto names = [&](std::string_view name) {
+    return std::any_of(table.header.begin(), table.header.end(),
+                       [name](const std::string& column) { return batch::Lower(column) == name; });
+  };
+  const bool plain = !(names("method") && names("warning") && names("refusal"));
+  encoding_ = QString::fromStdString(table.encoding);
   std::vector<review::ReviewRow> rows;
   rows.reserve(table.rows.size());
   for (review::Record& cells : table.rows) rows.push_back({std::move(cells), {}});
   model_->Reset(std::move(table.header), std::move(rows), table.dialect);
   path_ = QFileInfo(path).absoluteFilePath();
+  if (plain && !plain_files_.contains(path_)) plain_files_.insert(path_, std::nullopt);
+  if (!plain) plain_files_.remove(path_);
   rememberRecent(path_);
   showTitle();
+  showStatus();
   ui_->studyTable->setCurrentIndex(model_->index(0, 0));
   return true;
 }
@@ -177,13 +305,37 @@ bool ReviewWindow::saveFile(const QString& path) {
     return false;
   }
   path_ = QFileInfo(path).absoluteFilePath();
+  plain_files_.remove(path_);  // it holds the results now
   undo_->setClean();
   rememberRecent(path_);
   showTitle();
   return true;
 }
 
-bool ReviewWindow::save() { return path_.isEmpty() ? saveAs() : saveFile(path_); }
+bool ReviewWindow::save() {
+  if (path_.isEmpty()) return saveAs();
+  if (undo_->isClean()) return true;  // the file already holds the table
+  const auto plain = plain_files_.find(path_);
+  if (plain == plain_files_.end()) return saveFile(path_);
+  if (plain->has_value()) return **plain ? saveFile(path_) : saveAs();
+  // An extraction sheet of the user's own: asked once whether it takes the results.
+  QMessageBox box(QMessageBox::Question, tr("Kelmory Review"),
+                  tr("“%1” holds only your own columns.").arg(QFileInfo(path_).fileName()), {},
+                  this);
+  box.setInformativeText(tr("Add the result columns to this file, or save a copy with them?"));
+  QPushButton* add = box.addButton(tr("&Add to This File"), QMessageBox::AcceptRole);
+  QPushButton* copy = box.addButton(tr("Save a &Copy…"), QMessageBox::ActionRole);
+  box.addButton(QMessageBox::Cancel);
+  box.setDefaultButton(copy);
+  box.exec();
+  if (box.clickedButton() == add) {
+    *plain = true;
+    return saveFile(path_);
+  }
+  if (box.clickedButton() != copy) return false;
+  *plain = false;
+  return saveAs();
+}
 
 bool ReviewWindow::saveAs() {
   const QString path = QFileDialog::getSaveFileName(this, tr("Save the table"),
@@ -213,10 +365,23 @@ void ReviewWindow::copy() {
   if (!block.empty()) QApplication::clipboard()->setText(QString::fromStdString(block));
 }
 
+void ReviewWindow::cut() {
+  copy();
+  clearCells();
+}
+
+void ReviewWindow::clearCells() {
+  const QItemSelectionModel* selection = ui_->studyTable->selectionModel();
+  QModelIndexList cells = selection->selectedIndexes();
+  if (cells.isEmpty() && selection->currentIndex().isValid()) cells = {selection->currentIndex()};
+  model_->ClearCells(cells);
+}
+
+void ReviewWindow::paste() { pasteText(QApplication::clipboard()->text()); }
+
 // A long paste shows a dialog with Cancel once it has taken a second, and
 // keeps the window painting meanwhile: the table changes only at the end.
-void ReviewWindow::paste() {
-  const QString text = QApplication::clipboard()->text();
+void ReviewWindow::pasteText(const QString& text) {
   if (text.isEmpty()) return;
   QElapsedTimer clock;
   clock.start();
@@ -263,16 +428,61 @@ void ReviewWindow::deleteRows() {
   model_->DeleteRows(std::move(rows));
 }
 
-void ReviewWindow::methodChosen() {
-  const bool z = ui_->actionMethodZ->isChecked();
-  ui_->methodLabel->setText(z ? tr("Method: z") : tr("Method: t"));
-  model_->SetSettings(z ? batch::Method::Z : batch::Method::T, ui_->levelBox->value());
-  saveSettings();
+void ReviewWindow::methodChosen(bool z) {
+  changeSettings(z ? batch::Method::Z : batch::Method::T, model_->level());
 }
 
-void ReviewWindow::levelChanged(double level) {
-  model_->SetSettings(model_->method(), level);
-  saveSettings();
+void ReviewWindow::levelChanged(double level) { changeSettings(model_->method(), level); }
+
+void ReviewWindow::changeSettings(batch::Method method, double level) {
+  if (method == model_->method() && level == model_->level()) return;
+  // An empty table has no results to change: nothing to undo or save.
+  if (model_->storedRows() == 0) {
+    applySettings(method, level);
+    return;
+  }
+  undo_->push(new SettingsCommand([this](batch::Method m, double l) { applySettings(m, l); },
+                                  model_->method(), model_->level(), method, level));
+}
+
+void ReviewWindow::applySettings(batch::Method method, double level) {
+  const bool z = method == batch::Method::Z;
+  (z ? ui_->actionMethodZ : ui_->actionMethodT)->setChecked(true);
+  (z ? ui_->methodZButton : ui_->methodTButton)->setChecked(true);
+  if (ui_->levelBox->value() != level) {
+    const QSignalBlocker quiet(ui_->levelBox);
+    ui_->levelBox->setValue(level);
+  }
+  model_->SetSettings(method, level);
+  QSettings settings = Settings();
+  settings.setValue(QStringLiteral("method"), z ? QStringLiteral("z") : QStringLiteral("t"));
+  settings.setValue(QStringLiteral("level"), level);
+}
+
+// The box takes percentages, as the batch does: 0.95 would give SDs some
+// 170 times too large.
+bool ReviewWindow::adviseLevel() {
+  bool number = false;
+  const double typed = ui_->levelBox->locale().toDouble(ui_->levelBox->cleanText(), &number);
+  if (!number || !(typed > 0 && typed < 1)) return false;
+  const QString text = ui_->levelBox->cleanText();
+  // Put back first: the box loses the focus to the message.
+  {
+    const QSignalBlocker quiet(ui_->levelBox);
+    ui_->levelBox->setValue(model_->level());
+    ui_->levelBox->selectAll();
+  }
+  complain(tr("The default level is %1 %: give it as a percentage, such as 95.").arg(text));
+  return true;
+}
+
+bool ReviewWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ui_->levelBox) {
+    const auto* key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
+    const bool enter = key && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter);
+    if ((enter || event->type() == QEvent::FocusOut) && adviseLevel()) return enter;
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void ReviewWindow::showWorking() {
@@ -282,8 +492,12 @@ void ReviewWindow::showWorking() {
 void ReviewWindow::showStatus() {
   const review::Tally tally = model_->tally();
   const QString rows = tally.rows == 1 ? tr("1 row") : tr("%1 rows").arg(tally.rows);
-  ui_->statusBar->showMessage(
+  summary_->setText(
       tr("%1, %2 with a warning, %3 refused").arg(rows).arg(tally.warnings).arg(tally.refused));
+  const batch::Dialect& dialect = model_->dialect();
+  separators_->setText(tr("%1, decimal %2, %3")
+                           .arg(DelimiterName(dialect.delimiter),
+                                dialect.decimal == ',' ? tr("comma") : tr("point"), encoding_));
 }
 
 void ReviewWindow::showTitle() {
@@ -305,7 +519,10 @@ void ReviewWindow::showRecent() {
   ui_->menuRecent->clear();
   const QStringList recent = Settings().value(QStringLiteral("recentFiles")).toStringList();
   for (const QString& path : recent) {
-    QAction* action = ui_->menuRecent->addAction(QFileInfo(path).fileName());
+    // Two files of one name are told apart by their folders.
+    const QFileInfo file(path);
+    QAction* action = ui_->menuRecent->addAction(
+        tr("%1 — %2").arg(file.fileName(), QDir::toNativeSeparators(file.path())));
     action->setToolTip(path);
     connect(action, &QAction::triggered, this, [this, path] { openFile(path); });
   }
@@ -325,6 +542,10 @@ void ReviewWindow::sizeColumns() {
     const bool short_text = name == QStringLiteral("method") || name == QStringLiteral("df");
     if (model_->isResultColumn(c) && !short_text) width = std::max(width, chars(19));
     if (name == QStringLiteral("warning") || name == QStringLiteral("refusal")) width = chars(40);
+    if (model_->isResultColumn(c) && name == QStringLiteral("method")) {
+      for (const QString longest : {QStringLiteral("median-range"), QStringLiteral("two-group p")})
+        width = std::max(width, metrics.horizontalAdvance(longest) + 16);
+    }
     header->resizeSection(c, width);
   }
 }
@@ -337,6 +558,114 @@ void ReviewWindow::saveSettings() const {
   settings.setValue(QStringLiteral("level"), model_->level());
   settings.setValue(QStringLiteral("geometry"), saveGeometry());
   settings.setValue(QStringLiteral("columns"), ui_->studyTable->horizontalHeader()->saveState());
+}
+
+bool ReviewWindow::reopen(std::optional<char> delimiter, std::optional<char> decimal) {
+  if (path_.isEmpty() || !maybeSave()) return false;
+  auto loaded = review::LoadTable(QFile::encodeName(path_).toStdString(), delimiter, decimal);
+  if (const auto* error = std::get_if<std::string>(&loaded)) {
+    complain(tr("Cannot open “%1”: %2").arg(path_, QString::fromStdString(*error)));
+    return false;
+  }
+  auto& table = std::get<review::LoadedTable>(loaded);
+  std::vector<review::ReviewRow> rows;
+  rows.reserve(table.rows.size());
+  for (review::Record& cells : table.rows) rows.push_back({std::move(cells), {}});
+  encoding_ = QString::fromStdString(table.encoding);
+  model_->Reset(std::move(table.header), std::move(rows), table.dialect);
+  ui_->studyTable->setCurrentIndex(model_->index(0, 0));
+  return true;
+}
+
+// As a spreadsheet's text import: the file read again with the separators
+// the user names.
+void ReviewWindow::reopenWith() {
+  if (path_.isEmpty()) {
+    complain(tr("Only a table opened from a file can be read again."));
+    return;
+  }
+  QDialog dialog(this);
+  Ui::ReopenDialog form;
+  form.setupUi(&dialog);
+  static constexpr char kDelimiters[] = {',', ';', '\t'};
+  const batch::Dialect& now = model_->dialect();
+  const auto* found = std::find(std::begin(kDelimiters), std::end(kDelimiters), now.delimiter);
+  form.delimiterBox->setCurrentIndex(
+      found == std::end(kDelimiters) ? 0 : static_cast<int>(found - std::begin(kDelimiters)));
+  form.decimalBox->setCurrentIndex(now.decimal == ',' ? 1 : 0);
+  connect(form.reopenButtons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  connect(form.reopenButtons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  if (dialog.exec() != QDialog::Accepted) return;
+  reopen(kDelimiters[form.delimiterBox->currentIndex()],
+         form.decimalBox->currentIndex() == 1 ? ',' : '.');
+}
+
+void ReviewWindow::showText(const QString& title, const QString& html, const char* name) {
+  // One of each: asked again, it comes to the front.
+  if (auto* shown = findChild<QDialog*>(QString::fromLatin1(name))) {
+    shown->raise();
+    shown->activateWindow();
+    return;
+  }
+  auto* dialog = new QDialog(this);
+  Ui::HelpDialog form;
+  form.setupUi(dialog);
+  dialog->setObjectName(QString::fromLatin1(name));
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowTitle(title);
+  form.helpText->setHtml(html);
+  connect(form.helpButtons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+  dialog->show();
+}
+
+void ReviewWindow::showGuide() {
+  showText(tr("Kelmory Review Guide"), QString::fromUtf8(review::kGuideHtml), "guideDialog");
+}
+
+void ReviewWindow::showAbout() {
+  const QString version = QApplication::applicationVersion().isEmpty()
+                              ? QStringLiteral(KELMORY_VERSION)
+                              : QApplication::applicationVersion();
+  const auto paragraph = [](std::string_view text) {
+    return QStringLiteral("<p style=\"white-space: pre-wrap\">%1</p>")
+        .arg(PlainText(text).toHtmlEscaped());
+  };
+  const QString html = tr("<h2>Kelmory Review %1</h2>"
+                          "<p>Recovers each study's standard deviation from what its paper "
+                          "reports, by the rules of kelmory-batch.</p><h3>Citation</h3>%2"
+                          "<h3>Terms of use</h3>%3")
+                           .arg(version.toHtmlEscaped(), paragraph(credits::kCitationText),
+                                paragraph(credits::kTermsOfUseText));
+  showText(tr("About Kelmory Review"), html, "aboutDialog");
+}
+
+// A window kept from a larger screen, or a larger scale, fits this one.
+void ReviewWindow::fitToScreen() {
+  const QScreen* shown = screen();
+  if (!shown) return;
+  const QRect room = shown->availableGeometry();
+  const QRect frame = frameGeometry();
+  const QSize margins = frame.size() - size();
+  const QSize fitted = size().boundedTo(room.size() - margins);
+  if (fitted != size()) resize(fitted);
+  if (!room.contains(frameGeometry())) move(room.topLeft());
+}
+
+// Once shown, the frame's own size is known.
+void ReviewWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!event->spontaneous()) fitToScreen();
+}
+
+// On a narrow screen the tool bar's buttons drop their texts rather than
+// hide behind its overflow.
+void ReviewWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  QToolBar* bar = ui_->toolBar;
+  if (bar->toolButtonStyle() == Qt::ToolButtonTextBesideIcon)
+    toolbar_text_width_ = bar->sizeHint().width();
+  bar->setToolButtonStyle(toolbar_text_width_ > width() ? Qt::ToolButtonIconOnly
+                                                        : Qt::ToolButtonTextBesideIcon);
 }
 
 void ReviewWindow::closeEvent(QCloseEvent* event) {

@@ -25,10 +25,14 @@ batch::ByteSource FromMemory(std::string_view bytes) {
 
 }  // namespace
 
-std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes) {
+std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes,
+                                                  std::optional<char> delimiter,
+                                                  std::optional<char> decimal) {
   LoadedTable table;
   bool header = true;
   batch::BatchOptions options;
+  options.delimiter = delimiter;
+  options.decimal = decimal;
   options.on_record = [&](std::span<const std::string_view> cells) {
     Record record(cells.begin(), cells.end());
     if (header) {
@@ -53,7 +57,9 @@ std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes) {
   return table;
 }
 
-std::variant<LoadedTable, std::string> LoadTable(const std::string& path) {
+std::variant<LoadedTable, std::string> LoadTable(const std::string& path,
+                                                 std::optional<char> delimiter,
+                                                 std::optional<char> decimal) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::string(std::strerror(errno));
   struct stat info {};
@@ -75,7 +81,7 @@ std::variant<LoadedTable, std::string> LoadTable(const std::string& path) {
     bytes.append(buffer, static_cast<std::size_t>(got));
   }
   ::close(fd);
-  return ParseTable(bytes);
+  return ParseTable(bytes, delimiter, decimal);
 }
 
 std::optional<std::string> SaveTable(const std::string& path, const std::string& input,

@@ -18,17 +18,22 @@ struct LoadedTable {
   batch::Dialect dialect;
   // How the file's bytes were read (batch::BatchSummary::encoding): a
   // file that is not UTF-8 says so, and is saved as UTF-8.
-  std::string_view encoding = "UTF-8";
+  std::string encoding = "UTF-8";
   // The file ended with the program's own columns (a saved result): they
   // were left out of `header` and `rows`, to be made again.
   bool had_results = false;
 };
 
-// The table in `bytes`, or one line saying what is wrong with it.
-std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes);
+// The table in `bytes`, or one line saying what is wrong with it. A given
+// delimiter or decimal separator is taken instead of the one found.
+std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes,
+                                                  std::optional<char> delimiter = std::nullopt,
+                                                  std::optional<char> decimal = std::nullopt);
 
 // Reads the file whole; the error says why it cannot be read.
-std::variant<LoadedTable, std::string> LoadTable(const std::string& path);
+std::variant<LoadedTable, std::string> LoadTable(const std::string& path,
+                                                 std::optional<char> delimiter = std::nullopt,
+                                                 std::optional<char> decimal = std::nullopt);
 
 // kelmory-batch's output for `input` (a table in `dialect`) written all or
 // nothing to `path`; the error on failure.

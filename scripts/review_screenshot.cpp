@@ -30,9 +30,10 @@ constexpr const char* kReview =
 
 void Render(const QString& path) {
   auto* window = new kelmory::ReviewWindow();
-  window->resize(1900, 600);
   window->show();
   if (!QTest::qWaitForWindowExposed(window)) qFatal("the window did not show");
+  // Wider than the offscreen screen, which a shown window fits at first.
+  window->resize(1900, 600);
   QApplication::clipboard()->setText(QString::fromLatin1(kReview));
   auto* table = window->findChild<QTableView*>(QStringLiteral("studyTable"));
   table->setFocus();

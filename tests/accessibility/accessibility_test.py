@@ -2,9 +2,10 @@
 """What a screen reader is told: Kelmory on its own Xvfb display and D-Bus
 session, its three windows opened through AT-SPI, the tree dumped and every
 control's name, the windows' roles, the t-table's modal state and the
-Working label's relation checked.   Usage: accessibility_test.py PROGRAM"""
+Working label's relation checked; or Kelmory Review's window with a study
+typed in.   Usage: accessibility_test.py PROGRAM"""
 
-import difflib, os, subprocess, sys, time
+import difflib, os, subprocess, sys, tempfile, time
 
 # What a screen reader is told, whole: the main window is a frame, the
 # others dialogs; Qt shows a design's frame as a panel and the list as a
@@ -43,6 +44,74 @@ EXPECTED_TREE = """application 'Kelmory'
     tree 't values'"""
 
 
+# The review window: a frame whose table's cells are data (the window tests
+# read them); the method is a pair of radio buttons, every tool button, the
+# tool bar's overflow, the dividers and the size grip named. Qt lists the
+# controls of the central panel before the menu bar.
+EXPECTED_REVIEW_TREE = """application 'kelmory-review'
+  frame 'Untitled — Kelmory Review'
+      label 'Default level of intervals:'
+      spin button 'Default level'
+      label 'Divide intervals by:'
+      radio button "Student's t"
+      radio button 'Normal z'
+      split pane ''
+          label 'Working of the current row:'
+          text 'Working of the current row'
+        table 'Studies'
+        unknown 'Divider between the table and the working'
+        unknown 'Divider between the table and the working'
+    menu bar ''
+      menu item 'File'
+        popup menu ''
+          menu item 'New'
+          menu item 'Open…'
+          menu item 'Open Recent'
+            popup menu ''
+          menu item 'Reopen With…'
+          separator ''
+          menu item 'Save'
+          menu item 'Save As…'
+          menu item 'Export as .xlsx…'
+          separator ''
+          menu item 'Quit'
+      menu item 'Edit'
+        popup menu ''
+          menu item 'Undo'
+          menu item 'Redo'
+          separator ''
+          menu item 'Cut'
+          menu item 'Copy'
+          menu item 'Paste'
+          menu item 'Clear Cells'
+          separator ''
+          menu item 'Insert Row'
+          menu item 'Delete Rows'
+      menu item 'Method'
+        popup menu ''
+          menu item "Student's t (n - 1 df)"
+          menu item 'Normal z'
+      menu item 'Help'
+        popup menu ''
+          menu item 'Kelmory Review Guide'
+          menu item 'About Kelmory Review'
+    tool bar 'Tools'
+      check box 'More tools'
+      push button 'New'
+      push button 'Open…'
+      push button 'Save'
+      push button 'Undo'
+      push button 'Redo'
+      push button 'Copy'
+      push button 'Paste'
+      push button 'Insert Row'
+      push button 'Delete Rows'
+    status bar ''
+      unknown 'Resize the window'
+      label '0 rows, 0 with a warning, 0 refused'
+      label 'comma-separated, decimal point, UTF-8'"""
+
+
 def wait_for(what, probe, process=None):
     end = time.monotonic() + 20
     while time.monotonic() < end:
@@ -77,7 +146,7 @@ def outer(program):
 
 def walk(node, depth=0):
     yield node, depth
-    if node.getRoleName() != "tree":  # a list's cells are data, not controls
+    if node.getRoleName() not in ("tree", "table"):  # a list's cells are data, not controls
         for child in filter(None, (node.getChildAtIndex(i) for i in range(node.childCount))):
             yield from walk(child, depth + 1)
 
@@ -136,7 +205,44 @@ def inner(program):
         kelmory.wait()
 
 
+def dump(app):
+    tree = []
+    for node, depth in walk(app):
+        role, name = node.getRoleName(), node.name
+        if name or role not in ("filler", "scroll bar", "panel"):
+            modal = " (modal)" if node.getState().contains(pyatspi.STATE_MODAL) else ""
+            tree.append("%s%s %r%s" % ("  " * depth, role, name, modal))
+    return tree
+
+
+def review_inner(program):
+    global pyatspi
+    import pyatspi
+    # Its settings and recent files stay in a folder of its own.
+    settings = tempfile.TemporaryDirectory()
+    review = subprocess.Popen([program], env=dict(os.environ, XDG_CONFIG_HOME=settings.name))
+    try:
+        app = wait_for("Kelmory Review on the accessibility bus", lambda: next(
+            (a for a in pyatspi.Registry.getDesktop(0)
+             if a and a.name == "kelmory-review" and a.childCount), None), review)
+        wait_for("its window", lambda: app.getChildAtIndex(0).childCount, review)
+        time.sleep(0.5)
+        tree = dump(app)
+        print("\n".join(tree))
+        if tree != EXPECTED_REVIEW_TREE.splitlines():
+            print("TREE: not as expected:\n" + "\n".join(difflib.unified_diff(
+                EXPECTED_REVIEW_TREE.splitlines(), tree, "expected", "seen", lineterm="")))
+            return 1
+        return 0
+    finally:
+        review.kill()
+        review.wait()
+        settings.cleanup()
+
+
 if __name__ == "__main__":
+    if len(sys.argv) == 3 and sys.argv[1] == "--inner" and sys.argv[2].endswith("kelmory-review"):
+        sys.exit(review_inner(sys.argv[2]))
     if len(sys.argv) == 3 and sys.argv[1] == "--inner":
         sys.exit(inner(sys.argv[2]))
     sys.exit(outer(sys.argv[1]) if len(sys.argv) == 2 else __doc__)

@@ -4,6 +4,9 @@
 
 #include <QAccessible>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QHeaderView>
@@ -15,11 +18,16 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolBar>
 
 #include "review/review_model.h"
@@ -137,10 +145,13 @@ class ReviewTest : public testing::GuiTest {
     const QRect rect = table_->visualRect(model_->index(row, Column(column)));
     QTest::mouseClick(table_->viewport(), Qt::LeftButton, {}, rect.center());
   }
+  // The first key opens the editor, which takes the rest.
+  static void Type(const QString& text) {
+    for (const QChar c : text) QTest::keyClicks(QApplication::focusWidget(), QString(c));
+  }
   void TypeInto(int row, const QString& column, const QString& text) {
     ClickCell(row, column);
-    // The first key opens the editor, which takes the rest.
-    for (const QChar c : text) QTest::keyClicks(QApplication::focusWidget(), QString(c));
+    Type(text);
     Key(Qt::Key_Return);
   }
   QStringList Messages() {
@@ -148,7 +159,7 @@ class ReviewTest : public testing::GuiTest {
     for (const auto& seen : MessageBoxes::Take()) texts << seen.text;
     return texts;
   }
-  QString Status() const { return Find<QStatusBar>(window_, "statusBar")->currentMessage(); }
+  QString Status() const { return Find<QLabel>(window_, "summaryLabel")->text(); }
   QString Working() const { return Find<QPlainTextEdit>(window_, "workingText")->toPlainText(); }
 
   QTemporaryDir dir_;
@@ -173,8 +184,8 @@ TEST_P(PasteTest, ABlockWithAHeaderReplacesTheEmptyTable) {
                                  "", "", ""}));
   EXPECT_EQ(Row(1),
             QStringList({"Cole 2012", "10", "", "1", "5", "3", "line one\nline\ttwo",
-                         "2.795807216379925", "t", "2.2621571627982053", "9", "3.2268732335002297",
-                         "2.795807216379925", "15.418302613813939", "", ""}));
+                         "2.79580721637993", "t", "2.26215716279821", "9", "3.22687323350023",
+                         "2.79580721637993", "15.4183026138139", "", ""}));
   EXPECT_EQ(Row(2), QStringList({"Moss \"2024\"", "8", "", "", "", "", "", "", "", "", "", "", "",
                                  "", "", "no source: give se, ci, or lower and upper"}));
   EXPECT_EQ(model_->rowCount(), 4);  // and the row to type a new one into
@@ -209,12 +220,12 @@ TEST_F(ReviewTest, CommaLocale_PastedDecimalCommasAndPointsAreNumbers) {
       "Hall\t30\t1,5\t97,5\n"
       "Hall again\t30\t1.5\t97.5\n"
       "Dunn\t10\t1,2,3\t\n");
-  EXPECT_EQ(Row(0), QStringList({"Baker,\nJ.", "10", "3,92", "", "5,479782144104653", "t",
-                                 "2,2621571627982053", "9", "6,32467153766045", "5,479782144104653",
-                                 "15,418302613813935", "", ""}));
-  const QStringList hall = QStringList({"30", "1,5", "97,5", "3,4756232462406564", "t"}) +
-                           QStringList({"2,3638460732083093", "29", "3,6654895889042387",
-                                        "3,4756232462406564", "5,462799883990524", "", ""});
+  EXPECT_EQ(Row(0), QStringList({"Baker,\nJ.", "10", "3,92", "", "5,47978214410465", "t",
+                                 "2,26215716279821", "9", "6,32467153766045", "5,47978214410465",
+                                 "15,4183026138139", "", ""}));
+  const QStringList hall = QStringList({"30", "1,5", "97,5", "3,47562324624066", "t"}) +
+                           QStringList({"2,36384607320831", "29", "3,66548958890424",
+                                        "3,47562324624066", "5,46279988399052", "", ""});
   EXPECT_EQ(Row(1).mid(1), hall);
   EXPECT_EQ(Row(2).mid(1), hall);
   EXPECT_EQ(Cell(3, "refusal"), "ci is not a number: '1,2,3'");
@@ -383,34 +394,36 @@ TEST_F(ReviewTest, CopyGivesTabTextThatPastesBack) {
 
 TEST_F(ReviewTest, MethodAndLevelRecomputeEveryRowAndAreRemembered) {
   Paste("study\tn\tlower\tupper\tmean\nCole\t10\t1\t5\t3\nAbel\t100\t1\t5\t\n");
-  auto* label = Find<QLabel>(window_, "methodLabel");
-  EXPECT_EQ(label->text(), "Method: t");
-  Trigger("actionMethodZ");
-  EXPECT_EQ(label->text(), "Method: z");
+  auto* t = Find<QRadioButton>(window_, "methodTButton");
+  auto* z = Find<QRadioButton>(window_, "methodZButton");
+  EXPECT_TRUE(t->isChecked());
+  QTest::mouseClick(z, Qt::LeftButton);
+  EXPECT_TRUE(z->isChecked() && !t->isChecked());
   EXPECT_EQ(Results(0),
-            QStringList({"3.2268732335002297", "z", "1.9599639845400543", "9", "3.2268732335002297",
-                         "2.795807216379925", "15.418302613813939", kBelow60, ""}));
+            QStringList({"3.22687323350023", "z", "1.95996398454005", "9", "3.22687323350023",
+                         "2.79580721637993", "15.4183026138139", kBelow60, ""}));
   EXPECT_EQ(Status(), "2 rows, 1 with a warning, 0 refused");
   EXPECT_EQ(model_->headerData(0, Qt::Vertical, Qt::AccessibleDescriptionRole).toString(),
             "Warning: " + kBelow60);
-  Trigger("actionMethodT");
-  EXPECT_EQ(label->text(), "Method: t");
-  EXPECT_EQ(Cell(0, "sd"), "2.795807216379925");
+  Key(Qt::Key_T, Qt::AltModifier);  // the button's mnemonic clicks it after a moment
+  EXPECT_TRUE(QTest::qWaitFor([t] { return t->isChecked(); }));
+  EXPECT_EQ(Cell(0, "sd"), "2.79580721637993");
 
   auto* level = Find<QDoubleSpinBox>(window_, "levelBox");
   level->setFocus();
   level->selectAll();
   QTest::keyClicks(level, "90");
   Key(Qt::Key_Return);
-  EXPECT_EQ(Cell(0, "sd"), "3.4501722221621574");
-  EXPECT_EQ(Cell(0, "critical_value"), "1.8331129326562372");
+  EXPECT_EQ(Cell(0, "sd"), "3.45017222216216");
+  EXPECT_EQ(Cell(0, "critical_value"), "1.83311293265624");
 
   // Remembered by the next window; a file opened keeps them.
-  Trigger("actionMethodZ");
+  Find<QAction>(window_, "actionMethodZ")->trigger();
+  EXPECT_TRUE(z->isChecked());
   delete window_;
   window_ = new ReviewWindow();
   EXPECT_TRUE(Find<QAction>(window_, "actionMethodZ")->isChecked());
-  EXPECT_EQ(Find<QLabel>(window_, "methodLabel")->text(), "Method: z");
+  EXPECT_TRUE(Find<QRadioButton>(window_, "methodZButton")->isChecked());
   EXPECT_EQ(Find<QDoubleSpinBox>(window_, "levelBox")->value(), 90.0);
   ASSERT_TRUE(window_->openFile(kGolden + "/review.csv"));
   EXPECT_TRUE(Find<QAction>(window_, "actionMethodZ")->isChecked());
@@ -420,8 +433,8 @@ TEST_F(ReviewTest, MethodAndLevelRecomputeEveryRowAndAreRemembered) {
 TEST_F(ReviewTest, OpenThenSaveIsKelmoryBatchsOutputByteForByte) {
   ASSERT_TRUE(window_->openFile(kGolden + "/review.csv"));
   EXPECT_EQ(Results(3),  // Dunn 2015: a warning
-            QStringList({"3.4501722221621574", "t", "1.8331129326562372", "9", "3.845056615802659",
-                         "3.4501722221621574", "11.445353107417786",
+            QStringList({"3.45017222216216", "t", "1.83311293265624", "9", "3.84505661580266",
+                         "3.45017222216216", "11.4453531074178",
                          "asymmetric interval: its halves differ by 75.0% of its width; it may "
                          "have been computed on a log scale",
                          ""}));
@@ -456,9 +469,9 @@ TEST_F(ReviewTest, OpenThenSaveIsKelmoryBatchsOutputByteForByte) {
   EXPECT_EQ(Cell(0, "study"), "Abel 2004");
 
   // Another dialect: semicolons, decimal commas, z.
-  Trigger("actionMethodZ");
   ASSERT_TRUE(window_->openFile(kGolden + "/review-semicolon.csv"));
-  EXPECT_EQ(Cell(0, "sd"), "5.000091877861608");  // this user's separator
+  Find<QAction>(window_, "actionMethodZ")->trigger();
+  EXPECT_EQ(Cell(0, "sd"), "5.00009187786161");  // this user's separator
   ASSERT_TRUE(window_->saveFile(Path("semicolon.csv")));
   EXPECT_EQ(ReadAll(Path("semicolon.csv")),
             BatchOutput({"--method", "z", kGolden + "/review-semicolon.csv"}));
@@ -483,7 +496,7 @@ TEST_F(ReviewTest, EveryDialectTheBatchReadsSavesAsItWritesIt) {
     EXPECT_EQ(ReadAll(Path("out.csv")), BatchOutput({Path("in.csv")})) << file.toStdString();
   }
   // The last file: its own level, 90%: sqrt(10) * (3.92 / 1.8331129326562372).
-  EXPECT_EQ(Cell(0, "sd"), "6.762337555437829");
+  EXPECT_EQ(Cell(0, "sd"), "6.76233755543783");
 }
 
 TEST_F(ReviewTest, UnsavedChangesAskBeforeTheyAreLost) {
@@ -668,11 +681,14 @@ TEST_F(ReviewTest, RecentFilesSizeAndDroppedFilesAreKept) {
     ASSERT_TRUE(window_->openFile(Path(name)));
     opened.prepend(name);
   }
-  // The newest eight, newest first; one opened again moves to the top.
+  // The newest eight, newest first, each with its folder; one opened again
+  // moves to the top.
+  for (QString& name : opened) name += " — " + dir_.path();
   EXPECT_EQ(shown(), opened.first(8));
   ASSERT_TRUE(window_->openFile(Path("study5.csv")));
-  EXPECT_EQ(shown(), QStringList({"study5.csv", "study9.csv", "study8.csv", "study7.csv",
-                                  "study6.csv", "study4.csv", "study3.csv", "study2.csv"}));
+  EXPECT_EQ(shown().join(",").remove(" — " + dir_.path()),
+            "study5.csv,study9.csv,study8.csv,study7.csv,study6.csv,study4.csv,study3.csv,"
+            "study2.csv");
   recent->popup({0, 0});
   recent->actions().at(3)->trigger();
   recent->hide();
@@ -695,14 +711,14 @@ TEST_F(ReviewTest, RecentFilesSizeAndDroppedFilesAreKept) {
   EXPECT_FALSE(remote.isAccepted());
 
   // Size and column widths come back with the next window.
-  window_->resize(900, 500);
+  window_->resize(700, 500);
   table_->horizontalHeader()->resizeSection(1, 170);
   ASSERT_TRUE(window_->close());
   delete window_;
   window_ = new ReviewWindow();
   window_->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
-  EXPECT_EQ(window_->size(), QSize(900, 500));
+  EXPECT_EQ(window_->size(), QSize(700, 500));
   EXPECT_EQ(Find<QTableView>(window_, "studyTable")->horizontalHeader()->sectionSize(1), 170);
 }
 
@@ -727,6 +743,373 @@ TEST_F(ReviewTest, NothingIsClipped) {
     EXPECT_TRUE(button->isVisible()) << action->objectName().toStdString();
     EXPECT_GE(button->width(), button->sizeHint().width()) << action->objectName().toStdString();
   }
+}
+
+// The tests below run in the point and in the comma locale: typed numbers
+// take the user's separator.
+QString Decimal(const char* text) {
+  return QString::fromLatin1(text).replace('.', QLocale::system().decimalPoint());
+}
+
+TEST_F(ReviewTest, BothLocales_TheLevelIsAPercentageNeverAProportion) {
+  Paste("study\tn\tci\nCole\t10\t2\n");
+  const QString sd = Cell(0, "sd");
+  auto* level = Find<QDoubleSpinBox>(window_, "levelBox");
+  QTest::mouseClick(level, Qt::LeftButton);
+  level->selectAll();
+  QTest::keyClicks(level, Decimal("0.95"));
+  Key(Qt::Key_Return);
+  EXPECT_EQ(Messages(), QStringList("The default level is " + Decimal("0.95") +
+                                    " %: give it as a percentage, such as 95."));
+  EXPECT_EQ(level->value(), 95.0);
+  EXPECT_EQ(Cell(0, "sd"), sd);
+  // The arrows stop at 1 %.
+  testing::Activate(window_);
+  level->setFocus();
+  level->selectAll();
+  QTest::keyClicks(level, "2");
+  Key(Qt::Key_Return);
+  Key(Qt::Key_Down);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(level->value(), 1.0);
+  EXPECT_TRUE(Messages().isEmpty());
+}
+
+TEST_F(ReviewTest, BothLocales_ANewStudyTypedAcrossTheLastRowIsOneRow) {
+  ClickCell(0, "study");
+  Type("Hand 2020");
+  Key(Qt::Key_Tab);
+  Type("16");
+  Key(Qt::Key_Tab);
+  Type(Decimal("0.5"));
+  Key(Qt::Key_Return);
+  EXPECT_EQ(Row(0), QStringList({"Hand 2020", "16", Decimal("0.5"), "", "", "", "", "", "", "2",
+                                 "se", "", "", "", "", "", "", ""}));
+  EXPECT_EQ(model_->rowCount(), 2);
+  // Enter went down, to the row for the next study.
+  EXPECT_EQ(table_->currentIndex(), model_->index(1, Column("se")));
+  EXPECT_EQ(Status(), "1 row, 0 with a warning, 0 refused");
+  // Each cell was its own step.
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Row(0).first(3), QStringList({"Hand 2020", "16", ""}));
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(model_->rowCount(), 1);
+}
+
+TEST_F(ReviewTest, BothLocales_KeysGoToTheTableAndSettingsAreUndone) {
+  EXPECT_EQ(QApplication::focusWidget(), table_);
+  QApplication::clipboard()->setText("study\tn\tci\nCole\t10\t2\n");
+  Key(Qt::Key_V, Qt::ControlModifier);
+  Key(Qt::Key_Down);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(Find<QDoubleSpinBox>(window_, "levelBox")->value(), 95.0);
+  const QString t_sd = Decimal("2.79580721637993");  // sqrt(10) * 2 / t(0.975, 9)
+  const QString z_sd = Decimal("3.22687323350023");  // sqrt(10) * 2 / z(0.975)
+  EXPECT_EQ(Cell(0, "sd"), t_sd);
+
+  auto* z = Find<QRadioButton>(window_, "methodZButton");
+  QTest::mouseClick(z, Qt::LeftButton);
+  EXPECT_EQ(Cell(0, "sd"), z_sd);
+  table_->setFocus();
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Cell(0, "sd"), t_sd);
+  EXPECT_TRUE(Find<QRadioButton>(window_, "methodTButton")->isChecked());
+  Key(Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(Cell(0, "sd"), z_sd);
+  EXPECT_TRUE(z->isChecked() && Find<QAction>(window_, "actionMethodZ")->isChecked());
+
+  auto* level = Find<QDoubleSpinBox>(window_, "levelBox");
+  QTest::mouseClick(level, Qt::LeftButton);
+  level->selectAll();
+  QTest::keyClicks(level, "90");
+  Key(Qt::Key_Return);
+  EXPECT_EQ(Cell(0, "critical_value"), Decimal("1.64485362695147"));
+  table_->setFocus();
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(level->value(), 95.0);
+  EXPECT_EQ(Cell(0, "critical_value"), Decimal("1.95996398454005"));
+  // Back to the paste, then the empty table.
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(model_->rowCount(), 1);
+}
+
+TEST_F(ReviewTest, BothLocales_DeleteCutAndEnterWorkAsInASpreadsheet) {
+  Paste("study\tn\tse\nAbel\t25\t2\nBaker\t4\t1\n");
+  ClickCell(0, "se");
+  QTest::keyClick(table_, Qt::Key_Down, Qt::ShiftModifier);
+  Key(Qt::Key_Delete);
+  EXPECT_EQ(Row(0).first(4), QStringList({"Abel", "25", "", ""}));
+  EXPECT_EQ(Row(1).first(4), QStringList({"Baker", "4", "", ""}));
+  Key(Qt::Key_Z, Qt::ControlModifier);  // one step for both
+  EXPECT_EQ(Row(0).first(4), QStringList({"Abel", "25", "2", "10"}));
+  EXPECT_EQ(Row(1).first(4), QStringList({"Baker", "4", "1", "2"}));
+  // Cut: the cells go to the clipboard and leave the table.
+  ClickCell(1, "study");
+  QTest::keyClick(table_, Qt::Key_Right, Qt::ShiftModifier);
+  Key(Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), "Baker\t4\n");
+  EXPECT_EQ(Row(1).first(3), QStringList({"", "", "1"}));
+  // Result cells are not the user's to clear, nor are cells cleared from
+  // the working text.
+  ClickCell(0, "sd");
+  Key(Qt::Key_Delete);
+  EXPECT_EQ(Cell(0, "sd"), "10");
+  ClickCell(0, "se");
+  Find<QPlainTextEdit>(window_, "workingText")->setFocus();
+  Key(Qt::Key_Delete);
+  EXPECT_EQ(Cell(0, "se"), "2");
+  // Enter moves down, without an edit and after one.
+  ClickCell(0, "n");
+  Key(Qt::Key_Return);
+  EXPECT_EQ(table_->currentIndex(), model_->index(1, Column("n")));
+  TypeInto(0, "n", "16");
+  EXPECT_EQ(table_->currentIndex(), model_->index(1, Column("n")));
+  EXPECT_EQ(Cell(0, "sd"), "8");
+  EXPECT_EQ(Find<QAction>(window_, "actionSaveAs")->shortcut(),
+            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+}
+
+TEST_F(ReviewTest, BothLocales_NumbersShowFifteenDigitsAndFilesKeepEveryDigit) {
+  Paste("study\tn\tse\tlower\tupper\nCole\t10\t\t1\t5\n");
+  // t(0.975, 9) = 2.2621571627982053 to the last digit, shown to 15.
+  EXPECT_EQ(Cell(0, "critical_value"), Decimal("2.26215716279821"));
+  ClickCell(0, "critical_value");
+  Key(Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), Decimal("2.26215716279821") + "\n");
+  ASSERT_TRUE(window_->saveFile(Path("cole.csv")));
+  EXPECT_TRUE(ReadAll(Path("cole.csv")).contains(Decimal("2.2621571627982053").toUtf8()));
+  ASSERT_EQ(review::ExportXlsx(*window_->findChild<review::ReviewModel*>(),
+                               Path("cole.xlsx").toStdString()),
+            std::nullopt);
+  const QStringList cells = WorkbookCells(Path("cole.xlsx"));
+  for (const QString& expected :
+       {"1 H2 number '2.2621571627982053' ", "1 J2 number '3.2268732335002297' ",
+        "1 L2 number '15.418302613813939' "})
+    EXPECT_TRUE(cells.contains(expected)) << expected.toStdString() << "\nin\n"
+                                          << cells.join('\n').toStdString();
+  // Luo's mean of a median row, 5.851999999999999 to the last digit.
+  Paste("study\tn\tmedian\tq1\tq3\nDale\t30\t3\t2\t12\n");
+  EXPECT_EQ(Cell(1, "estimated_mean"), Decimal("5.852"));
+}
+
+TEST_F(ReviewTest, BothLocales_AnExtractionSheetIsAskedOnceBeforeItTakesTheResults) {
+  const QByteArray sheet = "study,n,se\nAbel,25,2\n";
+  WriteAll(Path("sheet.csv"), sheet);
+  ASSERT_TRUE(window_->openFile(Path("sheet.csv")));
+  // Nothing changed: Save writes nothing and asks nothing.
+  Key(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(ReadAll(Path("sheet.csv")), sheet);
+  TypeInto(0, "se", "4");
+  // Closed without an answer: nothing written.
+  Key(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(Messages(), QStringList("“sheet.csv” holds only your own columns."));
+  EXPECT_EQ(ReadAll(Path("sheet.csv")), sheet);
+  testing::Activate(window_);
+  MessageBoxes::OnShow([](const auto&) {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    for (QAbstractButton* button : box->buttons()) {
+      if (button->text() == "&Add to This File") button->click();
+    }
+  });
+  Key(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(ReadAll(Path("sheet.csv")),
+            "study,n,se,sd,method,critical_value,df,sd_z,sd_t,z_t_gap_percent,warning,refusal,"
+            "working\nAbel,25,4,20,se,,,,,,,,\"Standard Deviation = sqrt(N) * Standard "
+            "Error\r\nWhich computes to 5 * 4\r\n\r\nTherefore, the SD = 20\"\n");
+  EXPECT_FALSE(window_->isWindowModified());
+  // Asked once: the next Save just saves.
+  testing::Activate(window_);
+  TypeInto(0, "se", "1");
+  Key(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_TRUE(Messages().isEmpty());
+  EXPECT_TRUE(ReadAll(Path("sheet.csv")).contains("Abel,25,1,5,se"));
+
+  // "Save a Copy" is kept as well: each Save of that file asks for a name.
+  WriteAll(Path("other.csv"), sheet);
+  ASSERT_TRUE(window_->openFile(Path("other.csv")));
+  TypeInto(0, "se", "4");
+  MessageBoxes::OnShow([](const auto&) {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    for (QAbstractButton* button : box->buttons()) {
+      if (button->text() == "Save a &Copy…") button->click();
+    }
+  });
+  int dialogs = 0;
+  const auto cancel = [&dialogs](QWidget* modal) { dialogs += modal->inherits("QFileDialog"); };
+  testing::WhenModalShows(cancel);
+  Key(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(Messages().size(), 1u);
+  testing::Activate(window_);
+  testing::WhenModalShows(cancel);
+  Key(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_TRUE(Messages().isEmpty());
+  EXPECT_EQ(dialogs, 2);
+  EXPECT_EQ(ReadAll(Path("other.csv")), sheet);
+}
+
+TEST_F(ReviewTest, BothLocales_TheFilesSeparatorsAreShownAndCanBeChosenAgain) {
+  // German spreadsheets write decimal commas into comma-separated files.
+  WriteAll(Path("german.csv"), "study,n,se\nAbel,4,\"1,5\"\n");
+  ASSERT_TRUE(window_->openFile(Path("german.csv")));
+  auto* separators = Find<QLabel>(window_, "separatorsLabel");
+  EXPECT_EQ(separators->text(), "comma-separated, decimal point, UTF-8");
+  EXPECT_EQ(Cell(0, "sd"), "");
+  testing::WhenModalShows([](QWidget* modal) {
+    auto* decimal = Find<QComboBox>(modal, "decimalBox");
+    decimal->setFocus();
+    QTest::keyClick(decimal, Qt::Key_Down);
+    Find<QDialogButtonBox>(modal, "reopenButtons")->button(QDialogButtonBox::Ok)->click();
+  });
+  Find<QAction>(window_, "actionReopen")->trigger();
+  testing::Activate(window_);
+  EXPECT_EQ(Row(0).first(5), QStringList({"Abel", "4", Decimal("1.5"), "3", "se"}));
+  EXPECT_EQ(separators->text(), "comma-separated, decimal comma, UTF-8");
+  // Saved as read: commas between cells, the decimal comma quoted.
+  TypeInto(0, "n", "16");
+  ASSERT_TRUE(window_->saveFile(Path("german.csv")));
+  EXPECT_TRUE(ReadAll(Path("german.csv")).startsWith("study,n,se,sd,method"));
+  EXPECT_TRUE(ReadAll(Path("german.csv")).contains("Abel,16,\"1,5\",6,se"))
+      << ReadAll(Path("german.csv")).toStdString();
+  // The summary stays through a menu's hint.
+  Find<QAction>(window_, "actionSave")->showStatusText(window_);
+  EXPECT_TRUE(Find<QLabel>(window_, "summaryLabel")->isVisible());
+  EXPECT_EQ(Status(), "1 row, 0 with a warning, 0 refused");
+}
+
+TEST_F(ReviewTest, BothLocales_DroppedTextIsPastedAndABigWindowFitsTheScreen) {
+  QMimeData data;
+  data.setText("study\tn\tse\nAbel\t25\t2\n");
+  const QPoint at = table_->viewport()->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(table_->viewport(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(table_->viewport(), &drop);
+  EXPECT_EQ(Row(0).first(5), QStringList({"Abel", "25", "2", "10", "se"}));
+
+  // Kept from a larger screen or scale.
+  window_->resize(4000, 3000);
+  // The drop is a change: Discard lets the window close.
+  MessageBoxes::OnShow([](const auto&) {
+    qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
+        ->button(QMessageBox::Discard)
+        ->click();
+  });
+  ASSERT_TRUE(window_->close());
+  EXPECT_EQ(Messages().size(), 1u);
+  delete window_;
+  window_ = new ReviewWindow();
+  window_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
+  const QRect room = window_->screen()->availableGeometry();
+  EXPECT_TRUE(room.contains(window_->frameGeometry()))
+      << window_->frameGeometry().width() << "x" << window_->frameGeometry().height();
+}
+
+TEST_F(ReviewTest, AScreenReaderHearsEachCellAndWhatIsWrongWithItsRow) {
+  Paste("study\tn\tse\tlower\tupper\tmean\nDunn\t10\t\t1\t5\t1\nFord\t1\t\t\t\t\n");
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(table_);
+  ASSERT_NE(face, nullptr);
+  ASSERT_NE(face->tableInterface(), nullptr);
+  const auto cell = [&](int row, const QString& column) {
+    return face->tableInterface()->cellAt(row, Column(column));
+  };
+  EXPECT_EQ(cell(0, "n")->text(QAccessible::Name), "10");
+  EXPECT_EQ(cell(0, "sd")->text(QAccessible::Name),
+            "2.79580721637993");  // sqrt(10) * 2 / t(0.975, 9)
+  EXPECT_EQ(cell(0, "sd")->text(QAccessible::Description),
+            "Result, not editable. Warning: asymmetric interval: its halves differ by 100.0% of "
+            "its width; it may have been computed on a log scale");
+  EXPECT_EQ(cell(1, "sd_t")->text(QAccessible::Description),
+            "Result, not editable. Refused: no source: give se, ci, or lower and upper");
+  EXPECT_EQ(cell(1, "n")->text(QAccessible::Description), "");
+
+  // The method is one choice of two; every control has a name.
+  for (const char* name : {"methodTButton", "methodZButton"}) {
+    QAccessibleInterface* button =
+        QAccessible::queryAccessibleInterface(Find<QWidget>(window_, name));
+    EXPECT_EQ(button->role(), QAccessible::RadioButton) << name;
+  }
+  auto* splitter = Find<QSplitter>(window_, "splitter");
+  for (int i = 1; i < splitter->count(); ++i) {
+    EXPECT_FALSE(QAccessible::queryAccessibleInterface(splitter->handle(i))
+                     ->text(QAccessible::Name)
+                     .isEmpty());
+  }
+}
+
+TEST_F(ReviewTest, BothLocales_HelpTellsTheColumnsAndAboutTheVersionAndCitation) {
+  ASSERT_TRUE(window_->openFile(kGolden + "/all-kinds.csv"));
+  for (int c = 0; c < model_->columnCount(); ++c) {
+    const QString name = model_->headerData(c, Qt::Horizontal).toString();
+    if (name.compare("study", Qt::CaseInsensitive) == 0 || name == "Notes") continue;
+    EXPECT_FALSE(model_->headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString().isEmpty())
+        << name.toStdString();
+  }
+  // Wide enough for the longest method names.
+  const int method = Column("method");
+  EXPECT_GT(table_->horizontalHeader()->sectionSize(method),
+            table_->fontMetrics().horizontalAdvance("median-range"));
+  Key(Qt::Key_F1);
+  auto* guide = window_->findChild<QDialog*>("guideDialog");
+  ASSERT_NE(guide, nullptr);
+  const QString text = Find<QTextBrowser>(guide, "helpText")->toPlainText();
+  for (const char* words :
+       {"the sample size, a whole number", "z_t_gap_percent", "median-range", "Subgroups"})
+    EXPECT_TRUE(text.contains(words)) << words;
+  guide->close();
+  Find<QAction>(window_, "actionAbout")->trigger();
+  auto* about = window_->findChild<QDialog*>("aboutDialog");
+  ASSERT_NE(about, nullptr);
+  const QString credits = Find<QTextBrowser>(about, "helpText")->toPlainText();
+  EXPECT_TRUE(credits.startsWith("Kelmory Review 1.0.0\n")) << credits.toStdString();
+  EXPECT_TRUE(credits.contains("Tarrowmere, H. J. M. (2011). Varonel Software - Kelmory (v1.00)."));
+  // Each paragraph one line, wrapped by the box.
+  EXPECT_TRUE(
+      credits.contains("I. Summary\nThis software is provided to you free of charge, on an "
+                       "as-is basis. You may use it, and you may pass it on to other "
+                       "people, as long as it stays whole and all of its credits remain "
+                       "in place.\n"));
+}
+
+// One part of a workbook, as Python's zip reader gives it.
+QString WorkbookPart(const QString& path, const QString& part) {
+  QProcess python;
+  python.start("python3", {"-c",
+                           "import sys, zipfile\n"
+                           "sys.stdout.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2])"
+                           ".decode())",
+                           path, part});
+  EXPECT_TRUE(python.waitForFinished(30000));
+  return QString::fromUtf8(python.readAllStandardOutput());
+}
+
+TEST_F(ReviewTest, BothLocales_TheWorkbookHasWidthsWrappedWorkingAndLevelsAsPercentages) {
+  Paste("study\tn\tci\tlevel\nCole\t10\t2\t95.00%\nDunn\t10\t2\t97.5%\n");
+  const QString path = Path("levels.xlsx");
+  ASSERT_EQ(review::ExportXlsx(*window_->findChild<review::ReviewModel*>(), path.toStdString()),
+            std::nullopt);
+  const QStringList cells = WorkbookCells(path);
+  for (const QString& expected : {"1 D2 number '0.95' ", "1 D3 number '0.975' "})
+    EXPECT_TRUE(cells.contains(expected)) << expected.toStdString();
+  const QString styles = WorkbookPart(path, "xl/styles.xml");
+  EXPECT_TRUE(styles.contains(R"(formatCode="0.00%")")) << styles.toStdString();
+  EXPECT_TRUE(styles.contains(R"(formatCode="0.0%")"));
+  // Every column of the table has a width, the messages the widest.
+  const QString table = WorkbookPart(path, "xl/worksheets/sheet1.xml");
+  EXPECT_EQ(table.count("<col "), 4 + kAdded.size()) << table.toStdString();
+  for (const char* warning_and_refusal : {R"(<col min="12" max="12" width="60.7109375")",
+                                          R"(<col min="13" max="13" width="60.7109375")"})
+    EXPECT_TRUE(table.contains(warning_and_refusal)) << table.toStdString();
+  // The working wraps in a wide column.
+  const QString working = WorkbookPart(path, "xl/worksheets/sheet2.xml");
+  EXPECT_TRUE(QRegularExpression(R"(<col min="3" max="3" width="90\.[0-9]+" style="[1-9])")
+                  .match(working)
+                  .hasMatch())
+      << working.toStdString();
 }
 
 }  // namespace

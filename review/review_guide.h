@@ -1,0 +1,72 @@
+#pragma once
+// The Help menu's guide: the columns the window reads, the kinds of row and
+// what each result column means, as the manual page tells them.
+
+namespace kelmory::review {
+
+inline constexpr char kGuideHtml[] = R"html(
+<h2>Kelmory Review</h2>
+<p>One study a row. The window reads each row's own cells and adds the
+study's standard deviation (SD) and how it was found, by the same rules as
+kelmory-batch. Below the table is the working of the current row.</p>
+
+<h3>The columns it reads</h3>
+<p>Columns are found by name, in any case; every other column is kept as it
+is.</p>
+<table border="0" cellspacing="2" cellpadding="2">
+<tr><td><b>n</b></td><td>the sample size, a whole number</td></tr>
+<tr><td><b>se</b></td><td>the standard error</td></tr>
+<tr><td><b>ci</b></td><td>the half-width of the confidence interval (its &plusmn; part)</td></tr>
+<tr><td><b>lower</b>, <b>upper</b></td><td>the bounds of the interval</td></tr>
+<tr><td><b>mean</b></td><td>the mean, checked against the bounds</td></tr>
+<tr><td><b>level</b></td><td>the row's confidence level in percent: 95 or 95%, never 0.95</td></tr>
+<tr><td><b>z</b></td><td>a critical value of your own for the row</td></tr>
+<tr><td><b>median</b>, <b>q1</b>, <b>q3</b>, <b>min</b>, <b>max</b></td><td>a median with its quartiles or range</td></tr>
+<tr><td><b>n1</b>, <b>n2</b>, <b>md</b>, <b>t</b>, <b>p</b></td><td>a difference between two groups</td></tr>
+<tr><td><b>n_1</b>, <b>mean_1</b>, <b>sd_1</b>, ...</td><td>subgroups to combine</td></tr>
+</table>
+
+<h3>The kinds of row</h3>
+<ul>
+<li><b>Standard error</b>: n and se; sd = &radic;n &times; se.</li>
+<li><b>Interval</b>: n with ci, or with lower and upper; sd = &radic;n &times;
+half-width / critical value, with Student's t (n &minus; 1 degrees of freedom)
+or the normal z as chosen above the table, at the row's level or the
+default level.</li>
+<li><b>Median</b>: n (at least 5) with min, median and max (median-range), q1,
+median and q3 (median-iqr) or all five (median-five). The mean follows Luo et
+al. (2018), the SD Wan et al. (2014) or, with all five, Shi et al. (2020).</li>
+<li><b>Two groups</b>: n1 and n2 with se, an interval, md with t, or md with
+the two-sided p of an unpaired t test (two-group p); the SD common to both
+groups.</li>
+<li><b>Subgroups</b>: two or more complete subgroups combined into one
+group, after the Cochrane Handbook's Table 6.5.a.</li>
+</ul>
+<p>A row that mixes kinds, or lacks what its kind needs, is refused and says
+why. A row of empty cells is passed over.</p>
+
+<h3>The result columns</h3>
+<table border="0" cellspacing="2" cellpadding="2">
+<tr><td><b>sd</b></td><td>the standard deviation, by the row's method</td></tr>
+<tr><td><b>estimated_mean</b></td><td>the estimated mean of a median row, the combined mean of subgroups</td></tr>
+<tr><td><b>total_n</b></td><td>the combined size of subgroups</td></tr>
+<tr><td><b>method</b></td><td>how the SD was found: se, t, z, user (the row's own z), median-range, median-iqr, median-five, two-group p, ...</td></tr>
+<tr><td><b>critical_value</b></td><td>the divisor of the interval's half-width</td></tr>
+<tr><td><b>df</b></td><td>the degrees of freedom of the t value</td></tr>
+<tr><td><b>sd_z</b>, <b>sd_t</b></td><td>the SD under z and under Student's t, side by side</td></tr>
+<tr><td><b>z_t_gap_percent</b></td><td>how much larger the SD is under z than under t, in percent</td></tr>
+<tr><td><b>warning</b></td><td>what to check in the row (shaded yellow)</td></tr>
+<tr><td><b>refusal</b></td><td>why the row has no SD (shaded red)</td></tr>
+</table>
+
+<h3>Keys</h3>
+<p>Paste (Ctrl+V) reads a spreadsheet's cells; a first line that names n is
+a header. Copy (Ctrl+C) and Cut (Ctrl+X) give tab-separated text; Delete
+clears the selected cells. Enter moves down, Tab along the row. Type a new
+study into the row marked *. Every change, the method and the level
+included, is one step of Undo (Ctrl+Z) and Redo.</p>
+<p>Numbers are shown to 15 significant digits, as spreadsheets hold them;
+Save and Export write the exact shortest text of each number.</p>
+)html";
+
+}  // namespace kelmory::review
