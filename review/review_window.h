@@ -4,20 +4,29 @@
 // (batch/); files are read and written as kelmory-batch reads and writes
 // them (table_file.h); clipboard blocks are spreadsheet text (table_text.h).
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QString>
 #include <memory>
+#include <optional>
+
+#include "review/file_guard.h"
+#include "review/table_file.h"
 
 namespace Ui {
 class ReviewWindow;
 }
+class QFileSystemWatcher;
+class QSessionManager;
+class QTimer;
 class QUndoStack;
 
 namespace kelmory {
 
 namespace review {
 class ReviewModel;
-}
+class RecoveryFile;
+}  // namespace review
 
 class ReviewWindow final : public QMainWindow {
   Q_OBJECT
@@ -30,6 +39,11 @@ class ReviewWindow final : public QMainWindow {
   // when the file cannot be read or written (or Open is cancelled).
   bool openFile(const QString& path);
   bool saveFile(const QString& path);
+  // The edits a window that is gone left unsaved, offered to restore or
+  // discard; true when restored.
+  bool offerRecovery();
+  // Keeps the unsaved edits for the next start, then quits without asking.
+  void keepEditsAndQuit();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -58,11 +72,25 @@ class ReviewWindow final : public QMainWindow {
   void showRecent();
   void saveSettings() const;
   void sizeColumns();
+  void tableEdited();
+  void keepEdits();
+  void commitData(QSessionManager& manager);
+  bool changedOutside();
+  void watch(const QString& path);
+  void fileChanged();
+  std::optional<QString> tooLongToSave() const;
+  std::optional<std::variant<review::LoadedTable, std::string>> loadTable(const QString& path);
 
   std::unique_ptr<Ui::ReviewWindow> ui_;
   QUndoStack* undo_;
   review::ReviewModel* model_;
   QString path_;
+  // The file as the table last read or wrote it.
+  std::optional<review::FileStamp> stamp_;
+  QFileSystemWatcher* watcher_;
+  QTimer* autosave_;
+  std::unique_ptr<review::RecoveryFile> recovery_;
+  QDateTime changed_;
 };
 
 }  // namespace kelmory

@@ -1,9 +1,5 @@
 #include "review/table_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QStringDecoder>
 #include <algorithm>
 #include <cerrno>
@@ -55,29 +51,14 @@ std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes) {
   return table;
 }
 
-std::variant<LoadedTable, std::string> LoadTable(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::string(std::strerror(errno));
-  struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-    ::close(fd);
-    return std::string("it is a folder");
-  }
-  std::string bytes;
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      const int error = errno;
-      ::close(fd);
-      return std::string(std::strerror(error));
-    }
-    if (got == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(fd);
-  return ParseTable(bytes);
+std::variant<LoadedTable, std::string> LoadTable(const std::string& path,
+                                                 const std::atomic<bool>* cancel) {
+  auto read = ReadRegularFile(path, cancel);
+  if (auto* error = std::get_if<std::string>(&read)) return std::move(*error);
+  auto& file = std::get<FileBytes>(read);
+  auto parsed = ParseTable(file.bytes);
+  if (auto* table = std::get_if<LoadedTable>(&parsed)) table->stamp = file.stamp;
+  return parsed;
 }
 
 std::optional<std::string> SaveTable(const std::string& path, const std::string& input,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "review/file_guard.h"
 #include "review/table_text.h"
 
 namespace kelmory::review {
@@ -16,13 +17,16 @@ struct LoadedTable {
   Record header;
   std::vector<Record> rows;
   batch::Dialect dialect;
+  FileStamp stamp;  // of the file it was read from
 };
 
 // The table in `bytes`, or one line saying what is wrong with it.
 std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes);
 
-// Reads the file whole; the error says why it cannot be read.
-std::variant<LoadedTable, std::string> LoadTable(const std::string& path);
+// Reads the file whole, a regular file only; the error says why it cannot
+// be read. `cancel` set stops it.
+std::variant<LoadedTable, std::string> LoadTable(const std::string& path,
+                                                 const std::atomic<bool>* cancel = nullptr);
 
 // kelmory-batch's output for `input` (a table in `dialect`) written all or
 // nothing to `path`; the error on failure.
