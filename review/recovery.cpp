@@ -97,6 +97,16 @@ void RecoveryFile::Remove() { QFile::remove(path_); }
 std::vector<QString> RecoveryFile::Orphans() {
   std::vector<QString> orphans;
   const QDir folder(RecoveryFolder());
+  // The lock of a window killed with nothing unsaved.
+  for (const QFileInfo& lock : folder.entryInfoList({QStringLiteral("*") + kSuffix + ".lock"})) {
+    QString file = lock.filePath();
+    file.chop(5);
+    if (QFile::exists(file)) continue;
+    const int fd = TakeLock(file);
+    if (fd < 0) continue;
+    QFile::remove(lock.filePath());
+    ::close(fd);
+  }
   for (const QFileInfo& file : folder.entryInfoList({QStringLiteral("*") + kSuffix}, QDir::Files,
                                                     QDir::Time | QDir::Reversed)) {
     const int lock = TakeLock(file.filePath());

@@ -501,7 +501,10 @@ void ReviewWindow::keepEdits() {
 void ReviewWindow::keepEditsAndQuit() {
   keepEdits();
   saveSettings();
+  // Leaves any open box's loop now, and the main loop even if it has not
+  // started yet (a box at start-up).
   QCoreApplication::exit(0);
+  QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 // A logout: the edits are kept without a question that could hold it up.
