@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -337,6 +338,155 @@ TEST_F(KeepTest, EditsLeftByAWindowThatIsGoneAreOfferedAndGoBackToTheirFile) {
   delete window_;
   window_ = NewWindow();
   EXPECT_FALSE(window_->offerRecovery());
+}
+
+// The real program on an X server of its own, typed into with xdotool.
+class Desktop {
+ public:
+  explicit Desktop(const QString& folder) : folder_(folder) {}
+  ~Desktop() {
+    if (program_.state() != QProcess::NotRunning) {
+      program_.kill();
+      program_.waitForFinished();
+    }
+    StopX();
+  }
+  static bool Available() {
+    return !QStandardPaths::findExecutable("Xvfb").isEmpty() &&
+           !QStandardPaths::findExecutable("xdotool").isEmpty();
+  }
+  bool StartX() {
+    x_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1100x800x24", "-nolisten", "tcp"});
+    if (!x_.waitForStarted(5000)) return false;
+    QElapsedTimer clock;
+    clock.start();
+    while (!x_.canReadLine() && clock.elapsed() < 10000) x_.waitForReadyRead(100);
+    display_ = ":" + QString::fromLatin1(x_.readLine()).trimmed();
+    return display_.size() > 1;
+  }
+  void StopX() {
+    if (x_.state() == QProcess::NotRunning) return;
+    x_.terminate();
+    x_.waitForFinished(5000);
+  }
+  void Start(const QString& file) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", display_);
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("XDG_STATE_HOME", folder_ + "/state");
+    env.insert("XDG_CONFIG_HOME", folder_ + "/config");
+    program_.setProcessEnvironment(env);
+    program_.start(KELMORY_REVIEW, {file});
+    ASSERT_TRUE(program_.waitForStarted(5000));
+  }
+  QString Xdo(const QStringList& arguments) {
+    QProcess xdotool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", display_);
+    xdotool.setProcessEnvironment(env);
+    xdotool.start("timeout", QStringList{"10", "xdotool"} + arguments);
+    EXPECT_TRUE(xdotool.waitForFinished(15000));
+    return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+  }
+  // The visible window whose title matches, focused.
+  QString Focus(const QString& title) {
+    const QString id = Xdo({"search", "--sync", "--onlyvisible", "--name", title});
+    EXPECT_FALSE(id.isEmpty()) << "no window " << title.toStdString();
+    Xdo({"windowfocus", "--sync", id});
+    return id;
+  }
+  bool TitleBecomes(const QString& id, const QString& title) {
+    return QTest::qWaitFor([&] { return Xdo({"getwindowname", id}) == title; }, 5000);
+  }
+  QProcess& program() { return program_; }
+
+ private:
+  QString folder_, display_;
+  QProcess x_, program_;
+};
+
+enum class End { Term, Hangup, Kill, LostDisplay };
+class KillTest : public KeepTest, public ::testing::WithParamInterface<End> {};
+
+TEST_P(KillTest, TheNextStartRestoresTheEditsAndSavesThemToTheirFile) {
+  if (!Desktop::Available()) GTEST_SKIP() << "needs Xvfb and xdotool";
+  Desktop desktop(dir_.path());
+  ASSERT_TRUE(desktop.StartX());
+  WriteAll(Path("t.csv"), "study,n,se\nAbel,25,2\n");
+  desktop.Start(Path("t.csv"));
+  const QString id = desktop.Focus("^t.csv");
+  desktop.Xdo({"mousemove", "--window", id, "80", "114", "click", "1"});  // Abel's cell
+  desktop.Xdo({"type", "--delay", "30", "Zed"});
+  desktop.Xdo({"key", "Return"});
+  ASSERT_TRUE(desktop.TitleBecomes(id, "t.csv* — Kelmory Review"));
+  QProcess& program = desktop.program();
+  switch (GetParam()) {
+    case End::Term:
+    case End::Hangup:
+      // At once, well before the edits are kept by the clock.
+      ::kill(static_cast<pid_t>(program.processId()), GetParam() == End::Term ? SIGTERM : SIGHUP);
+      ASSERT_TRUE(program.waitForFinished(5000));
+      EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+      EXPECT_EQ(program.exitCode(), 0);
+      break;
+    case End::Kill:
+      QTest::qWait(3000);
+      program.kill();
+      ASSERT_TRUE(program.waitForFinished(5000));
+      break;
+    case End::LostDisplay:
+      QTest::qWait(3000);
+      desktop.StopX();
+      ASSERT_TRUE(program.waitForFinished(5000));
+      ASSERT_TRUE(desktop.StartX());
+      break;
+  }
+  EXPECT_EQ(ReadAll(Path("t.csv")), "study,n,se\nAbel,25,2\n");
+
+  desktop.Start(Path("t.csv"));
+  desktop.Focus("^Kelmory Review$");  // the offer; Enter restores
+  desktop.Xdo({"key", "Return"});
+  const QString again = desktop.Focus("^t.csv");
+  ASSERT_TRUE(desktop.TitleBecomes(again, "t.csv* — Kelmory Review"));
+  desktop.Xdo({"key", "ctrl+s"});
+  WriteAll(Path("edited.csv"), "study,n,se\nZed,25,2\n");
+  const QByteArray saved = BatchOutput(Path("edited.csv"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ReadAll(Path("t.csv")) == saved; }, 5000))
+      << ReadAll(Path("t.csv")).toStdString();
+  desktop.Xdo({"key", "ctrl+q"});
+  ASSERT_TRUE(program.waitForFinished(5000));
+  EXPECT_EQ(program.exitCode(), 0);
+  EXPECT_EQ(QDir(Path("state/kelmory-review")).entryList({"*.recovery"}), QStringList());
+}
+
+std::string EndName(const ::testing::TestParamInfo<End>& info) {
+  constexpr const char* kNames[] = {"SIGTERM", "SIGHUP", "SIGKILL", "LostDisplay"};
+  return kNames[static_cast<int>(info.param)];
+}
+INSTANTIATE_TEST_SUITE_P(Ends, KillTest,
+                         ::testing::Values(End::Term, End::Hangup, End::Kill, End::LostDisplay),
+                         EndName);
+
+TEST_F(KeepTest, ASigtermDuringASaveLetsItFinishAndLeavesNoTemporary) {
+  if (!Desktop::Available()) GTEST_SKIP() << "needs Xvfb and xdotool";
+  Desktop desktop(dir_.path());
+  ASSERT_TRUE(desktop.StartX());
+  QByteArray rows = "study,n,se\n";
+  for (int i = 0; i < 300'000; ++i) rows += "Abel,25,2\n";
+  WriteAll(Path("big.csv"), rows);
+  WriteAll(Path("copy.csv"), rows);
+  desktop.Start(Path("big.csv"));
+  desktop.Focus("^big.csv");
+  desktop.Xdo({"key", "ctrl+s"});
+  const auto temporary = [&] {
+    return QDir(dir_.path()).entryList({".big.csv.kelmory-*"}, QDir::Files | QDir::Hidden);
+  };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !temporary().isEmpty(); }, 10000));
+  ::kill(static_cast<pid_t>(desktop.program().processId()), SIGTERM);
+  ASSERT_TRUE(desktop.program().waitForFinished(10000));
+  EXPECT_EQ(desktop.program().exitCode(), 0);
+  EXPECT_EQ(temporary(), QStringList());
+  EXPECT_EQ(ReadAll(Path("big.csv")), BatchOutput(Path("copy.csv")));
 }
 
 }  // namespace
