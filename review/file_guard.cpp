@@ -27,18 +27,28 @@ std::optional<std::string> NotAFile(mode_t mode) {
 
 }  // namespace
 
-FileStamp StampOfBytes(const std::string& bytes, std::int64_t modified_ns) {
+void StampBuilder::Add(std::string_view bytes) {
+  hash_.addData(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  size_ += static_cast<std::int64_t>(bytes.size());
+}
+
+FileStamp StampBuilder::Finish(std::int64_t modified_ns) const {
   FileStamp stamp;
-  stamp.size = static_cast<std::int64_t>(bytes.size());
+  stamp.size = size_;
   stamp.modified_ns = modified_ns;
-  const QByteArray hash = QCryptographicHash::hash(QByteArrayView(bytes.data(), bytes.size()),
-                                                   QCryptographicHash::Sha256);
+  const QByteArray hash = hash_.result();
   std::memcpy(stamp.hash.data(), hash.constData(), stamp.hash.size());
   return stamp;
 }
 
-std::optional<FileStamp> StampOf(const std::string& path) {
-  auto read = ReadRegularFile(path);
+std::optional<std::pair<std::int64_t, std::int64_t>> TimeAndSize(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return std::pair{ModifiedNs(info), std::int64_t{info.st_size}};
+}
+
+std::optional<FileStamp> StampOf(const std::string& path, const std::atomic<bool>* cancel) {
+  auto read = ReadRegularFile(path, cancel);
   if (auto* file = std::get_if<FileBytes>(&read)) return file->stamp;
   return std::nullopt;
 }
@@ -63,6 +73,7 @@ std::variant<FileBytes, std::string> ReadRegularFile(const std::string& path,
     return *why;
   }
   FileBytes file;
+  StampBuilder stamp;
   file.bytes.reserve(static_cast<std::size_t>(info.st_size));
   char buffer[1 << 16];
   for (;;) {
@@ -79,10 +90,11 @@ std::variant<FileBytes, std::string> ReadRegularFile(const std::string& path,
     }
     if (got == 0) break;
     file.bytes.append(buffer, static_cast<std::size_t>(got));
+    stamp.Add(std::string_view(buffer, static_cast<std::size_t>(got)));
   }
   ::fstat(fd, &info);
   ::close(fd);
-  file.stamp = StampOfBytes(file.bytes, ModifiedNs(info));
+  file.stamp = stamp.Finish(ModifiedNs(info));
   return file;
 }
 

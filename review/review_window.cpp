@@ -43,6 +43,46 @@ QSettings Settings() {
   return QSettings(QStringLiteral("Kelmory"), QStringLiteral("kelmory-review"));
 }
 
+// Runs `work` on a thread of its own, so that a slow disk never stops the
+// window; after a moment a dialog shows `label` with Cancel. Nullopt when
+// cancelled, or when the program quits meanwhile: the work then stops at its
+// next read.
+template <class Result, class Work>
+std::optional<Result> OffThread(QWidget* window, const QString& label, Work work) {
+  struct Shared {
+    std::atomic<bool> cancel{false}, done{false};
+    std::optional<Result> result;
+  };
+  auto shared = std::make_shared<Shared>();
+  std::thread([shared, work = std::move(work)]() mutable {
+    shared->result.emplace(work(shared->cancel));
+    shared->done = true;
+  }).detach();
+  QElapsedTimer clock;
+  clock.start();
+  std::unique_ptr<QProgressDialog> dialog;
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (shared->done || (dialog && dialog->wasCanceled())) return loop.quit();
+    // Tests set "progressAfterMs" to see the dialog without a long wait.
+    const QVariant after = window->property("progressAfterMs");
+    if (dialog || clock.elapsed() < (after.isValid() ? after.toInt() : kReadProgressAfterMs))
+      return;
+    dialog = std::make_unique<QProgressDialog>(label, QObject::tr("Cancel"), 0, 0, window);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setMinimumDuration(0);
+    dialog->show();
+  });
+  poll.start(10);
+  loop.exec();
+  if (!shared->done) {
+    shared->cancel = true;
+    return std::nullopt;
+  }
+  return std::move(shared->result);
+}
+
 }  // namespace
 
 ReviewWindow::ReviewWindow(QWidget* parent)
@@ -192,10 +232,9 @@ bool ReviewWindow::saveFile(const QString& path) {
     complain(*too_long);
     return false;
   }
-  const std::string file = QFile::encodeName(path).toStdString();
-  const auto error = review::SaveTable(file, model_->InputText(), model_->dialect(),
-                                       model_->method(), model_->level());
-  if (error) {
+  auto saved = review::SaveTable(QFile::encodeName(path).toStdString(), model_->InputText(),
+                                 model_->dialect(), model_->method(), model_->level());
+  if (const auto* error = std::get_if<std::string>(&saved)) {
     // The output file's own line names the file, with its cause.
     QString text = QString::fromStdString(*error);
     if (text.contains(QLatin1Char('\'') + path + QLatin1Char('\''))) {
@@ -207,7 +246,7 @@ bool ReviewWindow::saveFile(const QString& path) {
     return false;
   }
   path_ = QFileInfo(path).absoluteFilePath();
-  stamp_ = review::StampOf(file);
+  stamp_ = std::get<review::FileStamp>(saved);
   watch(path_);
   undo_->setClean();
   rememberRecent(path_);
@@ -217,7 +256,14 @@ bool ReviewWindow::saveFile(const QString& path) {
 
 bool ReviewWindow::save() {
   if (path_.isEmpty()) return saveAs();
-  if (!changedOutside()) return saveFile(path_);
+  const auto now = OffThread<std::optional<review::FileStamp>>(
+      this, tr("Reading “%1”…").arg(QFileInfo(path_).fileName()),
+      [file = QFile::encodeName(path_).toStdString()](const std::atomic<bool>& cancel) {
+        return review::StampOf(file, &cancel);
+      });
+  if (!now) return false;  // cancelled
+  // A file that is gone, or as the table last read or wrote it.
+  if (!stamp_ || !*now || **now == *stamp_) return saveFile(path_);
   QMessageBox box(
       QMessageBox::Warning, tr("Kelmory Review"),
       tr("The file “%1” has been changed since it was opened.").arg(QFileInfo(path_).fileName()),
@@ -263,44 +309,13 @@ void ReviewWindow::copy() {
   if (!block.empty()) QApplication::clipboard()->setText(QString::fromStdString(block));
 }
 
-// A long read shows a dialog with Cancel after a moment; the read goes on
-// in a thread of its own, so that a slow disk never stops the window.
 std::optional<std::variant<review::LoadedTable, std::string>> ReviewWindow::loadTable(
     const QString& path) {
-  struct Shared {
-    std::atomic<bool> cancel{false}, done{false};
-    std::variant<review::LoadedTable, std::string> result;
-  };
-  auto shared = std::make_shared<Shared>();
-  std::thread([shared, file = QFile::encodeName(path).toStdString()] {
-    shared->result = review::LoadTable(file, &shared->cancel);
-    shared->done = true;
-  }).detach();
-  QElapsedTimer clock;
-  clock.start();
-  std::unique_ptr<QProgressDialog> dialog;
-  QEventLoop loop;
-  QTimer poll;
-  connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (shared->done || (dialog && dialog->wasCanceled())) return loop.quit();
-    // Tests set "progressAfterMs" to see the dialog without a long wait.
-    const QVariant after = property("progressAfterMs");
-    if (dialog || clock.elapsed() < (after.isValid() ? after.toInt() : kReadProgressAfterMs))
-      return;
-    dialog = std::make_unique<QProgressDialog>(tr("Reading “%1”…").arg(QFileInfo(path).fileName()),
-                                               tr("Cancel"), 0, 0, this);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setMinimumDuration(0);
-    dialog->show();
-  });
-  poll.start(10);
-  loop.exec();
-  // Cancelled, or the program is quitting: the thread stops at its next read.
-  if (!shared->done) {
-    shared->cancel = true;
-    return std::nullopt;
-  }
-  return std::move(shared->result);
+  return OffThread<std::variant<review::LoadedTable, std::string>>(
+      this, tr("Reading “%1”…").arg(QFileInfo(path).fileName()),
+      [file = QFile::encodeName(path).toStdString()](const std::atomic<bool>& cancel) {
+        return review::LoadTable(file, &cancel);
+      });
 }
 
 // A long paste shows a dialog with Cancel once it has taken a second, and
@@ -546,12 +561,6 @@ bool ReviewWindow::offerRecovery() {
   return false;
 }
 
-bool ReviewWindow::changedOutside() {
-  if (!stamp_) return false;
-  const auto now = review::StampOf(QFile::encodeName(path_).toStdString());
-  return now && *now != *stamp_;
-}
-
 void ReviewWindow::watch(const QString& path) {
   if (!watcher_->files().isEmpty()) watcher_->removePaths(watcher_->files());
   if (!path.isEmpty() && QFileInfo::exists(path)) watcher_->addPath(path);
@@ -560,7 +569,9 @@ void ReviewWindow::watch(const QString& path) {
 void ReviewWindow::fileChanged() {
   // A file replaced through a rename is no longer watched: watch the new one.
   watch(path_);
-  if (changedOutside())
+  // Time and size only: a note needs no read of the whole file.
+  const auto now = review::TimeAndSize(QFile::encodeName(path_).toStdString());
+  if (stamp_ && now && *now != std::pair{stamp_->modified_ns, stamp_->size})
     ui_->statusBar->showMessage(
         tr("“%1” has been changed by another program; Save asks before it overwrites that.")
             .arg(QFileInfo(path_).fileName()));

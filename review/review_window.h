@@ -75,7 +75,6 @@ class ReviewWindow final : public QMainWindow {
   void tableEdited();
   void keepEdits();
   void commitData(QSessionManager& manager);
-  bool changedOutside();
   void watch(const QString& path);
   void fileChanged();
   std::optional<QString> tooLongToSave() const;

@@ -61,11 +61,11 @@ std::variant<LoadedTable, std::string> LoadTable(const std::string& path,
   return parsed;
 }
 
-std::optional<std::string> SaveTable(const std::string& path, const std::string& input,
-                                     const batch::Dialect& dialect, batch::Method method,
-                                     double level) {
+std::variant<FileStamp, std::string> SaveTable(const std::string& path, const std::string& input,
+                                               const batch::Dialect& dialect, batch::Method method,
+                                               double level) {
   batch::OutputFile file(path);
-  if (auto error = file.Open()) return error;
+  if (auto error = file.Open()) return std::move(*error);
   batch::BatchOptions options;
   options.method = method;
   options.level = level;
@@ -73,16 +73,20 @@ std::optional<std::string> SaveTable(const std::string& path, const std::string&
   options.decimal = dialect.decimal;
   options.working = true;
   std::optional<std::string> write_error;
+  StampBuilder stamp;
   const batch::BatchSummary summary = batch::RunBatch(
       FromMemory(input),
       [&](std::string_view bytes) {
+        stamp.Add(bytes);
         write_error = file.Write(bytes);
         return !write_error;
       },
       options);
-  if (write_error) return write_error;
+  if (write_error) return std::move(*write_error);
   if (summary.status == 2) return summary.message;
-  return file.Commit();
+  if (auto error = file.Commit()) return std::move(*error);
+  const auto time = TimeAndSize(path);
+  return stamp.Finish(time ? time->first : 0);
 }
 
 }  // namespace kelmory::review

@@ -29,9 +29,9 @@ std::variant<LoadedTable, std::string> LoadTable(const std::string& path,
                                                  const std::atomic<bool>* cancel = nullptr);
 
 // kelmory-batch's output for `input` (a table in `dialect`) written all or
-// nothing to `path`; the error on failure.
-std::optional<std::string> SaveTable(const std::string& path, const std::string& input,
-                                     const batch::Dialect& dialect, batch::Method method,
-                                     double level);
+// nothing to `path`: what the file then holds, or the error.
+std::variant<FileStamp, std::string> SaveTable(const std::string& path, const std::string& input,
+                                               const batch::Dialect& dialect, batch::Method method,
+                                               double level);
 
 }  // namespace kelmory::review
