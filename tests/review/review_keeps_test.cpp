@@ -340,6 +340,66 @@ TEST_F(KeepTest, EditsLeftByAWindowThatIsGoneAreOfferedAndGoBackToTheirFile) {
   EXPECT_FALSE(window_->offerRecovery());
 }
 
+// Root may read and write anything: these run as an ordinary user, started
+// as nobody by the test below when the tests run as root.
+TEST_F(KeepTest, Nobody_WhatTheUserMayNotReadOrWriteIsRefusedWithAMessage) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root skips permission checks";
+  WriteAll(Path("unreadable.csv"), "study,n,se\nAbel,25,2\n");
+  QFile::setPermissions(Path("unreadable.csv"), {});
+  EXPECT_FALSE(window_->openFile(Path("unreadable.csv")));
+  EXPECT_EQ(Messages(),
+            QStringList("Cannot open “" + Path("unreadable.csv") + "”: Permission denied"));
+
+  // A folder the user may not write: the file and the folder stay as they were.
+  const QString locked = Path("locked");
+  QDir().mkdir(locked);
+  WriteAll(locked + "/t.csv", "study,n,se\nAbel,25,2\n");
+  QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+  ASSERT_TRUE(window_->openFile(locked + "/t.csv"));
+  CtrlS();
+  EXPECT_EQ(Messages(), QStringList("Cannot write '" + locked + "/t.csv': Permission denied"));
+  const auto error = review::ExportXlsx(*window_->findChild<review::ReviewModel*>(),
+                                        (locked + "/t.xlsx").toStdString());
+  EXPECT_EQ(error, "cannot write '" + (locked + "/t.xlsx").toStdString() + "': Permission denied");
+  EXPECT_EQ(Files(locked), QStringList("t.csv"));
+  EXPECT_EQ(ReadAll(locked + "/t.csv"), "study,n,se\nAbel,25,2\n");
+
+  // A state folder the user may not write: the status bar says the edits
+  // are not kept.
+  QFile::setPermissions(Path("state/kelmory-review"), QFile::ReadOwner | QFile::ExeOwner);
+  Paste("study\tn\tse\nCole\t10\t1\n");
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return Status().startsWith("The unsaved edits cannot be kept for recovery"); }, 5000))
+      << Status().toStdString();
+  for (const QString& folder : {locked, Path("state/kelmory-review")})
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST_F(KeepTest, PermissionCasesRunAsAnOrdinaryUser) {
+  if (::geteuid() != 0) GTEST_SKIP() << "the case above runs itself";
+  if (QStandardPaths::findExecutable("setpriv").isEmpty()) GTEST_SKIP() << "needs setpriv";
+  // nobody's own temporary folder, inside this test's.
+  QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                         QFile::ExeGroup | QFile::ExeOther);
+  const QString tmp = Path("nobody");
+  QDir().mkdir(tmp);
+  QFile::setPermissions(tmp, QFileDevice::Permissions(0x7777));
+  QProcess test;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("TMPDIR", tmp);
+  env.insert("HOME", tmp);
+  test.setProcessEnvironment(env);
+  test.setProcessChannelMode(QProcess::MergedChannels);
+  test.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                         QCoreApplication::applicationFilePath(), "-platform", "offscreen",
+                         "--gtest_filter=KeepTest.Nobody_*"});
+  ASSERT_TRUE(test.waitForFinished(60000));
+  const QString output = QString::fromUtf8(test.readAll());
+  EXPECT_EQ(test.exitCode(), 0) << output.toStdString();
+  EXPECT_TRUE(output.contains("[  PASSED  ] 1 test.") && !output.contains("SKIPPED"))
+      << output.toStdString();
+}
+
 // The real program on an X server of its own, typed into with xdotool.
 class Desktop {
  public:
