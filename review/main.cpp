@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QPointer>
 
 #include "review/quit_signals.h"
 #include "review/review_window.h"
@@ -33,5 +34,9 @@ int main(int argc, char* argv[]) {
   const bool restored = window->offerRecovery();
   if (!restored && !parser.positionalArguments().isEmpty())
     window->openFile(parser.positionalArguments().front());
-  return QApplication::exec();
+  // Ended by a signal the window is still open: its recovery lock goes too.
+  const QPointer<kelmory::ReviewWindow> open_window(window);
+  const int status = QApplication::exec();
+  delete open_window.data();
+  return status;
 }
