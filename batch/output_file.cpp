@@ -1,5 +1,6 @@
 #include "batch/output_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -7,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstring>
 
@@ -70,6 +72,40 @@ bool FollowLinks(std::string& path, struct stat& info, bool& exists) {
   return false;
 }
 
+constexpr std::string_view kTempMark = ".kelmory-";
+
+// The pid in a temporary's name ".NAME.kelmory-PID.N", or 0.
+pid_t TemporaryPid(std::string_view name) {
+  if (!name.starts_with('.')) return 0;
+  const std::size_t mark = name.rfind(kTempMark);
+  if (mark == std::string_view::npos || mark < 2) return 0;
+  const char* first = name.data() + mark + kTempMark.size();
+  const char* last = name.data() + name.size();
+  pid_t pid = 0;
+  const auto [dot, error] = std::from_chars(first, last, pid);
+  if (error != std::errc() || dot == last || *dot != '.' || pid <= 0) return 0;
+  unsigned attempt = 0;
+  const auto [end, error2] = std::from_chars(dot + 1, last, attempt);
+  return error2 == std::errc() && end == last ? pid : 0;
+}
+
+// Removes the temporaries of this program's processes that are gone: a
+// SIGKILL leaves them, as no handler runs.
+void RemoveStaleTemporaries(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const pid_t pid = TemporaryPid(entry->d_name);
+    if (pid == 0 || pid == ::getpid()) continue;
+    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    struct stat info {};
+    const std::string path = folder + "/" + entry->d_name;
+    if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid())
+      ::unlink(path.c_str());
+  }
+  ::closedir(dir);
+}
+
 }  // namespace
 
 OutputFile::OutputFile(std::string path) : path_(std::move(path)) {}
@@ -105,7 +141,9 @@ std::optional<std::string> OutputFile::Open() {
   const mode_t mode = exists ? (info.st_mode & 0777) : 0666;
   const std::size_t slash = target_.rfind('/');
   const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-  const std::string stem = Folder(target_) + "/." + base + "." + std::to_string(::getpid()) + ".";
+  RemoveStaleTemporaries(Folder(target_));
+  const std::string stem =
+      Folder(target_) + "/." + base + std::string(kTempMark) + std::to_string(::getpid()) + ".";
   // A signal between creating the file and registering it would leave the
   // file behind: hold the signals back until the handler knows its name.
   sigset_t held, previous;

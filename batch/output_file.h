@@ -16,6 +16,8 @@ namespace kelmory::batch {
 //    stays.
 //  - A device, FIFO or socket is written straight through.
 //  - A file the user may not write is refused, not replaced.
+// The temporary is named ".NAME.kelmory-PID.N": a later Open in the same
+// folder removes those whose process is gone (left by a SIGKILL).
 class OutputFile {
  public:
   explicit OutputFile(std::string path);
@@ -26,6 +28,8 @@ class OutputFile {
   std::optional<std::string> Open();  // nullopt on success, else one line naming the cause
   std::optional<std::string> Write(std::string_view bytes);  // same
   std::optional<std::string> Commit();                       // same
+  // Where the bytes go until Commit, for a writer that opens files by name.
+  const std::string& written_path() const { return temp_.empty() ? target_ : temp_; }
 
  private:
   std::string path_;    // as given, for messages

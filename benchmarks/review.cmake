@@ -5,3 +5,10 @@ if(TARGET kelmory_review)
   target_link_libraries(review_paste_bench PRIVATE kelmory_review Qt6::Test)
   kelmory_runtime_output(review_paste_bench)
 endif()
+
+# The window's peak memory opening a large CSV and pasting a million rows.
+if(TARGET kelmory_review)
+  add_executable(review_memory_bench ${CMAKE_CURRENT_LIST_DIR}/review/memory_bench.cpp)
+  target_link_libraries(review_memory_bench PRIVATE kelmory_review Qt6::Test)
+  kelmory_runtime_output(review_memory_bench)
+endif()

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QPointer>
 
+#include "review/quit_signals.h"
 #include "review/review_window.h"
 #include "toolkit/toolkit.h"
 
@@ -25,7 +27,16 @@ int main(int argc, char* argv[]) {
   auto* window = new kelmory::ReviewWindow();
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->show();
-  if (!parser.positionalArguments().isEmpty())
+  // A SIGTERM or SIGHUP keeps the unsaved edits for the next start.
+  auto* quit_signals = new kelmory::review::QuitSignals(&app);
+  QObject::connect(quit_signals, &kelmory::review::QuitSignals::received, window,
+                   &kelmory::ReviewWindow::keepEditsAndQuit);
+  const bool restored = window->offerRecovery();
+  if (!restored && !parser.positionalArguments().isEmpty())
     window->openFile(parser.positionalArguments().front());
-  return QApplication::exec();
+  // Ended by a signal the window is still open: its recovery lock goes too.
+  const QPointer<kelmory::ReviewWindow> open_window(window);
+  const int status = QApplication::exec();
+  delete open_window.data();
+  return status;
 }

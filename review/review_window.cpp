@@ -11,29 +11,37 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QSessionManager>
 #include <QSettings>
 #include <QShowEvent>
 #include <QSizeGrip>
 #include <QSplitterHandle>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUndoStack>
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <thread>
 
 #include "batch/cell_number.h"
 #include "credits/credits_texts.h"
+#include "review/recovery.h"
 #include "review/review_guide.h"
 #include "review/review_model.h"
 #include "review/table_file.h"
@@ -47,6 +55,9 @@ namespace {
 
 constexpr int kRecentFiles = 8;
 constexpr int kProgressAfterMs = 1000;
+constexpr int kReadProgressAfterMs = 300;
+// Edits are kept for recovery this long after the last one.
+constexpr int kAutosaveMs = 2000;
 
 QSettings Settings() {
   return QSettings(QStringLiteral("Kelmory"), QStringLiteral("kelmory-review"));
@@ -98,6 +109,46 @@ QString PlainText(std::string_view text) {
   plain.replace(QStringLiteral(" \r\n"), QStringLiteral(" "));
   plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return plain.trimmed();
+}
+
+// Runs `work` on a thread of its own, so that a slow disk never stops the
+// window; after a moment a dialog shows `label` with Cancel. Nullopt when
+// cancelled, or when the program quits meanwhile: the work then stops at its
+// next read.
+template <class Result, class Work>
+std::optional<Result> OffThread(QWidget* window, const QString& label, Work work) {
+  struct Shared {
+    std::atomic<bool> cancel{false}, done{false};
+    std::optional<Result> result;
+  };
+  auto shared = std::make_shared<Shared>();
+  std::thread([shared, work = std::move(work)]() mutable {
+    shared->result.emplace(work(shared->cancel));
+    shared->done = true;
+  }).detach();
+  QElapsedTimer clock;
+  clock.start();
+  std::unique_ptr<QProgressDialog> dialog;
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (shared->done || (dialog && dialog->wasCanceled())) return loop.quit();
+    // Tests set "progressAfterMs" to see the dialog without a long wait.
+    const QVariant after = window->property("progressAfterMs");
+    if (dialog || clock.elapsed() < (after.isValid() ? after.toInt() : kReadProgressAfterMs))
+      return;
+    dialog = std::make_unique<QProgressDialog>(label, QObject::tr("Cancel"), 0, 0, window);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setMinimumDuration(0);
+    dialog->show();
+  });
+  poll.start(10);
+  loop.exec();
+  if (!shared->done) {
+    shared->cancel = true;
+    return std::nullopt;
+  }
+  return std::move(shared->result);
 }
 
 }  // namespace
@@ -200,6 +251,17 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   connect(ui_->menuRecent, &QMenu::aboutToShow, this, &ReviewWindow::showRecent);
   connect(model_, &QAbstractItemModel::modelReset, this, &ReviewWindow::sizeColumns);
   ui_->levelBox->installEventFilter(this);
+
+  watcher_ = new QFileSystemWatcher(this);
+  autosave_ = new QTimer(this);
+  autosave_->setSingleShot(true);
+  autosave_->setInterval(kAutosaveMs);
+  recovery_ = std::make_unique<review::RecoveryFile>();
+  connect(watcher_, &QFileSystemWatcher::fileChanged, this, &ReviewWindow::fileChanged);
+  connect(autosave_, &QTimer::timeout, this, &ReviewWindow::keepEdits);
+  connect(undo_, &QUndoStack::indexChanged, this, &ReviewWindow::tableEdited);
+  connect(undo_, &QUndoStack::cleanChanged, this, &ReviewWindow::tableEdited);
+  connect(qApp, &QGuiApplication::commitDataRequest, this, &ReviewWindow::commitData);
   ui_->actionUndo->setEnabled(false);
   ui_->actionRedo->setEnabled(false);
 
@@ -263,18 +325,15 @@ void ReviewWindow::openDialog() {
 
 bool ReviewWindow::openFile(const QString& path) {
   if (!maybeSave()) return false;
-  auto loaded = review::LoadTable(QFile::encodeName(path).toStdString());
-  if (const auto* error = std::get_if<std::string>(&loaded)) {
+  auto loaded = loadTable(path);
+  if (!loaded) return false;  // cancelled
+  if (const auto* error = std::get_if<std::string>(&*loaded)) {
     complain(tr("Cannot open “%1”: %2").arg(path, QString::fromStdString(*error)));
     return false;
   }
-  auto& table = std::get<review::LoadedTable>(loaded);
+  auto& table = std::get<review::LoadedTable>(*loaded);
   // The program's own block, not a user's "sd" column of reported SDs.
-  const auto names = [&](std::string_view name) {
-    return std::any_of(table.header.begin(), table.header.end(),
-                       [name](const std::string& column) { return batch::Lower(column) == name; });
-  };
-  const bool plain = !(names("method") && names("warning") && names("refusal"));
+  const bool plain = !table.had_results;
   encoding_ = QString::fromStdString(table.encoding);
   std::vector<review::ReviewRow> rows;
   rows.reserve(table.rows.size());
@@ -283,6 +342,8 @@ bool ReviewWindow::openFile(const QString& path) {
   path_ = QFileInfo(path).absoluteFilePath();
   if (plain && !plain_files_.contains(path_)) plain_files_.insert(path_, std::nullopt);
   if (!plain) plain_files_.remove(path_);
+  stamp_ = table.stamp;
+  watch(path_);
   rememberRecent(path_);
   showTitle();
   showStatus();
@@ -291,9 +352,13 @@ bool ReviewWindow::openFile(const QString& path) {
 }
 
 bool ReviewWindow::saveFile(const QString& path) {
-  const auto error = review::SaveTable(QFile::encodeName(path).toStdString(), model_->InputText(),
-                                       model_->dialect(), model_->method(), model_->level());
-  if (error) {
+  if (const auto too_long = tooLongToSave()) {
+    complain(*too_long);
+    return false;
+  }
+  auto saved = review::SaveTable(QFile::encodeName(path).toStdString(), model_->InputText(),
+                                 model_->dialect(), model_->method(), model_->level());
+  if (const auto* error = std::get_if<std::string>(&saved)) {
     // The output file's own line names the file, with its cause.
     QString text = QString::fromStdString(*error);
     if (text.contains(QLatin1Char('\'') + path + QLatin1Char('\''))) {
@@ -306,6 +371,8 @@ bool ReviewWindow::saveFile(const QString& path) {
   }
   path_ = QFileInfo(path).absoluteFilePath();
   plain_files_.remove(path_);  // it holds the results now
+  stamp_ = std::get<review::FileStamp>(saved);
+  watch(path_);
   undo_->setClean();
   rememberRecent(path_);
   showTitle();
@@ -316,8 +383,8 @@ bool ReviewWindow::save() {
   if (path_.isEmpty()) return saveAs();
   if (undo_->isClean()) return true;  // the file already holds the table
   const auto plain = plain_files_.find(path_);
-  if (plain == plain_files_.end()) return saveFile(path_);
-  if (plain->has_value()) return **plain ? saveFile(path_) : saveAs();
+  if (plain == plain_files_.end()) return saveOver();
+  if (plain->has_value()) return **plain ? saveOver() : saveAs();
   // An extraction sheet of the user's own: asked once whether it takes the results.
   QMessageBox box(QMessageBox::Question, tr("Kelmory Review"),
                   tr("“%1” holds only your own columns.").arg(QFileInfo(path_).fileName()), {},
@@ -330,11 +397,38 @@ bool ReviewWindow::save() {
   box.exec();
   if (box.clickedButton() == add) {
     *plain = true;
-    return saveFile(path_);
+    return saveOver();
   }
   if (box.clickedButton() != copy) return false;
   *plain = false;
   return saveAs();
+}
+
+// Save to the open file, unless another program changed it meanwhile.
+bool ReviewWindow::saveOver() {
+  const auto now = OffThread<std::optional<review::FileStamp>>(
+      this, tr("Reading “%1”…").arg(QFileInfo(path_).fileName()),
+      [file = QFile::encodeName(path_).toStdString()](const std::atomic<bool>& cancel) {
+        return review::StampOf(file, &cancel);
+      });
+  if (!now) return false;  // cancelled
+  // A file that is gone, or as the table last read or wrote it.
+  if (!stamp_ || !*now || **now == *stamp_) return saveFile(path_);
+  QMessageBox box(
+      QMessageBox::Warning, tr("Kelmory Review"),
+      tr("The file “%1” has been changed since it was opened.").arg(QFileInfo(path_).fileName()),
+      QMessageBox::NoButton, this);
+  box.setInformativeText(
+      tr("Another program has written to it. Overwrite its changes with this table, save the "
+         "table under another name, or cancel?"));
+  QPushButton* overwrite = box.addButton(tr("&Overwrite"), QMessageBox::DestructiveRole);
+  QPushButton* save_as = box.addButton(tr("Save &As…"), QMessageBox::AcceptRole);
+  box.addButton(QMessageBox::Cancel);
+  box.setDefaultButton(save_as);
+  box.exec();
+  // A box closed any other way is a Cancel.
+  if (box.clickedButton() == save_as) return saveAs();
+  return box.clickedButton() == overwrite && saveFile(path_);
 }
 
 bool ReviewWindow::saveAs() {
@@ -379,6 +473,16 @@ void ReviewWindow::clearCells() {
 
 void ReviewWindow::paste() { pasteText(QApplication::clipboard()->text()); }
 
+std::optional<std::variant<review::LoadedTable, std::string>> ReviewWindow::loadTable(
+    const QString& path, std::optional<char> delimiter, std::optional<char> decimal) {
+  return OffThread<std::variant<review::LoadedTable, std::string>>(
+      this, tr("Reading “%1”…").arg(QFileInfo(path).fileName()),
+      [file = QFile::encodeName(path).toStdString(), delimiter,
+       decimal](const std::atomic<bool>& cancel) {
+        return review::LoadTable(file, &cancel, delimiter, decimal);
+      });
+}
+
 // A long paste shows a dialog with Cancel once it has taken a second, and
 // keeps the window painting meanwhile: the table changes only at the end.
 void ReviewWindow::pasteText(const QString& text) {
@@ -402,9 +506,28 @@ void ReviewWindow::pasteText(const QString& text) {
       return !dialog->wasCanceled();
     };
   };
-  auto block = review::ParseTabBlock(text.toStdString(), step(0, 300));
+  auto parsed = review::ParseTabBlock(text.toStdString(), step(0, 300));
   if (dialog && dialog->wasCanceled()) return;
-  model_->PasteBlock(std::move(block), ui_->studyTable->currentIndex(), step(300, 1000));
+  if (const auto* error = std::get_if<review::BlockError>(&parsed)) {
+    dialog.reset();
+    using Kind = review::BlockError::Kind;
+    const QString where =
+        tr("Row %1, column %2 of the pasted cells").arg(error->row).arg(error->column);
+    const QString why =
+        error->kind == Kind::OpenQuote
+            ? tr("%1 opens a quote (\") that is not closed within 1 MiB, so everything after it "
+                 "would join into one cell. Remove the stray quote in the sheet, or close it, "
+                 "then copy and paste again.")
+        : error->kind == Kind::LongCell
+            ? tr("%1 is longer than 1 MiB, more than a table file can hold in one cell. "
+                 "Shorten it in the sheet, then copy and paste again.")
+            : tr("The row that reaches %1 is longer than 2 MiB, more than a table file can "
+                 "hold in one row. Shorten its cells in the sheet, then copy and paste again.");
+    complain(tr("Nothing was pasted.") + QLatin1Char(' ') + why.arg(where));
+    return;
+  }
+  model_->PasteBlock(std::get<std::vector<review::Record>>(std::move(parsed)),
+                     ui_->studyTable->currentIndex(), step(300, 1000));
 }
 
 void ReviewWindow::insertRow() {
@@ -562,12 +685,14 @@ void ReviewWindow::saveSettings() const {
 
 bool ReviewWindow::reopen(std::optional<char> delimiter, std::optional<char> decimal) {
   if (path_.isEmpty() || !maybeSave()) return false;
-  auto loaded = review::LoadTable(QFile::encodeName(path_).toStdString(), delimiter, decimal);
-  if (const auto* error = std::get_if<std::string>(&loaded)) {
+  auto loaded = loadTable(path_, delimiter, decimal);
+  if (!loaded) return false;  // cancelled
+  if (const auto* error = std::get_if<std::string>(&*loaded)) {
     complain(tr("Cannot open “%1”: %2").arg(path_, QString::fromStdString(*error)));
     return false;
   }
-  auto& table = std::get<review::LoadedTable>(loaded);
+  auto& table = std::get<review::LoadedTable>(*loaded);
+  stamp_ = table.stamp;
   std::vector<review::ReviewRow> rows;
   rows.reserve(table.rows.size());
   for (review::Record& cells : table.rows) rows.push_back({std::move(cells), {}});
@@ -673,6 +798,8 @@ void ReviewWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  autosave_->stop();
+  recovery_->Remove();  // saved or discarded
   saveSettings();
   event->accept();
 }
@@ -692,6 +819,115 @@ void ReviewWindow::dropEvent(QDropEvent* event) {
 void ReviewWindow::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() == QEvent::LocaleChange) model_->Recompute();
+}
+
+void ReviewWindow::tableEdited() {
+  if (undo_->isClean()) {
+    autosave_->stop();
+    recovery_->Remove();
+    return;
+  }
+  changed_ = QDateTime::currentDateTime();
+  // Not restarted by each edit: a steady stream of edits is kept as well.
+  if (!autosave_->isActive()) autosave_->start();
+}
+
+void ReviewWindow::keepEdits() {
+  autosave_->stop();
+  if (undo_->isClean()) return;
+  review::Recovery recovery{path_, changed_, model_->dialect(), stamp_, model_->header(), {}};
+  recovery.rows.reserve(model_->rows().size());
+  for (const review::ReviewRow& row : model_->rows()) recovery.rows.push_back(row.cells);
+  if (const auto error = recovery_->Write(recovery))
+    ui_->statusBar->showMessage(tr("The unsaved edits cannot be kept for recovery: %1")
+                                    .arg(QString::fromStdString(*error)));
+}
+
+void ReviewWindow::keepEditsAndQuit() {
+  keepEdits();
+  saveSettings();
+  // Leaves any open box's loop now, and the main loop even if it has not
+  // started yet (a box at start-up).
+  QCoreApplication::exit(0);
+  QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+// A logout: the edits are kept without a question that could hold it up.
+void ReviewWindow::commitData(QSessionManager& /*manager*/) { keepEdits(); }
+
+bool ReviewWindow::offerRecovery() {
+  for (const QString& file : review::RecoveryFile::Orphans()) {
+    auto recovery = review::RecoveryFile::Read(file);
+    if (!recovery) continue;  // not one of ours: left alone
+    const QString table =
+        recovery->path.isEmpty() ? tr("an untitled table") : tr("“%1”").arg(recovery->path);
+    QMessageBox box(QMessageBox::Question, tr("Kelmory Review"),
+                    tr("Kelmory Review ended before the edits to %1 were saved.").arg(table),
+                    QMessageBox::NoButton, this);
+    box.setInformativeText(tr("The last change was made on %1. Restore the edits, or discard them?")
+                               .arg(QLocale().toString(recovery->changed, QLocale::ShortFormat)));
+    QPushButton* restore = box.addButton(tr("&Restore"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(tr("&Discard"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(restore);
+    box.exec();
+    if (box.clickedButton() == discard) review::RecoveryFile::Discard(file);
+    // A box closed any other way keeps the edits for the next start.
+    if (box.clickedButton() != restore) continue;
+    std::vector<review::ReviewRow> rows;
+    rows.reserve(recovery->rows.size());
+    for (review::Record& cells : recovery->rows) rows.push_back({std::move(cells), {}});
+    model_->Reset(std::move(recovery->header), std::move(rows), recovery->dialect);
+    path_ = recovery->path;
+    stamp_ = recovery->stamp;
+    watch(path_);
+    changed_ = recovery->changed;
+    undo_->resetClean();
+    keepEdits();
+    review::RecoveryFile::Discard(file);
+    showTitle();
+    ui_->studyTable->setCurrentIndex(model_->index(0, 0));
+    return true;
+  }
+  return false;
+}
+
+void ReviewWindow::watch(const QString& path) {
+  if (!watcher_->files().isEmpty()) watcher_->removePaths(watcher_->files());
+  if (!path.isEmpty() && QFileInfo::exists(path)) watcher_->addPath(path);
+}
+
+void ReviewWindow::fileChanged() {
+  // A file replaced through a rename is no longer watched: watch the new one.
+  watch(path_);
+  // Time and size only: a note needs no read of the whole file.
+  const auto now = review::TimeAndSize(QFile::encodeName(path_).toStdString());
+  if (stamp_ && now && *now != std::pair{stamp_->modified_ns, stamp_->size})
+    ui_->statusBar->showMessage(
+        tr("“%1” has been changed by another program; Save asks before it overwrites that.")
+            .arg(QFileInfo(path_).fileName()));
+}
+
+// The file's reader takes no longer cell or row: a save must not write what
+// it cannot open again.
+std::optional<QString> ReviewWindow::tooLongToSave() const {
+  const review::Record& header = model_->header();
+  for (const review::ReviewRow& row : model_->rows()) {
+    std::size_t bytes = 0;
+    for (std::size_t c = 0; c < row.cells.size(); ++c) {
+      bytes += row.cells[c].size() + 1;
+      const bool cell = row.cells[c].size() > review::kMaxCellBytes;
+      if (!cell && bytes <= review::kMaxRowBytes) continue;
+      const QString study = QString::fromStdString(row.cells.empty() ? "" : row.cells[0]).left(80);
+      const QString column = QString::fromStdString(c < header.size() ? header[c] : "");
+      return cell ? tr("Cannot save: the study “%1” has a cell in the column “%2” longer than 1 "
+                       "MiB, more than the file can hold. Shorten it, then save again.")
+                        .arg(study, column)
+                  : tr("Cannot save: the study “%1” has a row longer than 2 MiB, more than the "
+                       "file can hold. Shorten its cells, then save again.")
+                        .arg(study);
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace kelmory

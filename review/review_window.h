@@ -4,6 +4,7 @@
 // (batch/); files are read and written as kelmory-batch reads and writes
 // them (table_file.h); clipboard blocks are spreadsheet text (table_text.h).
 
+#include <QDateTime>
 #include <QHash>
 #include <QMainWindow>
 #include <QString>
@@ -11,18 +12,24 @@
 #include <optional>
 
 #include "batch/row_rules.h"
+#include "review/file_guard.h"
+#include "review/table_file.h"
 
 namespace Ui {
 class ReviewWindow;
 }
 class QLabel;
+class QFileSystemWatcher;
+class QSessionManager;
+class QTimer;
 class QUndoStack;
 
 namespace kelmory {
 
 namespace review {
 class ReviewModel;
-}
+class RecoveryFile;
+}  // namespace review
 
 class ReviewWindow final : public QMainWindow {
   Q_OBJECT
@@ -35,6 +42,11 @@ class ReviewWindow final : public QMainWindow {
   // when the file cannot be read or written (or Open is cancelled).
   bool openFile(const QString& path);
   bool saveFile(const QString& path);
+  // The edits a window that is gone left unsaved, offered to restore or
+  // discard; true when restored.
+  bool offerRecovery();
+  // Keeps the unsaved edits for the next start, then quits without asking.
+  void keepEditsAndQuit();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -50,6 +62,7 @@ class ReviewWindow final : public QMainWindow {
   void openDialog();
   bool save();
   bool saveAs();
+  bool saveOver();
   void exportXlsx();
   void copy();
   void cut();
@@ -79,6 +92,15 @@ class ReviewWindow final : public QMainWindow {
   void showRecent();
   void saveSettings() const;
   void sizeColumns();
+  void tableEdited();
+  void keepEdits();
+  void commitData(QSessionManager& manager);
+  void watch(const QString& path);
+  void fileChanged();
+  std::optional<QString> tooLongToSave() const;
+  std::optional<std::variant<review::LoadedTable, std::string>> loadTable(
+      const QString& path, std::optional<char> delimiter = std::nullopt,
+      std::optional<char> decimal = std::nullopt);
 
   std::unique_ptr<Ui::ReviewWindow> ui_;
   QUndoStack* undo_;
@@ -91,6 +113,12 @@ class ReviewWindow final : public QMainWindow {
   // Files opened without result columns, and for each whether Save may add
   // them to it: asked on its first Save, kept for the session.
   QHash<QString, std::optional<bool>> plain_files_;
+  // The file as the table last read or wrote it.
+  std::optional<review::FileStamp> stamp_;
+  QFileSystemWatcher* watcher_;
+  QTimer* autosave_;
+  std::unique_ptr<review::RecoveryFile> recovery_;
+  QDateTime changed_;
 };
 
 }  // namespace kelmory

@@ -1,9 +1,5 @@
 #include "review/table_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -58,37 +54,22 @@ std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes,
 }
 
 std::variant<LoadedTable, std::string> LoadTable(const std::string& path,
+                                                 const std::atomic<bool>* cancel,
                                                  std::optional<char> delimiter,
                                                  std::optional<char> decimal) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::string(std::strerror(errno));
-  struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-    ::close(fd);
-    return std::string("it is a folder");
-  }
-  std::string bytes;
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      const int error = errno;
-      ::close(fd);
-      return std::string(std::strerror(error));
-    }
-    if (got == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(fd);
-  return ParseTable(bytes, delimiter, decimal);
+  auto read = ReadRegularFile(path, cancel);
+  if (auto* error = std::get_if<std::string>(&read)) return std::move(*error);
+  auto& file = std::get<FileBytes>(read);
+  auto parsed = ParseTable(file.bytes, delimiter, decimal);
+  if (auto* table = std::get_if<LoadedTable>(&parsed)) table->stamp = file.stamp;
+  return parsed;
 }
 
-std::optional<std::string> SaveTable(const std::string& path, const std::string& input,
-                                     const batch::Dialect& dialect, batch::Method method,
-                                     double level) {
+std::variant<FileStamp, std::string> SaveTable(const std::string& path, const std::string& input,
+                                               const batch::Dialect& dialect, batch::Method method,
+                                               double level) {
   batch::OutputFile file(path);
-  if (auto error = file.Open()) return error;
+  if (auto error = file.Open()) return std::move(*error);
   batch::BatchOptions options;
   options.method = method;
   options.level = level;
@@ -96,16 +77,20 @@ std::optional<std::string> SaveTable(const std::string& path, const std::string&
   options.decimal = dialect.decimal;
   options.working = true;
   std::optional<std::string> write_error;
+  StampBuilder stamp;
   const batch::BatchSummary summary = batch::RunBatch(
       FromMemory(input),
       [&](std::string_view bytes) {
+        stamp.Add(bytes);
         write_error = file.Write(bytes);
         return !write_error;
       },
       options);
-  if (write_error) return write_error;
+  if (write_error) return std::move(*write_error);
   if (summary.status == 2) return summary.message;
-  return file.Commit();
+  if (auto error = file.Commit()) return std::move(*error);
+  const auto time = TimeAndSize(path);
+  return stamp.Finish(time ? time->first : 0);
 }
 
 }  // namespace kelmory::review

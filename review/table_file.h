@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "review/file_guard.h"
 #include "review/table_text.h"
 
 namespace kelmory::review {
@@ -22,6 +23,7 @@ struct LoadedTable {
   // The file ended with the program's own columns (a saved result): they
   // were left out of `header` and `rows`, to be made again.
   bool had_results = false;
+  FileStamp stamp;  // of the file it was read from
 };
 
 // The table in `bytes`, or one line saying what is wrong with it. A given
@@ -30,15 +32,18 @@ std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes,
                                                   std::optional<char> delimiter = std::nullopt,
                                                   std::optional<char> decimal = std::nullopt);
 
-// Reads the file whole; the error says why it cannot be read.
+// Reads the file whole, a regular file only; the error says why it cannot
+// be read. `cancel` set stops it. A given delimiter or decimal separator is
+// taken instead of the one found.
 std::variant<LoadedTable, std::string> LoadTable(const std::string& path,
+                                                 const std::atomic<bool>* cancel = nullptr,
                                                  std::optional<char> delimiter = std::nullopt,
                                                  std::optional<char> decimal = std::nullopt);
 
 // kelmory-batch's output for `input` (a table in `dialect`) written all or
-// nothing to `path`; the error on failure.
-std::optional<std::string> SaveTable(const std::string& path, const std::string& input,
-                                     const batch::Dialect& dialect, batch::Method method,
-                                     double level);
+// nothing to `path`: what the file then holds, or the error.
+std::variant<FileStamp, std::string> SaveTable(const std::string& path, const std::string& input,
+                                               const batch::Dialect& dialect, batch::Method method,
+                                               double level);
 
 }  // namespace kelmory::review

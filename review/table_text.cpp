@@ -7,10 +7,15 @@
 namespace kelmory::review {
 // By hand rather than through a CSV reader: a paste of many rows must not
 // make the window wait, and the block's rules are few.
-std::vector<Record> ParseTabBlock(std::string_view text, const Progress& progress) {
+std::variant<std::vector<Record>, BlockError> ParseTabBlock(std::string_view text,
+                                                            const Progress& progress) {
+  using Kind = BlockError::Kind;
   std::vector<Record> records;
   Record record;
-  std::size_t i = 0, width = 0, reported = 0;
+  std::size_t i = 0, width = 0, reported = 0, row_bytes = 0;
+  // The record's row in the sheet it was copied from: empty rows count,
+  // line breaks inside a cell do not.
+  std::size_t line = 1, record_line = 1;
   constexpr std::size_t kReportEvery = 1 << 20;
   const std::size_t n = text.size();
   while (i < n) {
@@ -20,8 +25,12 @@ std::vector<Record> ParseTabBlock(std::string_view text, const Progress& progres
     }
     // One cell.
     std::string cell;
+    const std::size_t column = record.size() + 1;
     if (text[i] == '"') {
-      for (++i; i < n; ++i) {
+      // A quote never closed would take in the rest of the block: it stops
+      // at the longest cell, or at the end.
+      bool closed = false;
+      for (++i; i < n && cell.size() <= kMaxCellBytes; ++i) {
         if (text[i] != '"') {
           cell.push_back(text[i]);
         } else if (i + 1 < n && text[i + 1] == '"') {
@@ -29,15 +38,20 @@ std::vector<Record> ParseTabBlock(std::string_view text, const Progress& progres
           ++i;
         } else {
           ++i;
+          closed = true;
           break;
         }
       }
+      if (!closed) return BlockError{Kind::OpenQuote, record_line, column};
     }
     // Up to the tab or line end; what follows a closing quote is kept.
     std::size_t end = i;
     while (end < n && text[end] != '\t' && text[end] != '\n' && text[end] != '\r') ++end;
     cell.append(text.substr(i, end - i));
     i = end;
+    if (cell.size() > kMaxCellBytes) return BlockError{Kind::LongCell, record_line, column};
+    row_bytes += cell.size() + 1;
+    if (row_bytes > kMaxRowBytes) return BlockError{Kind::LongRow, record_line, column};
     record.push_back(std::move(cell));
     if (i < n && text[i] == '\t') {
       ++i;
@@ -50,6 +64,7 @@ std::vector<Record> ParseTabBlock(std::string_view text, const Progress& progres
     } else if (i < n && text[i] == '\n') {
       ++i;
     }
+    ++line;
     // An empty line makes no record.
     if (record.size() > 1 || !record.front().empty()) {
       width = record.size();
@@ -57,6 +72,8 @@ std::vector<Record> ParseTabBlock(std::string_view text, const Progress& progres
     }
     record = Record();
     record.reserve(width);
+    record_line = line;
+    row_bytes = 0;
   }
   return records;
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 namespace kelmory::review {
@@ -15,11 +16,24 @@ using Record = std::vector<std::string>;
 // Told how far a long task has come; false stops it.
 using Progress = std::function<bool(std::size_t done, std::size_t total)>;
 
+// The longest cell and row kelmory-batch reads: what the window takes in
+// it can save and read back.
+inline constexpr std::size_t kMaxCellBytes = std::size_t{1} << 20;
+inline constexpr std::size_t kMaxRowBytes = std::size_t{2} << 20;
+
+// Where a block breaks those limits, counted from 1 in the block itself.
+struct BlockError {
+  enum class Kind { LongCell, LongRow, OpenQuote };
+  Kind kind;
+  std::size_t row = 0, column = 0;  // for an open quote, the cell it opens
+};
+
 // A clipboard block: records on lines (LF, CR LF or CR), cells split at tabs,
 // a cell in double quotes may hold tabs, line breaks and doubled quotes.
 // Empty lines are skipped.
 // `progress`, told the bytes read, may stop it: the records so far then.
-std::vector<Record> ParseTabBlock(std::string_view text, const Progress& progress = {});
+std::variant<std::vector<Record>, BlockError> ParseTabBlock(std::string_view text,
+                                                            const Progress& progress = {});
 
 // The cell in double quotes, its own quotes doubled.
 void AppendQuoted(std::string& out, std::string_view cell);

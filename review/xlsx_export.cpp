@@ -6,7 +6,11 @@
 
 #include <map>
 
+#include <cerrno>
+#include <cstring>
+
 #include "batch/cell_number.h"
+#include "batch/output_file.h"
 #include "batch/shortest_text.h"
 #include "batch/table_cells.h"
 #include "review/review_model.h"
@@ -187,7 +191,11 @@ class CNumbers {
 
 std::optional<std::string> ExportXlsx(const ReviewModel& model, const std::string& path) {
   const CNumbers c_numbers;
-  lxw_workbook* book = workbook_new(path.c_str());
+  // Written under a temporary name and renamed over the target only once
+  // complete and synced: a failed export leaves the earlier one whole.
+  batch::OutputFile file(path);
+  if (auto error = file.Open()) return error;
+  lxw_workbook* book = workbook_new(file.written_path().c_str());
   if (!book) return std::string("cannot create the workbook");
   lxw_worksheet* table = workbook_add_worksheet(book, "Studies");
   lxw_worksheet* working = workbook_add_worksheet(book, "Working");
@@ -253,9 +261,16 @@ std::optional<std::string> ExportXlsx(const ReviewModel& model, const std::strin
     std::string text = model.workingText(static_cast<int>(r)).toStdString();
     if (!text.empty()) worksheet_write_string(working, row, 2, text.c_str(), wrap);
   }
+  errno = 0;
   const lxw_error error = workbook_close(book);
-  if (error != LXW_NO_ERROR) return std::string(lxw_strerror(error));
-  return FixNumbers(path, exact);
+  if (error != LXW_NO_ERROR) {
+    // The library's text names no cause: a full disk says so itself.
+    std::string text = lxw_strerror(error);
+    if (errno != 0) text += std::string(" (") + std::strerror(errno) + ")";
+    return text;
+  }
+  if (auto fixed = FixNumbers(file.written_path(), exact)) return fixed;
+  return file.Commit();
 }
 
 }  // namespace kelmory::review

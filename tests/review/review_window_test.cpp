@@ -97,6 +97,7 @@ class ReviewTest : public testing::GuiTest {
     GuiTest::SetUp();
     ASSERT_TRUE(dir_.isValid());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("settings"));
+    qputenv("XDG_STATE_HOME", Path("state").toLocal8Bit());  // the recovery files
     window_ = new ReviewWindow();
     window_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
