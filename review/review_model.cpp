@@ -592,15 +592,11 @@ QVariant ReviewModel::data(const QModelIndex& index, int role) const {
       if (name == "refusal" && !row.result.refusal.empty()) return Text(row.result.refusal);
       return {};
     case Qt::AccessibleDescriptionRole:
-      // A screen reader on any result cell hears that it is computed (Qt's
-      // cells have no read-only state of their own) and what is wrong with
-      // the row.
+      // A screen reader on any result cell hears what is wrong with the row.
       if (!result) return {};
-      if (!row.result.refusal.empty())
-        return tr("Result, not editable. Refused: %1").arg(Text(row.result.refusal));
-      if (!row.result.warning.empty())
-        return tr("Result, not editable. Warning: %1").arg(Text(row.result.warning));
-      return tr("Result, not editable");
+      if (!row.result.refusal.empty()) return tr("Refused: %1").arg(Text(row.result.refusal));
+      if (!row.result.warning.empty()) return tr("Warning: %1").arg(Text(row.result.warning));
+      return {};
     case Qt::BackgroundRole:
       if (name == "warning" && !row.result.warning.empty()) return WarningBack();
       if (name == "refusal" && !row.result.refusal.empty()) return RefusalBack();

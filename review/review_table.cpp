@@ -1,8 +1,11 @@
 #include "review/review_table.h"
 
+#include <QAccessible>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+
+#include "review/table_accessible.h"
 
 namespace kelmory {
 namespace {
@@ -12,7 +15,11 @@ bool IsText(const QMimeData* data) { return data->hasText() && !data->hasUrls();
 
 }  // namespace
 
-ReviewTable::ReviewTable(QWidget* parent) : QTableView(parent) { viewport()->setAcceptDrops(true); }
+ReviewTable::ReviewTable(QWidget* parent) : QTableView(parent) {
+  static const bool installed = (QAccessible::installFactory(&TableAccessibleFactory), true);
+  (void)installed;
+  viewport()->setAcceptDrops(true);
+}
 
 void ReviewTable::moveDown() {
   const QModelIndex current = currentIndex();

@@ -2,8 +2,8 @@
 """What a screen reader is told: Kelmory on its own Xvfb display and D-Bus
 session, its three windows opened through AT-SPI, the tree dumped and every
 control's name, the windows' roles, the t-table's modal state and the
-Working label's relation checked; or Kelmory Review's window with a study
-typed in.   Usage: accessibility_test.py PROGRAM"""
+Working label's relation checked; or Kelmory Review's window, with which of
+its cells can be edited.   Usage: accessibility_test.py PROGRAM"""
 
 import difflib, os, subprocess, sys, tempfile, time
 
@@ -229,11 +229,19 @@ def review_inner(program):
         time.sleep(0.5)
         tree = dump(app)
         print("\n".join(tree))
+        failures = []
         if tree != EXPECTED_REVIEW_TREE.splitlines():
-            print("TREE: not as expected:\n" + "\n".join(difflib.unified_diff(
+            failures.append("TREE: not as expected:\n" + "\n".join(difflib.unified_diff(
                 EXPECTED_REVIEW_TREE.splitlines(), tree, "expected", "seen", lineterm="")))
-            return 1
-        return 0
+        # The row to type a new study into: its study cell takes typing, its sd does not.
+        table = next(n for n, _ in walk(app) if n.getRoleName() == "table").queryTable()
+        header = [table.getColumnDescription(c) for c in range(table.nColumns)]
+        for column, editable in (("study", True), ("sd", False)):
+            cell = table.getAccessibleAt(0, header.index(column))
+            if cell.getState().contains(pyatspi.STATE_EDITABLE) != editable:
+                failures.append("CELL: %s is %seditable" % (column, "not " if editable else ""))
+        print("\n".join(failures))
+        return 1 if failures else 0
     finally:
         review.kill()
         review.wait()

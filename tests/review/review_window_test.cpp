@@ -1025,13 +1025,19 @@ TEST_F(ReviewTest, AScreenReaderHearsEachCellAndWhatIsWrongWithItsRow) {
     return face->tableInterface()->cellAt(row, Column(column));
   };
   EXPECT_EQ(cell(0, "n")->text(QAccessible::Name), "10");
+  EXPECT_TRUE(cell(0, "n")->state().editable);
+  EXPECT_FALSE(cell(0, "sd")->state().editable);
+  EXPECT_TRUE(cell(0, "sd")->state().readOnly);
+  EXPECT_EQ(
+      cell(0, "n")->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name),
+      "n");
   EXPECT_EQ(cell(0, "sd")->text(QAccessible::Name),
             "2.79580721637993");  // sqrt(10) * 2 / t(0.975, 9)
   EXPECT_EQ(cell(0, "sd")->text(QAccessible::Description),
-            "Result, not editable. Warning: asymmetric interval: its halves differ by 100.0% of "
+            "Warning: asymmetric interval: its halves differ by 100.0% of "
             "its width; it may have been computed on a log scale");
   EXPECT_EQ(cell(1, "sd_t")->text(QAccessible::Description),
-            "Result, not editable. Refused: no source: give se, ci, or lower and upper");
+            "Refused: no source: give se, ci, or lower and upper");
   EXPECT_EQ(cell(1, "n")->text(QAccessible::Description), "");
 
   // The method is one choice of two; every control has a name.
