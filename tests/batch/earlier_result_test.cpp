@@ -98,5 +98,16 @@ TEST(EarlierResult, ColumnsAreReadAsTheWriterWritesThem) {
   }
 }
 
+// The working of a median row with a reported mean says which mean stands.
+TEST(EarlierResult, AReportedMeanIsNamedInTheWorking) {
+  BatchOptions options;
+  options.working = true;
+  const std::string output = Convert("n,mean,sd,median,min,max\n20,7,,6,2,14\n", options);
+  EXPECT_TRUE(
+      output.ends_with("\r\n\r\nThe table reports the mean: it is kept, not the "
+                       "estimate above.\"\n"))
+      << output;
+}
+
 }  // namespace
 }  // namespace kelmory::batch
