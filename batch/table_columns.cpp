@@ -244,6 +244,10 @@ TableRow ConvertTableRow(const TableColumns& columns, const std::vector<std::str
   if (mean_reported && out.result.estimated_mean) {
     out.result.estimated_mean.reset();
     out.result.method = WithReportedMean(out.result.method);
+    if (!out.result.working.empty()) {
+      out.result.working.append(kCrLf).append(kCrLf);
+      out.result.working.append("The table reports the mean: it is kept, not the estimate above.");
+    }
   }
   return out;
 }

@@ -1,15 +1,13 @@
 #!/usr/bin/env python3
-"""The examples of the manual pages, the README and --help, run.
+"""The examples of the manual page, the README and --help, run:
+check_examples.py <kelmory-batch> <source folder>; status 1 on a difference.
 
-  check_examples.py <kelmory-batch> <source folder>
-
-A manual page example is a `.nf` block of `$ cat FILE` and `$ kelmory-batch
-...` lines, each followed by what it prints. A README example is an indented
-CSV block: named by the `FILE` in the paragraph before it, shown as output
-when that paragraph names a `kelmory-batch ...` command that writes it, and
-followed by a paragraph that "gives" numbers, each of which must be a cell of
-the program's output. A --help example is "name value, ... -> name value, ..."
-with the values rounded as shown. Exits 1 on the first example that differs.
+Manual page: `.nf` blocks of `$ cat FILE` and `$ kelmory-batch ...` lines, each
+followed by what it prints. README: indented CSV blocks, named by the `FILE`
+before them; a block is output where the paragraph before it names the command
+that "writes" it, and the numbers of a paragraph that "gives" after an input
+block must be cells of its output. --help: "name value, ... -> name value, ...",
+the values rounded as shown.
 """
 import os
 import re
