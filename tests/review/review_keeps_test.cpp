@@ -444,8 +444,8 @@ class Desktop {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", display_);
     xdotool.setProcessEnvironment(env);
-    xdotool.start("timeout", QStringList{"10", "xdotool"} + arguments);
-    EXPECT_TRUE(xdotool.waitForFinished(15000));
+    xdotool.start("timeout", QStringList{"20", "xdotool"} + arguments);
+    EXPECT_TRUE(xdotool.waitForFinished(25000));
     return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
   }
   // The visible window whose title matches, focused.
@@ -456,7 +456,7 @@ class Desktop {
     return id;
   }
   bool TitleBecomes(const QString& id, const QString& title) {
-    return QTest::qWaitFor([&] { return Xdo({"getwindowname", id}) == title; }, 5000);
+    return QTest::qWaitFor([&] { return Xdo({"getwindowname", id}) == title; }, 15000);
   }
   QProcess& program() { return program_; }
 
@@ -485,19 +485,19 @@ TEST_P(KillTest, TheNextStartRestoresTheEditsAndSavesThemToTheirFile) {
     case End::Hangup:
       // At once, well before the edits are kept by the clock.
       ::kill(static_cast<pid_t>(program.processId()), GetParam() == End::Term ? SIGTERM : SIGHUP);
-      ASSERT_TRUE(program.waitForFinished(5000));
+      ASSERT_TRUE(program.waitForFinished(15000));
       EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
       EXPECT_EQ(program.exitCode(), 0);
       break;
     case End::Kill:
       QTest::qWait(3000);
       program.kill();
-      ASSERT_TRUE(program.waitForFinished(5000));
+      ASSERT_TRUE(program.waitForFinished(15000));
       break;
     case End::LostDisplay:
       QTest::qWait(3000);
       desktop.StopX();
-      ASSERT_TRUE(program.waitForFinished(5000));
+      ASSERT_TRUE(program.waitForFinished(15000));
       ASSERT_TRUE(desktop.StartX());
       break;
   }
@@ -511,10 +511,10 @@ TEST_P(KillTest, TheNextStartRestoresTheEditsAndSavesThemToTheirFile) {
   desktop.Xdo({"key", "ctrl+s"});
   WriteAll(Path("edited.csv"), "study,n,se\nZed,25,2\n");
   const QByteArray saved = BatchOutput(Path("edited.csv"));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return ReadAll(Path("t.csv")) == saved; }, 5000))
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ReadAll(Path("t.csv")) == saved; }, 15000))
       << ReadAll(Path("t.csv")).toStdString();
   desktop.Xdo({"key", "ctrl+q"});
-  ASSERT_TRUE(program.waitForFinished(5000));
+  ASSERT_TRUE(program.waitForFinished(15000));
   EXPECT_EQ(program.exitCode(), 0);
   EXPECT_EQ(QDir(Path("state/kelmory-review")).entryList({"*.recovery"}), QStringList());
 }
