@@ -230,17 +230,15 @@ TEST_F(KeepTest, APasteTheFileCouldNotHoldIsRefusedNamingItsRowAndColumn) {
   QString stray = "study\tn\tse\nAbel\t25\t2\n\nCole\t\"10\t3\n";
   for (int i = 0; i < 200'000; ++i) stray += "Dunn\t10\t2\n";
   const QString where = "Nothing was pasted. Row 4, column 2 of the pasted cells ";
+  const QString open_quote = where +
+                             "opens a quote (\") that is not closed within 1 MiB, so everything "
+                             "after it would join into one cell. Remove the stray quote in the "
+                             "sheet, or close it, then copy and paste again.";
   const struct {
     QString block, message;
   } cases[] = {
-      {stray, where + "opens a quote (\") that is not closed within 1 MiB, so everything after it "
-                      "would join into one cell. Remove the stray quote in the sheet, or close "
-                      "it, then copy and paste again."},
-      {"study\tn\tse\nAbel\t25\t2\n\nCole\t\"10", where + "opens a quote (\") that is not closed "
-                                                          "within 1 MiB, so everything after it "
-                                                          "would join into one cell. Remove the "
-                                                          "stray quote in the sheet, or close "
-                                                          "it, then copy and paste again."},
+      {stray, open_quote},
+      {"study\tn\tse\nAbel\t25\t2\n\nCole\t\"10", open_quote},
       {"study\tn\tse\nAbel\t25\t2\n\nCole\t" + QString((1 << 20) + 1, 'x') + "\t3\n",
        where + "is longer than 1 MiB, more than a table file can hold in one cell. Shorten it "
                "in the sheet, then copy and paste again."},
