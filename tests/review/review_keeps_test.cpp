@@ -478,6 +478,10 @@ TEST_P(KillTest, TheNextStartRestoresTheEditsAndSavesThemToTheirFile) {
   desktop.Xdo({"key", "Return"});
   ASSERT_TRUE(desktop.TitleBecomes(id, "t.csv* — Kelmory Review"));
   QProcess& program = desktop.program();
+  // By the clock, a few seconds after the edit.
+  const auto kept = [&] {
+    return !QDir(Path("state/kelmory-review")).entryList({"*.recovery"}).isEmpty();
+  };
   switch (GetParam()) {
     case End::Term:
     case End::Hangup:
@@ -488,12 +492,12 @@ TEST_P(KillTest, TheNextStartRestoresTheEditsAndSavesThemToTheirFile) {
       EXPECT_EQ(program.exitCode(), 0);
       break;
     case End::Kill:
-      QTest::qWait(3000);
+      ASSERT_TRUE(QTest::qWaitFor(kept, 10000));
       program.kill();
       ASSERT_TRUE(program.waitForFinished(15000));
       break;
     case End::LostDisplay:
-      QTest::qWait(3000);
+      ASSERT_TRUE(QTest::qWaitFor(kept, 10000));
       desktop.StopX();
       ASSERT_TRUE(program.waitForFinished(15000));
       ASSERT_TRUE(desktop.StartX());
