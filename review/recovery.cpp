@@ -13,6 +13,7 @@
 #include <atomic>
 
 #include "batch/output_file.h"
+#include "review/review_model.h"
 
 namespace kelmory::review {
 namespace {
@@ -65,10 +66,11 @@ RecoveryFile::~RecoveryFile() {
   ::close(lock_);
 }
 
-std::optional<std::string> RecoveryFile::Write(const Recovery& recovery) {
+std::optional<std::string> RecoveryFile::Write(const Recovery& recovery,
+                                               std::span<const ReviewRow> rows) {
   if (lock_ < 0) lock_ = TakeLock(path_);
-  QByteArray bytes;
-  QDataStream out(&bytes, QIODevice::WriteOnly);
+  QByteArray about;
+  QDataStream out(&about, QIODevice::WriteOnly);
   out.setVersion(QDataStream::Qt_6_4);
   out << kMagic << kVersion << recovery.path << recovery.changed.toMSecsSinceEpoch()
       << qint8(recovery.dialect.delimiter) << qint8(recovery.dialect.decimal)
@@ -79,16 +81,31 @@ std::optional<std::string> RecoveryFile::Write(const Recovery& recovery) {
         << QByteArray(reinterpret_cast<const char*>(recovery.stamp->hash.data()),
                       recovery.stamp->hash.size());
   }
-  const auto put = [&out](const std::vector<std::string>& cells) {
-    out << quint32(cells.size());
-    for (const std::string& cell : cells) out.writeBytes(cell.data(), uint(cell.size()));
-  };
-  put(recovery.header);
-  out << quint64(recovery.rows.size());
-  for (const auto& row : recovery.rows) put(row);
   batch::OutputFile file(QFile::encodeName(path_).toStdString());
   if (auto error = file.Open()) return error;
-  if (auto error = file.Write(std::string_view(bytes.constData(), bytes.size()))) return error;
+  // The cells go out as QDataStream reads them back (big-endian sizes), a
+  // megabyte at a time: a large table is never copied whole.
+  std::string chunk(about.constData(), about.size());
+  const auto put = [&chunk](std::uint64_t value, int bytes) {
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
+      chunk.push_back(static_cast<char>(value >> shift));
+  };
+  const auto put_cells = [&](const Record& cells) {
+    put(cells.size(), 4);
+    for (const std::string& cell : cells) {
+      put(cell.size(), 4);
+      chunk += cell;
+    }
+  };
+  put_cells(recovery.header);
+  put(rows.size(), 8);
+  for (const ReviewRow& row : rows) {
+    put_cells(row.cells);
+    if (chunk.size() < (1 << 20)) continue;
+    if (auto error = file.Write(chunk)) return error;
+    chunk.clear();
+  }
+  if (auto error = file.Write(chunk)) return error;
   return file.Commit();
 }
 

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QString>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,13 +16,15 @@
 
 namespace kelmory::review {
 
+struct ReviewRow;
+
 struct Recovery {
   QString path;  // the table's file, empty for an untitled table
   QDateTime changed;
   batch::Dialect dialect;
   std::optional<FileStamp> stamp;  // the file as the table last read or wrote it
   std::vector<std::string> header;
-  std::vector<std::vector<std::string>> rows;
+  std::vector<std::vector<std::string>> rows;  // as read back; written from a model's rows
 };
 
 // $XDG_STATE_HOME/kelmory-review, or the program's data folder without it.
@@ -34,8 +37,9 @@ class RecoveryFile {
   RecoveryFile(const RecoveryFile&) = delete;
   RecoveryFile& operator=(const RecoveryFile&) = delete;
 
-  // Written all or nothing; nullopt on success, else the cause.
-  std::optional<std::string> Write(const Recovery& recovery);
+  // `recovery` with `rows` for its rows, written all or nothing; nullopt on
+  // success, else the cause.
+  std::optional<std::string> Write(const Recovery& recovery, std::span<const ReviewRow> rows);
   void Remove();
 
   // The files of windows that are gone, oldest first.

@@ -835,10 +835,8 @@ void ReviewWindow::tableEdited() {
 void ReviewWindow::keepEdits() {
   autosave_->stop();
   if (undo_->isClean()) return;
-  review::Recovery recovery{path_, changed_, model_->dialect(), stamp_, model_->header(), {}};
-  recovery.rows.reserve(model_->rows().size());
-  for (const review::ReviewRow& row : model_->rows()) recovery.rows.push_back(row.cells);
-  if (const auto error = recovery_->Write(recovery))
+  const review::Recovery recovery{path_, changed_, model_->dialect(), stamp_, model_->header(), {}};
+  if (const auto error = recovery_->Write(recovery, model_->rows()))
     ui_->statusBar->showMessage(tr("The unsaved edits cannot be kept for recovery: %1")
                                     .arg(QString::fromStdString(*error)));
 }

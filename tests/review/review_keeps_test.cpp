@@ -230,17 +230,15 @@ TEST_F(KeepTest, APasteTheFileCouldNotHoldIsRefusedNamingItsRowAndColumn) {
   QString stray = "study\tn\tse\nAbel\t25\t2\n\nCole\t\"10\t3\n";
   for (int i = 0; i < 200'000; ++i) stray += "Dunn\t10\t2\n";
   const QString where = "Nothing was pasted. Row 4, column 2 of the pasted cells ";
+  const QString open_quote = where +
+                             "opens a quote (\") that is not closed within 1 MiB, so everything "
+                             "after it would join into one cell. Remove the stray quote in the "
+                             "sheet, or close it, then copy and paste again.";
   const struct {
     QString block, message;
   } cases[] = {
-      {stray, where + "opens a quote (\") that is not closed within 1 MiB, so everything after it "
-                      "would join into one cell. Remove the stray quote in the sheet, or close "
-                      "it, then copy and paste again."},
-      {"study\tn\tse\nAbel\t25\t2\n\nCole\t\"10", where + "opens a quote (\") that is not closed "
-                                                          "within 1 MiB, so everything after it "
-                                                          "would join into one cell. Remove the "
-                                                          "stray quote in the sheet, or close "
-                                                          "it, then copy and paste again."},
+      {stray, open_quote},
+      {"study\tn\tse\nAbel\t25\t2\n\nCole\t\"10", open_quote},
       {"study\tn\tse\nAbel\t25\t2\n\nCole\t" + QString((1 << 20) + 1, 'x') + "\t3\n",
        where + "is longer than 1 MiB, more than a table file can hold in one cell. Shorten it "
                "in the sheet, then copy and paste again."},
@@ -444,8 +442,8 @@ class Desktop {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", display_);
     xdotool.setProcessEnvironment(env);
-    xdotool.start("timeout", QStringList{"10", "xdotool"} + arguments);
-    EXPECT_TRUE(xdotool.waitForFinished(15000));
+    xdotool.start("timeout", QStringList{"20", "xdotool"} + arguments);
+    EXPECT_TRUE(xdotool.waitForFinished(25000));
     return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
   }
   // The visible window whose title matches, focused.
@@ -456,7 +454,7 @@ class Desktop {
     return id;
   }
   bool TitleBecomes(const QString& id, const QString& title) {
-    return QTest::qWaitFor([&] { return Xdo({"getwindowname", id}) == title; }, 5000);
+    return QTest::qWaitFor([&] { return Xdo({"getwindowname", id}) == title; }, 15000);
   }
   QProcess& program() { return program_; }
 
@@ -480,24 +478,28 @@ TEST_P(KillTest, TheNextStartRestoresTheEditsAndSavesThemToTheirFile) {
   desktop.Xdo({"key", "Return"});
   ASSERT_TRUE(desktop.TitleBecomes(id, "t.csv* — Kelmory Review"));
   QProcess& program = desktop.program();
+  // By the clock, a few seconds after the edit.
+  const auto kept = [&] {
+    return !QDir(Path("state/kelmory-review")).entryList({"*.recovery"}).isEmpty();
+  };
   switch (GetParam()) {
     case End::Term:
     case End::Hangup:
       // At once, well before the edits are kept by the clock.
       ::kill(static_cast<pid_t>(program.processId()), GetParam() == End::Term ? SIGTERM : SIGHUP);
-      ASSERT_TRUE(program.waitForFinished(5000));
+      ASSERT_TRUE(program.waitForFinished(15000));
       EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
       EXPECT_EQ(program.exitCode(), 0);
       break;
     case End::Kill:
-      QTest::qWait(3000);
+      ASSERT_TRUE(QTest::qWaitFor(kept, 10000));
       program.kill();
-      ASSERT_TRUE(program.waitForFinished(5000));
+      ASSERT_TRUE(program.waitForFinished(15000));
       break;
     case End::LostDisplay:
-      QTest::qWait(3000);
+      ASSERT_TRUE(QTest::qWaitFor(kept, 10000));
       desktop.StopX();
-      ASSERT_TRUE(program.waitForFinished(5000));
+      ASSERT_TRUE(program.waitForFinished(15000));
       ASSERT_TRUE(desktop.StartX());
       break;
   }
@@ -511,10 +513,10 @@ TEST_P(KillTest, TheNextStartRestoresTheEditsAndSavesThemToTheirFile) {
   desktop.Xdo({"key", "ctrl+s"});
   WriteAll(Path("edited.csv"), "study,n,se\nZed,25,2\n");
   const QByteArray saved = BatchOutput(Path("edited.csv"));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return ReadAll(Path("t.csv")) == saved; }, 5000))
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ReadAll(Path("t.csv")) == saved; }, 15000))
       << ReadAll(Path("t.csv")).toStdString();
   desktop.Xdo({"key", "ctrl+q"});
-  ASSERT_TRUE(program.waitForFinished(5000));
+  ASSERT_TRUE(program.waitForFinished(15000));
   EXPECT_EQ(program.exitCode(), 0);
   EXPECT_EQ(QDir(Path("state/kelmory-review")).entryList({"*.recovery"}), QStringList());
 }

@@ -41,5 +41,34 @@ TEST(Decimal, TypedCellsTakeTheUsersSeparatorAndAPointInACommaLocale) {
         << c.typed << " user " << c.user << " stored " << c.stored;
 }
 
+// Rows as the sheet numbered them: empty rows count, line breaks inside a
+// quoted cell do not.
+TEST(TabBlock, WhatAFileCouldNotHoldIsPlacedByRowAndColumn) {
+  using Kind = BlockError::Kind;
+  const std::string mib(std::size_t{1} << 20, 'x');
+  const struct {
+    std::string block;
+    Kind kind;
+    std::size_t row, column;
+  } cases[] = {
+      {"a\tb\n\"x\ny\"\t\"open\n", Kind::OpenQuote, 2, 2},
+      {"a\n\n\"x\ny\"\tb\n\tc\t\"" + mib + "x\"\nd\n", Kind::OpenQuote, 4, 3},
+      {"a\n\nb\t" + mib + "x\n", Kind::LongCell, 3, 2},
+      {"a\t" + mib + "\t" + mib + "\n", Kind::LongRow, 1, 3},
+  };
+  for (const auto& c : cases) {
+    const auto parsed = ParseTabBlock(c.block);
+    const auto* error = std::get_if<BlockError>(&parsed);
+    ASSERT_NE(error, nullptr) << c.block.substr(0, 20);
+    EXPECT_EQ(error->kind, c.kind) << c.block.substr(0, 20);
+    EXPECT_EQ(error->row, c.row) << c.block.substr(0, 20);
+    EXPECT_EQ(error->column, c.column) << c.block.substr(0, 20);
+  }
+  // The longest cell, quoted, is a cell like any other.
+  const auto parsed = ParseTabBlock("a\t\"" + mib + "\"\n");
+  ASSERT_TRUE(std::holds_alternative<std::vector<Record>>(parsed));
+  EXPECT_EQ(std::get<std::vector<Record>>(parsed), (std::vector<Record>{{"a", mib}}));
+}
+
 }  // namespace
 }  // namespace kelmory::review
