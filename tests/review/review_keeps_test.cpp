@@ -122,13 +122,15 @@ class KeepTest : public testing::GuiTest {
 };
 
 TEST_F(KeepTest, SaveAsksBeforeItOverwritesWhatAnotherProgramWrote) {
-  WriteAll(Path("t.csv"), "study,n,se\nAbel,25,2\n");
+  // A saved table, so that the first Save asks nothing of its own.
+  WriteAll(Path("t.csv"), kAbelSaved);
   ASSERT_TRUE(window_->openFile(Path("t.csv")));
-  const QByteArray theirs = "study,n,se\nAbel,25,2\nBell,30,3\n";
+  const QByteArray theirs = "study,n,se\nAbel,25,2\nCole,40,1\n";
   WriteAll(Path("t.csv"), theirs);
   EXPECT_TRUE(QTest::qWaitFor([&] { return Status().contains("changed by another program"); }))
       << Status().toStdString();
 
+  Paste("study\tn\tse\nBell\t30\t3\n");
   CtrlS();  // the box closed without an answer: Cancel
   EXPECT_EQ(Messages(), QStringList("The file “t.csv” has been changed since it was opened."));
   EXPECT_EQ(ReadAll(Path("t.csv")), theirs);
@@ -136,14 +138,19 @@ TEST_F(KeepTest, SaveAsksBeforeItOverwritesWhatAnotherProgramWrote) {
   AnswerNextBox("Overwrite");
   CtrlS();
   EXPECT_EQ(Messages().size(), 1);
-  EXPECT_EQ(ReadAll(Path("t.csv")), kAbelSaved);
+  WriteAll(Path("edited.csv"), "study,n,se\nAbel,25,2\nBell,30,3\n");
+  EXPECT_EQ(ReadAll(Path("t.csv")), BatchOutput(Path("edited.csv")));
+  Paste("study\tn\tse\nDunn\t12\t1\n");
   CtrlS();  // the file is as this window wrote it: no question
   EXPECT_EQ(Messages(), QStringList());
+  WriteAll(Path("edited.csv"), "study,n,se\nAbel,25,2\nBell,30,3\nDunn,12,1\n");
+  EXPECT_EQ(ReadAll(Path("t.csv")), BatchOutput(Path("edited.csv")));
 
   // Replaced through a rename, as editors save: noticed all the same.
   WriteAll(Path("new.csv"), theirs);
   ASSERT_EQ(::rename(Path("new.csv").toLocal8Bit(), Path("t.csv").toLocal8Bit()), 0);
   EXPECT_TRUE(QTest::qWaitFor([&] { return Status().contains("changed by another program"); }));
+  Paste("study\tn\tse\nEvans\t20\t2\n");
   CtrlS();
   EXPECT_EQ(Messages().size(), 1);
   EXPECT_EQ(ReadAll(Path("t.csv")), theirs);
@@ -198,7 +205,7 @@ TEST_F(KeepTest, OnlyRegularFilesOpenAndNoneKeepsTheWindowWaiting) {
       {"fifo", "it is a FIFO (a named pipe), not a file"},
       {"device", "it is a device, not a file"},
       {"folder", "it is a folder"},
-      {"binary.csv", "it is not a text file"},
+      {"binary.csv", "the input is not a text file: it holds NUL bytes"},
   };
   for (const auto& c : cases) {
     if (c.file == "device" && !device) continue;
@@ -351,16 +358,17 @@ TEST_F(KeepTest, Nobody_WhatTheUserMayNotReadOrWriteIsRefusedWithAMessage) {
   // A folder the user may not write: the file and the folder stay as they were.
   const QString locked = Path("locked");
   QDir().mkdir(locked);
-  WriteAll(locked + "/t.csv", "study,n,se\nAbel,25,2\n");
+  WriteAll(locked + "/t.csv", kAbelSaved);
   QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
   ASSERT_TRUE(window_->openFile(locked + "/t.csv"));
+  Paste("study\tn\tse\nBell\t30\t3\n");
   CtrlS();
   EXPECT_EQ(Messages(), QStringList("Cannot write '" + locked + "/t.csv': Permission denied"));
   const auto error = review::ExportXlsx(*window_->findChild<review::ReviewModel*>(),
                                         (locked + "/t.xlsx").toStdString());
   EXPECT_EQ(error, "cannot write '" + (locked + "/t.xlsx").toStdString() + "': Permission denied");
   EXPECT_EQ(Files(locked), QStringList("t.csv"));
-  EXPECT_EQ(ReadAll(locked + "/t.csv"), "study,n,se\nAbel,25,2\n");
+  EXPECT_EQ(ReadAll(locked + "/t.csv"), kAbelSaved);
 
   // A state folder the user may not write: the status bar says the edits
   // are not kept.
@@ -535,10 +543,15 @@ TEST_F(KeepTest, ASigtermDuringASaveLetsItFinishAndLeavesNoTemporary) {
   ASSERT_TRUE(desktop.StartX());
   QByteArray rows = "study,n,se\n";
   for (int i = 0; i < 300'000; ++i) rows += "Abel,25,2\n";
-  WriteAll(Path("big.csv"), rows);
+  WriteAll(Path("copy.csv"), rows);
+  // A saved table, edited: Delete clears the first study's name.
+  WriteAll(Path("big.csv"), BatchOutput(Path("copy.csv")));
+  rows.replace("study,n,se\nAbel,", "study,n,se\n,");
   WriteAll(Path("copy.csv"), rows);
   desktop.Start(Path("big.csv"));
-  desktop.Focus("^big.csv");
+  const QString window = desktop.Focus("^big.csv");
+  desktop.Xdo({"key", "Delete"});
+  ASSERT_TRUE(desktop.TitleBecomes(window, "big.csv* — Kelmory Review"));
   desktop.Xdo({"key", "ctrl+s"});
   const auto temporary = [&] {
     return QDir(dir_.path()).entryList({".big.csv.kelmory-*"}, QDir::Files | QDir::Hidden);
