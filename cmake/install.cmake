@@ -73,8 +73,6 @@ if(TARGET kelmory-review)
   install(FILES ${KELMORY_SOURCE_DIR}/packaging/${KELMORY_APP_ID}Review.metainfo.xml
           DESTINATION share/metainfo)
   kelmory_install_man_page(packaging/kelmory-review.1)
-  install(FILES ${KELMORY_SOURCE_DIR}/packaging/kelmory.lintian-overrides
-          DESTINATION share/lintian/overrides RENAME kelmory)
 endif()
 
 if(NOT KELMORY_TOP_LEVEL)
