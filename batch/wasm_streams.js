@@ -1,10 +1,12 @@
-// kelmory-batch under Node.js (the WebAssembly build): emscripten takes every
-// file it opens by name as seekable and reads and writes it at a position,
-// which a FIFO or a device refuses (ESPIPE). Marked by what they are, those
-// are read and written in order, as the native program does.
+// kelmory-batch under Node.js (the WebAssembly build). Emscripten takes
+// every file it opens by name as seekable, and reads and writes it at a
+// position, which a FIFO or a device refuses (ESPIPE); and it takes standard
+// input, output and error for terminals, so that a progress line would go
+// into a redirected file. Both are set from what the files really are.
 Module['preRun'] = Module['preRun'] || [];
 Module['preRun'].push(function() {
   var nodeFs = require('fs');
+  var nodeTty = require('tty');
   var open = FS.open;
   FS.open = function() {
     var stream = open.apply(this, arguments);
@@ -12,5 +14,12 @@ Module['preRun'].push(function() {
       stream.seekable = false;
     }
     return stream;
+  };
+  var createStandardStreams = FS.createStandardStreams;
+  FS.createStandardStreams = function() {
+    createStandardStreams.apply(this, arguments);
+    for (var fd = 0; fd < 3; ++fd) {
+      if (FS.streams[fd]) FS.streams[fd].tty = nodeTty.isatty(fd);
+    }
   };
 });
