@@ -13,9 +13,9 @@
 #include <optional>
 #include <string>
 
-#include "batch/batch_run.h"
-#include "batch/cell_number.h"
-#include "batch/output_file.h"
+#include "rows/cell_number.h"
+#include "table/batch_run.h"
+#include "table/output_file.h"
 
 namespace {
 

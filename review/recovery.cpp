@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <atomic>
 
-#include "batch/output_file.h"
+#include "table/output_file.h"
 
 namespace kelmory::review {
 namespace {

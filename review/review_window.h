@@ -11,9 +11,9 @@
 #include <memory>
 #include <optional>
 
-#include "batch/row_rules.h"
 #include "review/file_guard.h"
 #include "review/table_file.h"
+#include "rows/row_rules.h"
 
 namespace Ui {
 class ReviewWindow;

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/row_rules.h"
 #include "engine/number_text.h"
+#include "rows/row_rules.h"
 
 namespace kelmory::batch {
 

@@ -1,4 +1,4 @@
-#include "batch/row_rules.h"
+#include "rows/row_rules.h"
 
 #include <fmt/format.h>
 
@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <string>
 
-#include "batch/cell_number.h"
-#include "batch/row_kinds.h"
 #include "engine/sd_deriver.h"
 #include "engine/working_report.h"
+#include "rows/cell_number.h"
+#include "rows/row_kinds.h"
 
 namespace kelmory::batch {
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "batch/row_rules.h"
+#include "rows/row_rules.h"
 
 namespace kelmory::batch {
 

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-#include "batch/batch_run.h"
+#include "table/batch_run.h"
 
 namespace kelmory::batch {
 namespace {
