@@ -1,0 +1,88 @@
+#pragma once
+// The types every kind of row shares: the recognised columns, the settings
+// of a run, one row's cells and its result. Header-only, so that the kinds
+// (row_kinds.h) and ConvertRow (row_rules.h) both stand on it.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "engine/critical_values.h"
+
+namespace kelmory::batch {
+
+// The first eight make an se or interval row; then a median set, then the
+// columns of a difference between two groups.
+// clang-format off
+enum Column {
+  kN, kSe, kCi, kLower, kUpper, kMean, kLevel, kZ,
+  kMedian, kQ1, kQ3, kMin, kMax,
+  kN1, kN2, kMd, kT, kP,
+  kColumnCount
+};
+// clang-format on
+inline constexpr int kFirstNewColumn = kMedian;
+inline constexpr std::array<std::string_view, kColumnCount> kColumnNames = {
+    "n",  "se", "ci",  "lower", "upper", "mean", "level", "z", "median",
+    "q1", "q3", "min", "max",   "n1",    "n2",   "md",    "t", "p"};
+
+enum class Method { T, Z };
+
+// Who reads the messages: the command line names its options ("use
+// --method z"), a window its own controls ("choose Normal z").
+enum class Audience { CommandLine, Window };
+
+// A confidence level in percent as typed: 99.9 is 99.9, not the double
+// nearest it, so that its critical values are those of the level itself.
+struct Level {
+  // A double stands for the shortest decimal that reads back as it, the text
+  // a box that shows it shows. Implicit, so that a level can be written 95.
+  Level(double percent)  // NOLINT(google-explicit-constructor)
+      : exact(ShortestDecimal(percent)), value(percent) {}
+  Level(ExactDecimal decimal, double percent) : exact(std::move(decimal)), value(percent) {}
+  // The text of a level with `separator`, "%" allowed; nothing when it is
+  // not a number.
+  static std::optional<Level> Read(std::string_view text, char separator);
+  bool operator==(const Level&) const = default;
+
+  ExactDecimal exact;  // for the critical values
+  double value;        // for the figures shown
+};
+
+struct RowSettings {
+  Method method = Method::T;
+  Level default_level = 95;  // for rows whose level cell is empty
+  char decimal = '.';
+  bool working = false;
+  Audience audience = Audience::CommandLine;
+};
+
+// The cells n_k, mean_k and sd_k of subgroup k.
+enum SubgroupColumn { kSubN, kSubMean, kSubSd, kSubgroupColumnCount };
+inline constexpr std::array<std::string_view, kSubgroupColumnCount> kSubgroupPrefixes = {
+    "n_", "mean_", "sd_"};
+struct SubgroupCells {
+  int k = 0;
+  std::array<std::string_view, kSubgroupColumnCount> text{};
+};
+
+// The texts of the recognised columns; empty where the table has no such
+// column. Subgroups in ascending k.
+struct RowCells {
+  std::array<std::string_view, kColumnCount> text{};
+  std::vector<SubgroupCells> subgroups;
+};
+
+struct RowResult {
+  std::optional<double> sd, estimated_mean, total_n, critical_value, df, sd_z, sd_t,
+      z_t_gap_percent;
+  // "se", "t", "z", "user", "median-range", "two-group t", "combined"...;
+  // empty when refused
+  std::string_view method;
+  std::string warning, refusal, working;
+};
+
+}  // namespace kelmory::batch
