@@ -4,7 +4,7 @@
 
 int main() {
   using namespace kelmory::batch;
-  CriticalValueCache cache;
+  kelmory::CriticalValueCache cache;
   RowCells cells;
   cells.text[kN] = "25";
   cells.text[kSe] = "2";
