@@ -1,5 +1,7 @@
 // kelmory-batch: the standard deviations of a whole table of studies, from a
-// CSV file or standard input to a CSV file or standard output.
+// CSV file or standard input to a CSV file or standard output. batch/ holds
+// the program alone (its options, messages and manual page); the reading and
+// writing are table/'s RunBatch and OutputFile, the rows rows/'s.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,9 +15,9 @@
 #include <optional>
 #include <string>
 
-#include "batch/batch_run.h"
-#include "batch/cell_number.h"
-#include "batch/output_file.h"
+#include "rows/cell_number.h"
+#include "table/batch_run.h"
+#include "table/output_file.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include <utility>
 #include <vector>
 
-#include "batch/batch_run.h"
-#include "batch/table_cells.h"
-#include "batch/table_columns.h"
+#include "table/batch_run.h"
+#include "table/table_cells.h"
+#include "table/table_columns.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <atomic>
 
-#include "batch/output_file.h"
 #include "review/review_model.h"
+#include "table/output_file.h"
 
 namespace kelmory::review {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "batch/batch_run.h"
 #include "review/file_guard.h"
+#include "table/batch_run.h"
 
 namespace kelmory::review {
 

@@ -9,9 +9,9 @@
 #include <QUndoStack>
 #include <algorithm>
 
-#include "batch/cell_number.h"
-#include "batch/table_cells.h"
 #include "engine/number_text.h"
+#include "rows/cell_number.h"
+#include "table/table_cells.h"
 
 namespace kelmory::review {
 namespace {

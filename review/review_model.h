@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "batch/batch_run.h"
-#include "batch/row_rules.h"
-#include "batch/table_columns.h"
 #include "review/table_text.h"
+#include "rows/row_rules.h"
+#include "table/batch_run.h"
+#include "table/table_columns.h"
 
 class QUndoStack;
 

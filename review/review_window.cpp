@@ -39,13 +39,13 @@
 #include <functional>
 #include <thread>
 
-#include "batch/cell_number.h"
 #include "credits/credits_texts.h"
 #include "review/recovery.h"
 #include "review/review_guide.h"
 #include "review/review_model.h"
 #include "review/table_file.h"
 #include "review/xlsx_export.h"
+#include "rows/cell_number.h"
 #include "ui_help_dialog.h"
 #include "ui_reopen_dialog.h"
 #include "ui_review_window.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Kelmory Review: a table window over a whole review. The rows live in a
-// ReviewModel (review_model.h), converted by kelmory-batch's row rules
-// (batch/); files are read and written as kelmory-batch reads and writes
+// ReviewModel (review_model.h), converted by the row rules kelmory-batch
+// shares (rows/); files are read and written as kelmory-batch reads and writes
 // them (table_file.h); clipboard blocks are spreadsheet text (table_text.h).
 
 #include <QDateTime>
@@ -11,9 +11,9 @@
 #include <memory>
 #include <optional>
 
-#include "batch/row_rules.h"
 #include "review/file_guard.h"
 #include "review/table_file.h"
+#include "rows/row_rules.h"
 
 namespace Ui {
 class ReviewWindow;

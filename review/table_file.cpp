@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "batch/output_file.h"
-#include "batch/table_columns.h"
+#include "table/output_file.h"
+#include "table/table_columns.h"
 
 namespace kelmory::review {
 namespace {

@@ -7,9 +7,9 @@
 #include <variant>
 #include <vector>
 
-#include "batch/batch_run.h"
 #include "review/file_guard.h"
 #include "review/table_text.h"
+#include "table/batch_run.h"
 
 namespace kelmory::review {
 

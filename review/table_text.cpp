@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "batch/cell_number.h"
+#include "rows/cell_number.h"
 
 namespace kelmory::review {
 // By hand rather than through a CSV reader: a paste of many rows must not

@@ -9,11 +9,11 @@
 #include <cerrno>
 #include <cstring>
 
-#include "batch/cell_number.h"
-#include "batch/output_file.h"
-#include "batch/shortest_text.h"
-#include "batch/table_cells.h"
 #include "review/review_model.h"
+#include "rows/cell_number.h"
+#include "table/output_file.h"
+#include "table/shortest_text.h"
+#include "table/table_cells.h"
 
 namespace kelmory::review {
 namespace {

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "batch/batch_run.h"
-#include "batch/row_rules.h"
 #include "engine/critical_values.h"
 #include "engine/sd_deriver.h"
+#include "rows/row_rules.h"
+#include "table/batch_run.h"
 #include "tests/batch/listed_cells.h"
 
 namespace kelmory::batch {

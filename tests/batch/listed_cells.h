@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "batch/row_rules.h"
+#include "rows/row_rules.h"
 
 namespace kelmory::batch {
 

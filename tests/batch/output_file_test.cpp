@@ -2,7 +2,7 @@
 // files, private modes, links, FIFOs and device nodes. Everything lives in a
 // fresh temporary folder; device nodes are made there with mknod.
 
-#include "batch/output_file.h"
+#include "table/output_file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

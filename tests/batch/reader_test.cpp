@@ -9,8 +9,8 @@
 #include <iterator>
 #include <string>
 
-#include "batch/batch_run.h"
-#include "batch/row_rules.h"
+#include "rows/row_rules.h"
+#include "table/batch_run.h"
 #include "tests/batch/listed_cells.h"
 
 namespace kelmory::batch {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "batch/row_rules.h"
-#include "batch/table_cells.h"
-#include "batch/table_columns.h"
+#include "rows/row_rules.h"
+#include "table/table_cells.h"
+#include "table/table_columns.h"
 #include "tests/batch/listed_cells.h"
 
 namespace kelmory::batch {

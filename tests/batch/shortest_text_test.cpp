@@ -3,8 +3,8 @@
 // strtod, and against std::to_chars where the standard library has it; the
 // cell reader against strtod.
 
-#include "batch/shortest_text.h"
-#include "batch/cell_number.h"
+#include "table/shortest_text.h"
+#include "rows/cell_number.h"
 
 #include <gtest/gtest.h>
 

@@ -16,5 +16,7 @@ run(configure ${CMAKE_COMMAND} -S ${CONSUMER_SOURCE} -B ${CONSUMER_BINARY}
   -DCMAKE_CXX_COMPILER=${CONSUMER_CXX}
   -DKELMORY_ROOT=${KELMORY_ROOT}
   -DKELMORY_BUILD_GUI=OFF -DKELMORY_BUILD_TESTS=OFF)
-run(build ${CMAKE_COMMAND} --build ${CONSUMER_BINARY} --parallel 2 --target kelmory_consumer)
+run(build ${CMAKE_COMMAND} --build ${CONSUMER_BINARY} --parallel 2 --target kelmory_consumer
+    kelmory_rows_consumer)
 run(run ${CONSUMER_BINARY}/kelmory_consumer)
+run(run-rows ${CONSUMER_BINARY}/kelmory_rows_consumer)

@@ -1,12 +1,12 @@
-#include "batch/table_columns.h"
+#include "table/table_columns.h"
 
 #include <algorithm>
 #include <charconv>
 #include <optional>
 
-#include "batch/cell_number.h"
-#include "batch/row_kinds.h"
-#include "batch/table_cells.h"
+#include "rows/cell_number.h"
+#include "rows/row_kinds.h"
+#include "table/table_cells.h"
 
 namespace kelmory::batch {
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
-// One study row of a batch table: its cells in, its SD (under z and under t,
-// side by side), method, warnings, refusal and working text out.
+// The types every kind of row shares: the recognised columns, the settings
+// of a run, one row's cells and its result. Header-only, so that the kinds
+// (row_kinds.h) and ConvertRow (row_rules.h) both stand on it.
 
 #include <array>
 #include <optional>
@@ -10,7 +11,6 @@
 #include <vector>
 
 #include "engine/critical_values.h"
-#include "engine/number_text.h"
 
 namespace kelmory::batch {
 
@@ -84,13 +84,5 @@ struct RowResult {
   std::string_view method;
   std::string warning, refusal, working;
 };
-
-// A refusal when `text` is empty; the caller keeps the cache across rows.
-RowResult ConvertRow(const RowCells& cells, const RowSettings& settings, CriticalValueCache& cache);
-
-// For an se row that also gives an interval: warns in `result` when the SD
-// the interval gives differs from the se's by more than 10 %.
-void CheckAgainstInterval(const RowCells& cells, const RowSettings& settings,
-                          CriticalValueCache& cache, RowResult& result);
 
 }  // namespace kelmory::batch

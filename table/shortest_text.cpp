@@ -1,4 +1,4 @@
-#include "batch/shortest_text.h"
+#include "table/shortest_text.h"
 
 #include <fmt/format.h>
 

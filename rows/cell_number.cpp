@@ -1,4 +1,4 @@
-#include "batch/cell_number.h"
+#include "rows/cell_number.h"
 
 #include <fast_float/fast_float.h>
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/row_rules.h"
+#include "rows/row_rules.h"
 
 namespace kelmory::batch {
 

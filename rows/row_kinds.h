@@ -1,17 +1,21 @@
 #pragma once
-// The kinds of row behind ConvertRow, one function each, and the pieces they
-// share: refusals that quote a cell, warnings, and the reading of an
-// interval with its critical values.
+// The kinds of row behind ConvertRow, one function and one file each
+// (interval_rows.cpp, median_rows.cpp, two_group_rows.cpp,
+// subgroup_rows.cpp), and the pieces they share, defined in row_common.cpp:
+// refusals that quote a cell, warnings, and the reading of an interval with
+// its critical values.
 
 #include <array>
 #include <cmath>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#include "batch/row_rules.h"
+#include "engine/critical_values.h"
 #include "engine/number_text.h"
+#include "rows/row_types.h"
 
 namespace kelmory::batch {
 
@@ -121,6 +125,11 @@ bool SideBySide(const IntervalFigures& figures, double df, const SdOf& sd_of, Ro
   }
   return true;
 }
+
+// For an se row that also gives an interval: warns in `result` when the SD
+// the interval gives differs from the se's by more than 10 %.
+void CheckAgainstInterval(const RowCells& cells, const RowSettings& settings,
+                          CriticalValueCache& cache, RowResult& result);
 
 RowResult SeOrIntervalRow(const RowValues& value, const RowCells& cells,
                           const RowSettings& settings, CriticalValueCache& cache);

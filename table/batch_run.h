@@ -1,7 +1,12 @@
 #pragma once
-// The table reader and writer: reads a CSV table of studies in chunks,
-// converts each row as it arrives and writes the table back with the added
-// columns, so memory stays flat whatever the number of rows.
+// table/: the table side of a review, over libcsv and without Qt: the
+// dialect (delimiter, decimal separator, encoding, line ends), the reader,
+// the writer with its number text (shortest_text.h) and OutputFile. RunBatch
+// reads a CSV table of studies in chunks, converts each row as it arrives
+// with rows/'s ConvertRow and writes the table back with the added columns,
+// so memory stays flat whatever the number of rows. kelmory-batch (batch/)
+// is a command line around it; kelmory-review (review/) reads and writes its
+// files through it. The namespace stays kelmory::batch.
 
 #include <array>
 #include <cstddef>
@@ -12,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "batch/row_rules.h"
+#include "rows/row_rules.h"
 
 namespace kelmory::batch {
 

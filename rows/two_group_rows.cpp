@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "batch/cell_number.h"
-#include "batch/row_kinds.h"
 #include "engine/critical_values.h"
+#include "rows/cell_number.h"
+#include "rows/row_kinds.h"
 
 namespace kelmory::batch {
 namespace {

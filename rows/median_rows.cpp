@@ -7,8 +7,8 @@
 #include <cmath>
 #include <vector>
 
-#include "batch/cell_number.h"
-#include "batch/row_kinds.h"
+#include "rows/cell_number.h"
+#include "rows/row_kinds.h"
 
 namespace kelmory::batch {
 namespace {

@@ -1,9 +1,9 @@
-#include "batch/table_cells.h"
+#include "table/table_cells.h"
 
 #include <algorithm>
 
-#include "batch/batch_run.h"
-#include "batch/shortest_text.h"
+#include "table/batch_run.h"
+#include "table/shortest_text.h"
 
 namespace kelmory::batch {
 

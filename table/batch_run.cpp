@@ -1,4 +1,4 @@
-#include "batch/batch_run.h"
+#include "table/batch_run.h"
 
 #include <csv.h>
 #include <iconv.h>
@@ -11,11 +11,11 @@
 #include <memory>
 #include <vector>
 
-#include "batch/cell_number.h"
-#include "batch/shortest_text.h"
-#include "batch/table_cells.h"
-#include "batch/table_columns.h"
 #include "engine/bit_cast.h"
+#include "rows/cell_number.h"
+#include "table/shortest_text.h"
+#include "table/table_cells.h"
+#include "table/table_columns.h"
 
 namespace kelmory::batch {
 namespace {
