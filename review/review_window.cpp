@@ -172,12 +172,13 @@ ReviewWindow::ReviewWindow(QWidget* parent)
     more->setAccessibleName(tr("More tools"));
   for (auto* grip : ui_->statusBar->findChildren<QSizeGrip*>())
     grip->setAccessibleName(tr("Resize the window"));
-  // Permanent: a menu's hint does not take the summary away.
+  // Permanent: a menu's hint does not take the summary away. Without a
+  // stretch, as a stretch would leave no room for the messages on its left.
   summary_ = new QLabel(this);
   summary_->setObjectName(QStringLiteral("summaryLabel"));
   separators_ = new QLabel(this);
   separators_->setObjectName(QStringLiteral("separatorsLabel"));
-  ui_->statusBar->addPermanentWidget(summary_, 1);
+  ui_->statusBar->addPermanentWidget(summary_);
   ui_->statusBar->addPermanentWidget(separators_);
 
   const std::pair<QAction*, QKeySequence::StandardKey> keys[] = {

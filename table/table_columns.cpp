@@ -31,10 +31,13 @@ bool SubgroupName(std::string_view name, int& column, int& k) {
 constexpr std::array<std::string_view, 8> kBlockCore = {
     "method", "critical_value", "df", "sd_z", "sd_t", "z_t_gap_percent", "warning", "refusal"};
 
-// A result column's name as the writer heads it, with or without the suffix.
+// A result column's name as the writer heads it, with the suffix as often as
+// the user's own columns made it add one.
 bool IsHeading(std::string_view lower, std::string_view name) {
-  return lower == name || (lower.size() == name.size() + kOwnNameSuffix.size() &&
-                           lower.starts_with(name) && lower.ends_with(kOwnNameSuffix));
+  if (!lower.starts_with(name)) return false;
+  lower.remove_prefix(name.size());
+  while (lower.starts_with(kOwnNameSuffix)) lower.remove_prefix(kOwnNameSuffix.size());
+  return lower.empty();
 }
 
 // Whether the first `count` names use a median, two-group or subgroup name.
@@ -128,10 +131,15 @@ std::vector<ResultColumn> ResultColumns(const TableColumns& columns,
                                         const std::vector<std::string_view>& names, bool working) {
   std::vector<ResultColumn> added;
   const auto add = [&](std::string_view name) {
-    bool taken = false;
-    for (std::size_t i = 0; i < columns.width && i < names.size() && !taken; ++i)
-      taken = Lower(names[i]) == name;
-    added.push_back({name, std::string(name) + (taken ? std::string(kOwnNameSuffix) : "")});
+    // The user may hold method_result too: the heading never repeats a name.
+    std::string heading(name);
+    const auto taken = [&] {
+      for (std::size_t i = 0; i < columns.width && i < names.size(); ++i)
+        if (Lower(names[i]) == heading) return true;
+      return false;
+    };
+    while (taken()) heading += kOwnNameSuffix;
+    added.push_back({name, std::move(heading)});
   };
   if (columns.sd == -1) add("sd");
   if (columns.extended && !columns.fill_mean) add("estimated_mean");

@@ -183,6 +183,9 @@ TEST(EarlierResult, ColumnsAreReadAsTheWriterWritesThem) {
       {"a study's own method column is kept, the program's is suffixed",
        "study,method,n,se,sd\nA,RCT,25,2,\nB,cohort,30,,4.1\n",
        "study,method,n,se,sd,method_result," + kTail + "\nA,RCT,25,2,10,se,,,,,,,\nB,cohort,30,,4.1,reported,,,,,,,\n"},
+      {"a user's method_result beside method pushes the program's further",
+       "study,method,method_result,n,se\nA,RCT,mine,25,2\n",
+       "study,method,method_result,n,se,sd,method_result_result," + kTail + "\nA,RCT,mine,25,2,10,se,,,,,,,\n"},
       {"df and warning of the user's own", "n,se,df,warning\n4,1,x,y\n",
        "n,se,df,warning,sd,method,critical_value,df_result,sd_z,sd_t,z_t_gap_percent,warning_result,refusal\n4,1,x,y,2,se,,,,,,,\n"},
       {"a reported sd is checked", "n,sd\n4,-1\n4, 2 \n4,x\n",
@@ -208,6 +211,7 @@ TEST(EarlierResult, ColumnsAreReadAsTheWriterWritesThem) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     EXPECT_EQ(Convert(row.input), row.output);
+    EXPECT_EQ(Convert(row.output), row.output);
   }
 }
 
