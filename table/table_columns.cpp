@@ -200,6 +200,20 @@ std::optional<std::string> ReportedRefusal(std::string_view name, std::string_vi
   return std::nullopt;
 }
 
+// A reported SD is the paper's and stays, but one the row rules would
+// never give is worth a second look.
+void ReportedSdWarnings(std::string_view sd, std::string_view n, char decimal, RowResult& result) {
+  if (ParseCellNumber(sd, decimal).value == 0) {
+    AddWarning(result.warning, "the reported sd '" + CellExcerpt(TrimBlanks(sd)) +
+                                   "' gives the study infinite weight; check the paper");
+  }
+  const CellNumber count = ParseCellNumber(n, decimal);
+  if (count.kind == CellNumber::Kind::Number && count.value == 1) {
+    AddWarning(result.warning,
+               "n is 1: a single observation has no standard deviation; check the reported sd");
+  }
+}
+
 }  // namespace
 
 bool FilledEarlier(const TableColumns& columns, const std::vector<std::string_view>& row,
@@ -223,6 +237,7 @@ TableRow ConvertTableRow(const TableColumns& columns, const std::vector<std::str
         out.result = Refused(std::move(*refusal));
       } else {
         out.result.method = "reported";
+        ReportedSdWarnings(sd, CellAt(row, columns.index[kN]), settings.decimal, out.result);
       }
       return out;
     }

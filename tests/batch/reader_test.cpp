@@ -190,6 +190,9 @@ TEST(EarlierResult, ColumnsAreReadAsTheWriterWritesThem) {
        "n,se,df,warning,sd,method,critical_value,df_result,sd_z,sd_t,z_t_gap_percent,warning_result,refusal\n4,1,x,y,2,se,,,,,,,\n"},
       {"a reported sd is checked", "n,sd\n4,-1\n4, 2 \n4,x\n",
        "n,sd," + kBlock + "\n4,-1,,,,,,,,sd is negative: '-1'\n4, 2 ,reported,,,,,,,\n4,x,,,,,,,,sd is not a number: 'x'\n"},
+      {"a reported sd of 0 or of one observation is kept and warned of", "n,sd\n4,0\n1,2\n",
+       "n,sd," + kBlock + "\n4,0,reported,,,,,,the reported sd '0' gives the study infinite weight; check the paper,\n"
+       "1,2,reported,,,,,,n is 1: a single observation has no standard deviation; check the reported sd,\n"},
       {"an sd the earlier block filled is made again, a reported one kept",
        "n,se,sd," + kBlock + "\n4,1,99,se,,,,,,,\n4,1,3,reported,,,,,,,\n4,1,5,,,,,,,,\n",
        "n,se,sd," + kBlock + "\n4,1,2,se,,,,,,,\n4,1,3,reported,,,,,,,\n4,1,5,reported,,,,,,,\n"},
