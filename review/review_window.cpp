@@ -664,10 +664,16 @@ void ReviewWindow::sizeColumns() {
     int width = std::max(chars(6), metrics.horizontalAdvance(name) + 24);
     if (!model_->isResultColumn(c) && model_->KindOf(c) == review::kText) width = chars(14);
     const bool short_text = name == QStringLiteral("method") || name == QStringLiteral("df");
-    if (model_->isResultColumn(c) && !short_text) width = std::max(width, chars(19));
-    if (name == QStringLiteral("warning") || name == QStringLiteral("refusal")) width = chars(40);
-    if (model_->isResultColumn(c) && name == QStringLiteral("method")) {
-      for (const QString longest : {QStringLiteral("median-range"), QStringLiteral("two-group p")})
+    // A sheet's own sd and mean columns are filled with results too.
+    const bool filled = !model_->isResultColumn(c) &&
+                        (name.compare(QStringLiteral("sd"), Qt::CaseInsensitive) == 0 ||
+                         name.compare(QStringLiteral("mean"), Qt::CaseInsensitive) == 0);
+    if ((model_->isResultColumn(c) && !short_text) || filled) width = std::max(width, chars(19));
+    if (name.startsWith(QStringLiteral("warning")) || name.startsWith(QStringLiteral("refusal")))
+      width = chars(40);
+    if (model_->isResultColumn(c) && name.startsWith(QStringLiteral("method"))) {
+      for (const QString longest :
+           {QStringLiteral("median-iqr (mean reported)"), QStringLiteral("two-group t statistic")})
         width = std::max(width, metrics.horizontalAdvance(longest) + 16);
     }
     header->resizeSection(c, width);

@@ -1076,7 +1076,11 @@ TEST_F(ReviewTest, BothLocales_HelpTellsTheColumnsAndAboutTheVersionAndCitation)
   // Wide enough for the longest method names.
   const int method = Column("method");
   EXPECT_GT(table_->horizontalHeader()->sectionSize(method),
-            table_->fontMetrics().horizontalAdvance("median-range"));
+            table_->fontMetrics().horizontalAdvance("median-iqr (mean reported)"));
+  // A sheet's own sd column shows its filled-in SDs whole, as a result column does.
+  ASSERT_TRUE(window_->openFile(kGolden + "/extraction.csv"));
+  EXPECT_GT(table_->horizontalHeader()->sectionSize(Column("sd")),
+            table_->fontMetrics().horizontalAdvance("22.3606797749979"));
   Key(Qt::Key_F1);
   auto* guide = window_->findChild<QDialog*>("guideDialog");
   ASSERT_NE(guide, nullptr);
