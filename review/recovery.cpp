@@ -53,7 +53,11 @@ QString RecoveryFolder() {
 
 RecoveryFile::RecoveryFile() {
   static std::atomic<int> count{0};
-  QDir().mkpath(RecoveryFolder());
+  // The recovery files hold the reviewer's unsaved table: the folder is the
+  // user's alone, as the state folder's rules ask.
+  const QString folder = RecoveryFolder();
+  if (!QDir(folder).exists() && QDir().mkpath(folder))
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   path_ =
       QStringLiteral("%1/%2-%3%4").arg(RecoveryFolder()).arg(::getpid()).arg(count++).arg(kSuffix);
   lock_ = TakeLock(path_);

@@ -318,6 +318,8 @@ TEST_F(KeepTest, EditsLeftByAWindowThatIsGoneAreOfferedAndGoBackToTheirFile) {
   const QString folder = Path("state/kelmory-review");
   EXPECT_TRUE(QTest::qWaitFor(
       [&] { return QDir(folder).entryList({"*.recovery"}, QDir::Files).size() == 1; }, 5000));
+  // The unsaved table is the user's alone to read.
+  EXPECT_EQ(QFile::permissions(folder) & 0x0077, QFileDevice::Permissions());
   delete window_;  // as a kill would leave it: the edits unsaved
   WriteAll(Path("t.csv"), "study,n,se\nBell,30,3\n");
 
