@@ -34,37 +34,18 @@
 #include "review/review_window.h"
 #include "review/xlsx_export.h"
 #include "tests/support/gui_test.h"
+#include "tests/support/review_files.h"
 
 namespace kelmory {
 namespace {
 
-using testing::Find;
-using testing::MessageBoxes;
+using namespace testing;
 
 const QString kGolden = QStringLiteral(KELMORY_GOLDEN_DIR);
 const QStringList kAdded = {"sd",   "method",          "critical_value", "df",     "sd_z",
                             "sd_t", "z_t_gap_percent", "warning",        "refusal"};
 const QString kBelow60 =
     "n is below 60: the Cochrane Handbook advises t with n - 1 degrees of freedom; see sd_t";
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
-
-// What kelmory-batch writes for these arguments (--working and a file).
-QByteArray BatchOutput(const QStringList& arguments) {
-  QProcess batch;
-  batch.start(KELMORY_BATCH, QStringList("--working") + arguments);
-  EXPECT_TRUE(batch.waitForFinished(10000));
-  return batch.readAllStandardOutput();
-}
 
 // A workbook's cells as "sheet ref kind 'text' shade" lines, read back by
 // Python's own zip reader.
@@ -155,12 +136,15 @@ class ReviewTest : public testing::GuiTest {
     Type(text);
     Key(Qt::Key_Return);
   }
-  QStringList Messages() {
-    QStringList texts;
-    for (const auto& seen : MessageBoxes::Take()) texts << seen.text;
-    return texts;
-  }
   QString Status() const { return Find<QLabel>(window_, "summaryLabel")->text(); }
+  // Exports the table to `name`; its cells hold each of `expected` (as WorkbookCells lines).
+  void ExpectWorkbookHolds(const QString& name, const QStringList& expected) {
+    const auto& model = *window_->findChild<review::ReviewModel*>();
+    ASSERT_EQ(review::ExportXlsx(model, Path(name).toStdString()), std::nullopt);
+    const QStringList cells = WorkbookCells(Path(name));
+    for (const QString& line : expected)
+      EXPECT_TRUE(cells.contains(line)) << (line + "\nin\n" + cells.join(QChar(10))).toStdString();
+  }
   QString Working() const { return Find<QPlainTextEdit>(window_, "workingText")->toPlainText(); }
 
   QTemporaryDir dir_;
@@ -241,14 +225,8 @@ TEST_F(ReviewTest, CommaLocale_PastedDecimalCommasAndPointsAreNumbers) {
   EXPECT_EQ(ReadAll(Path("saved.csv")), BatchOutput({input}));
 
   // A spreadsheet reads the workbook's numbers as numbers, whatever the separator.
-  ASSERT_EQ(review::ExportXlsx(*window_->findChild<review::ReviewModel*>(),
-                               Path("saved.xlsx").toStdString()),
-            std::nullopt);
-  const QStringList cells = WorkbookCells(Path("saved.xlsx"));
-  for (const QString& expected : {"1 B2 number '10' ", "1 C2 number '3.92' ", "1 D3 number '97.5' ",
-                                  "1 E2 number '5.479782144104653' "})
-    EXPECT_TRUE(cells.contains(expected)) << expected.toStdString() << "\nin\n"
-                                          << cells.join('\n').toStdString();
+  ExpectWorkbookHolds("saved.xlsx", {"1 B2 number '10' ", "1 C2 number '3.92' ",
+                                     "1 D3 number '97.5' ", "1 E2 number '5.479782144104653' "});
 }
 
 TEST_F(ReviewTest, CommaLocale_WarningsAndTypedCellsTakeTheUsersSeparator) {
@@ -377,11 +355,7 @@ TEST_F(ReviewTest, CopyGivesTabTextThatPastesBack) {
   Find<QAction>(window_, "actionNew")->trigger();
   EXPECT_EQ(Messages().size(), 1u);  // the unsaved-changes question, cancelled
   EXPECT_EQ(Cell(0, "study"), "Abel\t2004");
-  MessageBoxes::OnShow([](const auto&) {
-    qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
-        ->button(QMessageBox::Discard)
-        ->click();
-  });
+  AnswerNextBox("Discard");
   Find<QAction>(window_, "actionNew")->trigger();
   EXPECT_EQ(Messages().size(), 1u);
   testing::Activate(window_);
@@ -890,15 +864,9 @@ TEST_F(ReviewTest, BothLocales_NumbersShowFifteenDigitsAndFilesKeepEveryDigit) {
   EXPECT_EQ(QApplication::clipboard()->text(), Decimal("2.26215716279821") + "\n");
   ASSERT_TRUE(window_->saveFile(Path("cole.csv")));
   EXPECT_TRUE(ReadAll(Path("cole.csv")).contains(Decimal("2.2621571627982053").toUtf8()));
-  ASSERT_EQ(review::ExportXlsx(*window_->findChild<review::ReviewModel*>(),
-                               Path("cole.xlsx").toStdString()),
-            std::nullopt);
-  const QStringList cells = WorkbookCells(Path("cole.xlsx"));
-  for (const QString& expected :
-       {"1 H2 number '2.2621571627982053' ", "1 J2 number '3.2268732335002297' ",
-        "1 L2 number '15.418302613813939' "})
-    EXPECT_TRUE(cells.contains(expected)) << expected.toStdString() << "\nin\n"
-                                          << cells.join('\n').toStdString();
+  ExpectWorkbookHolds("cole.xlsx",
+                      {"1 H2 number '2.2621571627982053' ", "1 J2 number '3.2268732335002297' ",
+                       "1 L2 number '15.418302613813939' "});
   // Luo's mean of a median row, 5.851999999999999 to the last digit.
   Paste("study\tn\tmedian\tq1\tq3\nDale\t30\t3\t2\t12\n");
   EXPECT_EQ(Cell(1, "estimated_mean"), Decimal("5.852"));
@@ -917,12 +885,7 @@ TEST_F(ReviewTest, BothLocales_AnExtractionSheetIsAskedOnceBeforeItTakesTheResul
   EXPECT_EQ(Messages(), QStringList("“sheet.csv” holds only your own columns."));
   EXPECT_EQ(ReadAll(Path("sheet.csv")), sheet);
   testing::Activate(window_);
-  MessageBoxes::OnShow([](const auto&) {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    for (QAbstractButton* button : box->buttons()) {
-      if (button->text() == "&Add to This File") button->click();
-    }
-  });
+  AnswerNextBox("Add to This File");
   Key(Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(Messages().size(), 1u);
   EXPECT_EQ(ReadAll(Path("sheet.csv")),
@@ -941,12 +904,7 @@ TEST_F(ReviewTest, BothLocales_AnExtractionSheetIsAskedOnceBeforeItTakesTheResul
   WriteAll(Path("other.csv"), sheet);
   ASSERT_TRUE(window_->openFile(Path("other.csv")));
   TypeInto(0, "se", "4");
-  MessageBoxes::OnShow([](const auto&) {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    for (QAbstractButton* button : box->buttons()) {
-      if (button->text() == "Save a &Copy…") button->click();
-    }
-  });
+  AnswerNextBox("Save a Copy…");
   int dialogs = 0;
   const auto cancel = [&dialogs](QWidget* modal) { dialogs += modal->inherits("QFileDialog"); };
   testing::WhenModalShows(cancel);
@@ -1011,11 +969,7 @@ TEST_F(ReviewTest, BothLocales_DroppedTextIsPastedAndABigWindowFitsTheScreen) {
   // Kept from a larger screen or scale.
   window_->resize(4000, 3000);
   // The drop is a change: Discard lets the window close.
-  MessageBoxes::OnShow([](const auto&) {
-    qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
-        ->button(QMessageBox::Discard)
-        ->click();
-  });
+  AnswerNextBox("Discard");
   ASSERT_TRUE(window_->close());
   EXPECT_EQ(Messages().size(), 1u);
   delete window_;
