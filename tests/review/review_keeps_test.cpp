@@ -36,13 +36,6 @@ namespace {
 
 using namespace testing;
 
-// kelmory-batch --working's output for "study,n,se\nAbel,25,2\n".
-const QByteArray kAbelSaved =
-    "study,n,se,sd,method,critical_value,df,sd_z,sd_t,z_t_gap_percent,"
-    "warning,refusal,working\nAbel,25,2,10,se,,,,,,,,\"Standard Deviation "
-    "= sqrt(N) * Standard Error\r\nWhich computes to 5 * 2\r\n\r\n"
-    "Therefore, the SD = 10\"\n";
-
 class KeepTest : public testing::GuiTest {
  protected:
   void SetUp() override {

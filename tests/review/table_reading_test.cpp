@@ -123,15 +123,8 @@ TEST_F(TableReadingTest, AStudysOwnMethodAndReportedSdAreKept) {
 
   // The workbook holds the filled-in SD as a number too.
   const auto* model = qobject_cast<const review::ReviewModel*>(model_);
-  ASSERT_NE(model, nullptr);
   ASSERT_EQ(review::ExportXlsx(*model, Path("kept.xlsx").toStdString()), std::nullopt);
-  QProcess python;
-  python.start("python3", {"-c",
-                           "import sys, zipfile; print(zipfile.ZipFile(sys.argv[1])"
-                           ".read('xl/worksheets/sheet1.xml').decode())",
-                           Path("kept.xlsx")});
-  ASSERT_TRUE(python.waitForFinished(30000));
-  EXPECT_TRUE(python.readAllStandardOutput().contains("<c r=\"E2\"><v>10</v></c>"));
+  EXPECT_TRUE(WorkbookCells(Path("kept.xlsx")).contains("1 E2 number '10' "));
 
   // A filled-in sd is drawn as a result until it is typed over, and is
   // computed again once cleared.
@@ -170,10 +163,7 @@ TEST_F(TableReadingTest, CommaLocaleGroupedDigitsAreRefusedNotRead) {
 }
 
 TEST_F(TableReadingTest, AWindows1252FileOpensAndSavesAsUtf8) {
-  QFile file(Path("latin1.csv"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("study,n,se\nM\xfcller \x96 2004,4,1\n");
-  file.close();
+  WriteAll(Path("latin1.csv"), "study,n,se\nM\xfcller \x96 2004,4,1\n");
   ASSERT_TRUE(window_->openFile(Path("latin1.csv")));
   EXPECT_EQ(Cell(0, "study"), QString::fromUtf8("Müller – 2004"));
   EXPECT_EQ(Cell(0, "sd"), "2");

@@ -18,6 +18,13 @@
 
 namespace kelmory::testing {
 
+// kelmory-batch --working's output for "study,n,se\nAbel,25,2\n".
+inline const QByteArray kAbelSaved =
+    "study,n,se,sd,method,critical_value,df,sd_z,sd_t,z_t_gap_percent,"
+    "warning,refusal,working\nAbel,25,2,10,se,,,,,,,,\"Standard Deviation "
+    "= sqrt(N) * Standard Error\r\nWhich computes to 5 * 2\r\n\r\n"
+    "Therefore, the SD = 10\"\n";
+
 inline QByteArray ReadAll(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
@@ -41,6 +48,31 @@ inline QByteArray BatchOutput(const QStringList& arguments) {
 inline QByteArray BatchOutputOf(const QString& path, const QByteArray& input) {
   WriteAll(path, input);
   return BatchOutput({path});
+}
+
+// A workbook's cells as "sheet ref kind 'text' shade" lines, read back by
+// Python's own zip reader.
+inline QStringList WorkbookCells(const QString& path) {
+  QProcess python;
+  python.start("python3", {"-c", R"py(
+import re, sys, zipfile
+book = zipfile.ZipFile(sys.argv[1])
+strings = re.findall(r'<t[^>]*>([^<]*)</t>', book.read('xl/sharedStrings.xml').decode())
+fills = re.findall(r'<fgColor rgb="([0-9A-F]+)"', book.read('xl/styles.xml').decode())
+xfs = re.search(r'<cellXfs[^>]*>(.*)</cellXfs>', book.read('xl/styles.xml').decode(), re.S).group(1)
+fill_of = [int(f) for f in re.findall(r'<xf [^>]*fillId="(\d+)"', xfs)]
+for sheet in (1, 2):
+    xml = book.read('xl/worksheets/sheet%d.xml' % sheet).decode()
+    for ref, attrs, value in re.findall(r'<c r="([A-Z]+\d+)"([^>]*)>(?:<v>([^<]*)</v>)?', xml):
+        style = re.search(r's="(\d+)"', attrs)
+        shade = fills[fill_of[int(style.group(1))] - 2] if style and fill_of[int(style.group(1))] >= 2 else ''
+        text = strings[int(value)] if 't="s"' in attrs else value
+        print(sheet, ref, 'number' if 't="s"' not in attrs else 'text', repr(text)[:60], shade)
+)py",
+                           path});
+  EXPECT_TRUE(python.waitForFinished(30000));
+  EXPECT_EQ(python.readAllStandardError(), "");
+  return QString::fromUtf8(python.readAllStandardOutput()).split('\n');
 }
 
 inline QStringList Files(const QString& folder) {
