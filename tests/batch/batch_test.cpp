@@ -310,29 +310,6 @@ TEST(ConvertRow, WorkingTextIsTheWindows) {
   }
 }
 
-std::string ReadFile(const std::string& name) {
-  std::ifstream in(std::string(KELMORY_GOLDEN_DIR) + "/" + name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Runs over `input` handed out `step` bytes at a time.
-BatchSummary RunOver(const std::string& input, const BatchOptions& options, std::string& output,
-                     std::size_t step = 1 << 16) {
-  std::size_t at = 0;
-  return RunBatch(
-      [&](char* buffer, std::size_t size) -> std::ptrdiff_t {
-        const std::size_t n = std::min({size, step, input.size() - at});
-        std::copy_n(input.data() + at, n, buffer);
-        at += n;
-        return static_cast<std::ptrdiff_t>(n);
-      },
-      [&](std::string_view bytes) {
-        output.append(bytes);
-        return true;
-      },
-      options);
-}
-
 TEST(RunBatch, GoldenFilesByteForByte) {
   struct Pair {
     std::string input;
@@ -352,8 +329,8 @@ TEST(RunBatch, GoldenFilesByteForByte) {
       {"extraction", {}},
   };
   for (const Pair& pair : pairs) {
-    const std::string input = ReadFile(pair.input + ".csv");
-    const std::string expected = ReadFile(pair.input + ".expected.csv");
+    const std::string input = GoldenFile(pair.input + ".csv");
+    const std::string expected = GoldenFile(pair.input + ".expected.csv");
     ASSERT_FALSE(input.empty() || expected.empty()) << pair.input;
     // Whole, and a byte at a time: chunk edges must not show.
     for (const std::size_t step : {std::size_t{1} << 16, std::size_t{1}}) {

@@ -1,13 +1,18 @@
 #pragma once
-// A row's cells written as "n=10|ci=3.92|n_2=15": the batch tests' rows.
+// The batch tests' rows, their cells written as "n=10|ci=3.92|n_2=15", and
+// their runs over a text or a golden file.
 
+#include <algorithm>
 #include <array>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "rows/row_rules.h"
+#include "table/batch_run.h"
 
 namespace kelmory::batch {
 
@@ -50,5 +55,28 @@ struct Cells {
     }
   }
 };
+
+inline std::string GoldenFile(const std::string& name) {
+  std::ifstream in(std::string(KELMORY_GOLDEN_DIR) + "/" + name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Runs over `input` handed out `step` bytes at a time.
+inline BatchSummary RunOver(const std::string& input, const BatchOptions& options,
+                            std::string& output, std::size_t step = 1 << 16) {
+  std::size_t at = 0;
+  return RunBatch(
+      [&](char* buffer, std::size_t size) -> std::ptrdiff_t {
+        const std::size_t n = std::min({size, step, input.size() - at});
+        std::copy_n(input.data() + at, n, buffer);
+        at += n;
+        return static_cast<std::ptrdiff_t>(n);
+      },
+      [&](std::string_view bytes) {
+        output.append(bytes);
+        return true;
+      },
+      options);
+}
 
 }  // namespace kelmory::batch

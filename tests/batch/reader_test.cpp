@@ -21,23 +21,10 @@ struct ReadResult {
   std::string output;
 };
 
-// The input handed out `step` bytes at a time.
 ReadResult Read(const std::string& input, const BatchOptions& options = {},
                 std::size_t step = 1 << 16) {
   ReadResult run;
-  std::size_t at = 0;
-  run.summary = RunBatch(
-      [&](char* buffer, std::size_t size) -> std::ptrdiff_t {
-        const std::size_t n = std::min({size, step, input.size() - at});
-        std::copy_n(input.data() + at, n, buffer);
-        at += n;
-        return static_cast<std::ptrdiff_t>(n);
-      },
-      [&](std::string_view bytes) {
-        run.output.append(bytes);
-        return true;
-      },
-      options);
+  run.summary = RunOver(input, options, run.output, step);
   return run;
 }
 
@@ -146,17 +133,12 @@ TEST(RowRules, MessagesNameTheControlsOfWhoReadsThem) {
             "the level box gives no usable critical value");
 }
 
-std::string Golden(const std::string& name) {
-  std::ifstream in(std::string(KELMORY_GOLDEN_DIR) + "/" + name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // kelmory-batch on its own output gives that output again, with and
 // without the working column, for every golden input.
 TEST(EarlierResult, OwnOutputReadsBackByteForByte) {
   for (const char* name : {"review", "review-semicolon", "review-utf16", "review-sep", "medians",
                            "two-groups", "subgroups", "all-kinds", "extraction"}) {
-    const std::string input = Golden(std::string(name) + ".csv");
+    const std::string input = GoldenFile(std::string(name) + ".csv");
     ASSERT_FALSE(input.empty()) << name;
     for (const bool working : {false, true}) {
       SCOPED_TRACE(std::string(name) + (working ? " with working" : ""));

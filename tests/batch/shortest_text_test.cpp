@@ -102,6 +102,13 @@ std::string Reference(double value) {
   return text + tail;
 }
 
+// Even draws any bit pattern, odd ones short decimals of every size, as tables hold.
+double RandomValue(std::mt19937_64& random, int i) {
+  if (!(i % 2)) return BitCast<double>(random());
+  return static_cast<double>(random() % 100000000) *
+         std::pow(10.0, static_cast<double>(static_cast<int>(random() % 60) - 30));
+}
+
 TEST(ShortestText, IsTheFewestDigitsLaidOutAsToChars) {
   using limits = std::numeric_limits<double>;
   // clang-format off
@@ -113,15 +120,8 @@ TEST(ShortestText, IsTheFewestDigitsLaidOutAsToChars) {
   // clang-format on
   for (int k = -1074; k <= 1023; ++k) values.push_back(std::ldexp(1.0, k));
   std::mt19937_64 random(20261207);
-  for (int i = 0; i < 300000; ++i) {
-    // Half any bit pattern, half short decimals of every size, as tables hold.
-    double value = BitCast<double>(random());
-    if (i % 2) {
-      value = static_cast<double>(random() % 100000000) *
-              std::pow(10.0, static_cast<double>(static_cast<int>(random() % 60) - 30));
-    }
-    if (std::isfinite(value)) values.push_back(value);
-  }
+  for (int i = 0; i < 300000; ++i)
+    if (const double value = RandomValue(random, i); std::isfinite(value)) values.push_back(value);
   for (const double value : values)
     ASSERT_EQ(Ours(value), Reference(value)) << BitCast<std::uint64_t>(value);
 }
@@ -137,13 +137,9 @@ TEST(ShortestText, IsTheStandardLibrarysText) {
   };
   std::mt19937_64 random(20261208);
   for (int i = 0; i < 2000000; ++i) {
-    double value = BitCast<double>(random());
-    if (i % 2) {
-      value = static_cast<double>(random() % 100000000) *
-              std::pow(10.0, static_cast<double>(static_cast<int>(random() % 60) - 30));
-    }
-    if (!std::isfinite(value)) continue;
-    ASSERT_EQ(Ours(value), Standard(value)) << BitCast<std::uint64_t>(value);
+    const double value = RandomValue(random, i);
+    if (std::isfinite(value))
+      ASSERT_EQ(Ours(value), Standard(value)) << BitCast<std::uint64_t>(value);
   }
 #endif
 }

@@ -30,51 +30,12 @@
 #include "review/review_window.h"
 #include "review/xlsx_export.h"
 #include "tests/support/gui_test.h"
+#include "tests/support/review_files.h"
 
 namespace kelmory {
 namespace {
 
-using testing::Find;
-using testing::MessageBoxes;
-
-// kelmory-batch --working's output for "study,n,se\nAbel,25,2\n".
-const QByteArray kAbelSaved =
-    "study,n,se,sd,method,critical_value,df,sd_z,sd_t,z_t_gap_percent,"
-    "warning,refusal,working\nAbel,25,2,10,se,,,,,,,,\"Standard Deviation "
-    "= sqrt(N) * Standard Error\r\nWhich computes to 5 * 2\r\n\r\n"
-    "Therefore, the SD = 10\"\n";
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
-
-QByteArray BatchOutput(const QString& input) {
-  QProcess batch;
-  batch.start(KELMORY_BATCH, {"--working", input});
-  EXPECT_TRUE(batch.waitForFinished(10000));
-  return batch.readAllStandardOutput();
-}
-
-QStringList Files(const QString& folder) {
-  return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-}
-
-// Clicks the button of the next message box that reads `text`.
-void AnswerNextBox(const QString& text) {
-  MessageBoxes::OnShow([text](const auto&) {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    for (QAbstractButton* button : box->buttons())
-      if (button->text().remove('&') == text) return button->click();
-    ADD_FAILURE() << "no button " << text.toStdString();
-  });
-}
+using namespace testing;
 
 class KeepTest : public testing::GuiTest {
  protected:
@@ -119,11 +80,6 @@ class KeepTest : public testing::GuiTest {
     const QString message = bar->currentMessage();
     return bar->fontMetrics().horizontalAdvance(message.left(20)) < room ? message : QString();
   }
-  QStringList Messages() {
-    QStringList texts;
-    for (const auto& seen : MessageBoxes::Take()) texts << seen.text;
-    return texts;
-  }
 
   QTemporaryDir dir_;
   ReviewWindow* window_ = nullptr;
@@ -146,13 +102,13 @@ TEST_F(KeepTest, SaveAsksBeforeItOverwritesWhatAnotherProgramWrote) {
   AnswerNextBox("Overwrite");
   CtrlS();
   EXPECT_EQ(Messages().size(), 1);
-  WriteAll(Path("edited.csv"), "study,n,se\nAbel,25,2\nBell,30,3\n");
-  EXPECT_EQ(ReadAll(Path("t.csv")), BatchOutput(Path("edited.csv")));
+  EXPECT_EQ(ReadAll(Path("t.csv")),
+            BatchOutputOf(Path("edited.csv"), "study,n,se\nAbel,25,2\nBell,30,3\n"));
   Paste("study\tn\tse\nDunn\t12\t1\n");
   CtrlS();  // the file is as this window wrote it: no question
   EXPECT_EQ(Messages(), QStringList());
-  WriteAll(Path("edited.csv"), "study,n,se\nAbel,25,2\nBell,30,3\nDunn,12,1\n");
-  EXPECT_EQ(ReadAll(Path("t.csv")), BatchOutput(Path("edited.csv")));
+  EXPECT_EQ(ReadAll(Path("t.csv")),
+            BatchOutputOf(Path("edited.csv"), "study,n,se\nAbel,25,2\nBell,30,3\nDunn,12,1\n"));
 
   // Replaced through a rename, as editors save: noticed all the same.
   WriteAll(Path("new.csv"), theirs);
@@ -276,8 +232,9 @@ TEST_F(KeepTest, APasteTheFileCouldNotHoldIsRefusedNamingItsRowAndColumn) {
   Paste("study\tn\tse\tnotes\nAbel\t25\t2\t" + longest + "\n");
   ASSERT_EQ(Messages(), QStringList());
   ASSERT_TRUE(window_->saveFile(Path("long.csv")));
-  WriteAll(Path("input.csv"), ("study,n,se,notes\nAbel,25,2," + longest + "\n").toUtf8());
-  EXPECT_EQ(ReadAll(Path("long.csv")), BatchOutput(Path("input.csv")));
+  EXPECT_EQ(
+      ReadAll(Path("long.csv")),
+      BatchOutputOf(Path("input.csv"), ("study,n,se,notes\nAbel,25,2," + longest + "\n").toUtf8()));
 
   // One typed past it: the save names the study and the column.
   Model()->setData(Model()->index(0, 3), longest + "y", Qt::EditRole);
@@ -347,8 +304,7 @@ TEST_F(KeepTest, EditsLeftByAWindowThatIsGoneAreOfferedAndGoBackToTheirFile) {
   AnswerNextBox("Overwrite");
   CtrlS();
   EXPECT_EQ(Messages().size(), 1);
-  WriteAll(Path("edited.csv"), "study,n,se\nAbel,25,4\n");
-  EXPECT_EQ(ReadAll(Path("t.csv")), BatchOutput(Path("edited.csv")));
+  EXPECT_EQ(ReadAll(Path("t.csv")), BatchOutputOf(Path("edited.csv"), "study,n,se\nAbel,25,4\n"));
   EXPECT_EQ(QDir(folder).entryList({"*.recovery"}, QDir::Files), QStringList());
   delete window_;
   window_ = NewWindow();
@@ -529,8 +485,7 @@ TEST_P(KillTest, TheNextStartRestoresTheEditsAndSavesThemToTheirFile) {
   const QString again = desktop.Focus("^t.csv");
   ASSERT_TRUE(desktop.TitleBecomes(again, "t.csv* — Kelmory Review"));
   desktop.Xdo({"key", "ctrl+s"});
-  WriteAll(Path("edited.csv"), "study,n,se\nZed,25,2\n");
-  const QByteArray saved = BatchOutput(Path("edited.csv"));
+  const QByteArray saved = BatchOutputOf(Path("edited.csv"), "study,n,se\nZed,25,2\n");
   EXPECT_TRUE(QTest::qWaitFor([&] { return ReadAll(Path("t.csv")) == saved; }, 15000))
       << ReadAll(Path("t.csv")).toStdString();
   desktop.Xdo({"key", "ctrl+q"});
@@ -555,7 +510,7 @@ TEST_F(KeepTest, ASigtermDuringASaveLetsItFinishAndLeavesNoTemporary) {
   for (int i = 0; i < 300'000; ++i) rows += "Abel,25,2\n";
   WriteAll(Path("copy.csv"), rows);
   // A saved table, edited: Delete clears the first study's name.
-  WriteAll(Path("big.csv"), BatchOutput(Path("copy.csv")));
+  WriteAll(Path("big.csv"), BatchOutput({Path("copy.csv")}));
   rows.replace("study,n,se\nAbel,", "study,n,se\n,");
   WriteAll(Path("copy.csv"), rows);
   desktop.Start(Path("big.csv"));
@@ -571,7 +526,7 @@ TEST_F(KeepTest, ASigtermDuringASaveLetsItFinishAndLeavesNoTemporary) {
   ASSERT_TRUE(desktop.program().waitForFinished(10000));
   EXPECT_EQ(desktop.program().exitCode(), 0);
   EXPECT_EQ(temporary(), QStringList());
-  EXPECT_EQ(ReadAll(Path("big.csv")), BatchOutput(Path("copy.csv")));
+  EXPECT_EQ(ReadAll(Path("big.csv")), BatchOutput({Path("copy.csv")}));
 }
 
 }  // namespace

@@ -34,62 +34,18 @@
 #include "review/review_window.h"
 #include "review/xlsx_export.h"
 #include "tests/support/gui_test.h"
+#include "tests/support/review_files.h"
 
 namespace kelmory {
 namespace {
 
-using testing::Find;
-using testing::MessageBoxes;
+using namespace testing;
 
 const QString kGolden = QStringLiteral(KELMORY_GOLDEN_DIR);
 const QStringList kAdded = {"sd",   "method",          "critical_value", "df",     "sd_z",
                             "sd_t", "z_t_gap_percent", "warning",        "refusal"};
 const QString kBelow60 =
     "n is below 60: the Cochrane Handbook advises t with n - 1 degrees of freedom; see sd_t";
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
-
-// What kelmory-batch writes for these arguments (--working and a file).
-QByteArray BatchOutput(const QStringList& arguments) {
-  QProcess batch;
-  batch.start(KELMORY_BATCH, QStringList("--working") + arguments);
-  EXPECT_TRUE(batch.waitForFinished(10000));
-  return batch.readAllStandardOutput();
-}
-
-// A workbook's cells as "sheet ref kind 'text' shade" lines, read back by
-// Python's own zip reader.
-QStringList WorkbookCells(const QString& path) {
-  QProcess python;
-  python.start("python3", {"-c", R"py(
-import re, sys, zipfile
-book = zipfile.ZipFile(sys.argv[1])
-strings = re.findall(r'<t[^>]*>([^<]*)</t>', book.read('xl/sharedStrings.xml').decode())
-fills = re.findall(r'<fgColor rgb="([0-9A-F]+)"', book.read('xl/styles.xml').decode())
-xfs = re.search(r'<cellXfs[^>]*>(.*)</cellXfs>', book.read('xl/styles.xml').decode(), re.S).group(1)
-fill_of = [int(f) for f in re.findall(r'<xf [^>]*fillId="(\d+)"', xfs)]
-for sheet in (1, 2):
-    xml = book.read('xl/worksheets/sheet%d.xml' % sheet).decode()
-    for ref, attrs, value in re.findall(r'<c r="([A-Z]+\d+)"([^>]*)>(?:<v>([^<]*)</v>)?', xml):
-        style = re.search(r's="(\d+)"', attrs)
-        shade = fills[fill_of[int(style.group(1))] - 2] if style and fill_of[int(style.group(1))] >= 2 else ''
-        text = strings[int(value)] if 't="s"' in attrs else value
-        print(sheet, ref, 'number' if 't="s"' not in attrs else 'text', repr(text)[:60], shade)
-)py",
-                           path});
-  EXPECT_TRUE(python.waitForFinished(30000));
-  EXPECT_EQ(python.readAllStandardError(), "");
-  return QString::fromUtf8(python.readAllStandardOutput()).split('\n');
-}
 
 class ReviewTest : public testing::GuiTest {
  protected:
@@ -98,6 +54,11 @@ class ReviewTest : public testing::GuiTest {
     ASSERT_TRUE(dir_.isValid());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("settings"));
     qputenv("XDG_STATE_HOME", Path("state").toLocal8Bit());  // the recovery files
+    NewWindow();
+  }
+  // The next window, after the last one (if any) is gone.
+  void NewWindow() {
+    delete window_;
     window_ = new ReviewWindow();
     window_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
@@ -155,12 +116,15 @@ class ReviewTest : public testing::GuiTest {
     Type(text);
     Key(Qt::Key_Return);
   }
-  QStringList Messages() {
-    QStringList texts;
-    for (const auto& seen : MessageBoxes::Take()) texts << seen.text;
-    return texts;
-  }
   QString Status() const { return Find<QLabel>(window_, "summaryLabel")->text(); }
+  // Exports the table to `name`; its cells hold each of `expected` (as WorkbookCells lines).
+  void ExpectWorkbookHolds(const QString& name, const QStringList& expected) {
+    const auto& model = *window_->findChild<review::ReviewModel*>();
+    ASSERT_EQ(review::ExportXlsx(model, Path(name).toStdString()), std::nullopt);
+    const QStringList cells = WorkbookCells(Path(name));
+    for (const QString& line : expected)
+      EXPECT_TRUE(cells.contains(line)) << (line + "\nin\n" + cells.join(QChar(10))).toStdString();
+  }
   QString Working() const { return Find<QPlainTextEdit>(window_, "workingText")->toPlainText(); }
 
   QTemporaryDir dir_;
@@ -241,14 +205,8 @@ TEST_F(ReviewTest, CommaLocale_PastedDecimalCommasAndPointsAreNumbers) {
   EXPECT_EQ(ReadAll(Path("saved.csv")), BatchOutput({input}));
 
   // A spreadsheet reads the workbook's numbers as numbers, whatever the separator.
-  ASSERT_EQ(review::ExportXlsx(*window_->findChild<review::ReviewModel*>(),
-                               Path("saved.xlsx").toStdString()),
-            std::nullopt);
-  const QStringList cells = WorkbookCells(Path("saved.xlsx"));
-  for (const QString& expected : {"1 B2 number '10' ", "1 C2 number '3.92' ", "1 D3 number '97.5' ",
-                                  "1 E2 number '5.479782144104653' "})
-    EXPECT_TRUE(cells.contains(expected)) << expected.toStdString() << "\nin\n"
-                                          << cells.join('\n').toStdString();
+  ExpectWorkbookHolds("saved.xlsx", {"1 B2 number '10' ", "1 C2 number '3.92' ",
+                                     "1 D3 number '97.5' ", "1 E2 number '5.479782144104653' "});
 }
 
 TEST_F(ReviewTest, CommaLocale_WarningsAndTypedCellsTakeTheUsersSeparator) {
@@ -377,11 +335,7 @@ TEST_F(ReviewTest, CopyGivesTabTextThatPastesBack) {
   Find<QAction>(window_, "actionNew")->trigger();
   EXPECT_EQ(Messages().size(), 1u);  // the unsaved-changes question, cancelled
   EXPECT_EQ(Cell(0, "study"), "Abel\t2004");
-  MessageBoxes::OnShow([](const auto&) {
-    qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
-        ->button(QMessageBox::Discard)
-        ->click();
-  });
+  AnswerNextBox("Discard");
   Find<QAction>(window_, "actionNew")->trigger();
   EXPECT_EQ(Messages().size(), 1u);
   testing::Activate(window_);
@@ -565,16 +519,11 @@ TEST_F(ReviewTest, ABrokenFileLeavesTheTableAsItWas) {
 
 TEST_F(ReviewTest, SaveGoesThroughLinksAndNeverHalfWrites) {
   Paste("study\tn\tse\nAbel\t25\t2\n");
-  const QByteArray table =
-      "study,n,se,sd,method,critical_value,df,sd_z,sd_t,z_t_gap_percent,"
-      "warning,refusal,working\nAbel,25,2,10,se,,,,,,,,\"Standard Deviation "
-      "= sqrt(N) * Standard Error\r\nWhich computes to 5 * 2\r\n\r\n"
-      "Therefore, the SD = 10\"\n";
   WriteAll(Path("target.csv"), "old");
   QFile::setPermissions(Path("target.csv"), QFile::ReadOwner | QFile::WriteOwner);
   ASSERT_TRUE(QFile::link(Path("target.csv"), Path("link.csv")));
   ASSERT_TRUE(window_->saveFile(Path("link.csv")));
-  EXPECT_EQ(ReadAll(Path("target.csv")), table);
+  EXPECT_EQ(ReadAll(Path("target.csv")), kAbelSaved);
   EXPECT_TRUE(QFileInfo(Path("link.csv")).isSymLink());
   EXPECT_EQ(QFile::permissions(Path("target.csv")),
             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
@@ -622,21 +571,16 @@ TEST_F(ReviewTest, TheWorkbookHoldsNumbersShadingAndTheWorking) {
   Paste(
       "study\tn\tse\tci\tlower\tupper\tmean\nAbel\t25\t2\t\t\t\t\nDunn\t10\t\t\t1\t5\t1.5\n"
       "Ford\t1\t\t2\t\t\t\n");
-  const QString path = Path("review.xlsx");
-  ASSERT_EQ(review::ExportXlsx(*window_->findChild<review::ReviewModel*>(), path.toStdString()),
-            std::nullopt);
-  const QStringList lines = WorkbookCells(path);
-  for (const QString& expected : {
-           "1 H2 number '10' ",  // Abel's sd
-           "1 B3 number '10' ",  // Dunn's n
-           "1 H3 number '2.795807216379925' ",
-           "1 O3 text 'asymmetric interval: its halves differ by 75.0% of its widt FFFFE79C",
-           "1 P4 text 'n is 1: a single observation has no standard deviation' FFF7C4C4",
-           "2 C2 text 'Standard Deviation = sqrt(N) * Standard Error\\nWhich comput ",
-       }) {
-    EXPECT_TRUE(lines.contains(expected)) << expected.toStdString() << "\nin\n"
-                                          << lines.join('\n').toStdString();
-  }
+  ExpectWorkbookHolds(
+      "review.xlsx",
+      {
+          "1 H2 number '10' ",  // Abel's sd
+          "1 B3 number '10' ",  // Dunn's n
+          "1 H3 number '2.795807216379925' ",
+          "1 O3 text 'asymmetric interval: its halves differ by 75.0% of its widt FFFFE79C",
+          "1 P4 text 'n is 1: a single observation has no standard deviation' FFF7C4C4",
+          "2 C2 text 'Standard Deviation = sqrt(N) * Standard Error\\nWhich comput ",
+      });
 }
 
 // Results, warnings and refusals each read as their own kind of cell, in a
@@ -724,10 +668,7 @@ TEST_F(ReviewTest, RecentFilesSizeAndDroppedFilesAreKept) {
   window_->resize(700, 500);
   table_->horizontalHeader()->resizeSection(1, 170);
   ASSERT_TRUE(window_->close());
-  delete window_;
-  window_ = new ReviewWindow();
-  window_->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
+  NewWindow();
   EXPECT_EQ(window_->size(), QSize(700, 500));
   EXPECT_EQ(Find<QTableView>(window_, "studyTable")->horizontalHeader()->sectionSize(1), 170);
 }
@@ -890,15 +831,9 @@ TEST_F(ReviewTest, BothLocales_NumbersShowFifteenDigitsAndFilesKeepEveryDigit) {
   EXPECT_EQ(QApplication::clipboard()->text(), Decimal("2.26215716279821") + "\n");
   ASSERT_TRUE(window_->saveFile(Path("cole.csv")));
   EXPECT_TRUE(ReadAll(Path("cole.csv")).contains(Decimal("2.2621571627982053").toUtf8()));
-  ASSERT_EQ(review::ExportXlsx(*window_->findChild<review::ReviewModel*>(),
-                               Path("cole.xlsx").toStdString()),
-            std::nullopt);
-  const QStringList cells = WorkbookCells(Path("cole.xlsx"));
-  for (const QString& expected :
-       {"1 H2 number '2.2621571627982053' ", "1 J2 number '3.2268732335002297' ",
-        "1 L2 number '15.418302613813939' "})
-    EXPECT_TRUE(cells.contains(expected)) << expected.toStdString() << "\nin\n"
-                                          << cells.join('\n').toStdString();
+  ExpectWorkbookHolds("cole.xlsx",
+                      {"1 H2 number '2.2621571627982053' ", "1 J2 number '3.2268732335002297' ",
+                       "1 L2 number '15.418302613813939' "});
   // Luo's mean of a median row, 5.851999999999999 to the last digit.
   Paste("study\tn\tmedian\tq1\tq3\nDale\t30\t3\t2\t12\n");
   EXPECT_EQ(Cell(1, "estimated_mean"), Decimal("5.852"));
@@ -917,12 +852,7 @@ TEST_F(ReviewTest, BothLocales_AnExtractionSheetIsAskedOnceBeforeItTakesTheResul
   EXPECT_EQ(Messages(), QStringList("“sheet.csv” holds only your own columns."));
   EXPECT_EQ(ReadAll(Path("sheet.csv")), sheet);
   testing::Activate(window_);
-  MessageBoxes::OnShow([](const auto&) {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    for (QAbstractButton* button : box->buttons()) {
-      if (button->text() == "&Add to This File") button->click();
-    }
-  });
+  AnswerNextBox("Add to This File");
   Key(Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(Messages().size(), 1u);
   EXPECT_EQ(ReadAll(Path("sheet.csv")),
@@ -941,12 +871,7 @@ TEST_F(ReviewTest, BothLocales_AnExtractionSheetIsAskedOnceBeforeItTakesTheResul
   WriteAll(Path("other.csv"), sheet);
   ASSERT_TRUE(window_->openFile(Path("other.csv")));
   TypeInto(0, "se", "4");
-  MessageBoxes::OnShow([](const auto&) {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    for (QAbstractButton* button : box->buttons()) {
-      if (button->text() == "Save a &Copy…") button->click();
-    }
-  });
+  AnswerNextBox("Save a Copy…");
   int dialogs = 0;
   const auto cancel = [&dialogs](QWidget* modal) { dialogs += modal->inherits("QFileDialog"); };
   testing::WhenModalShows(cancel);
@@ -1011,17 +936,10 @@ TEST_F(ReviewTest, BothLocales_DroppedTextIsPastedAndABigWindowFitsTheScreen) {
   // Kept from a larger screen or scale.
   window_->resize(4000, 3000);
   // The drop is a change: Discard lets the window close.
-  MessageBoxes::OnShow([](const auto&) {
-    qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
-        ->button(QMessageBox::Discard)
-        ->click();
-  });
+  AnswerNextBox("Discard");
   ASSERT_TRUE(window_->close());
   EXPECT_EQ(Messages().size(), 1u);
-  delete window_;
-  window_ = new ReviewWindow();
-  window_->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
+  NewWindow();
   const QRect room = window_->screen()->availableGeometry();
   EXPECT_TRUE(room.contains(window_->frameGeometry()))
       << window_->frameGeometry().width() << "x" << window_->frameGeometry().height();
@@ -1117,12 +1035,8 @@ QString WorkbookPart(const QString& path, const QString& part) {
 
 TEST_F(ReviewTest, BothLocales_TheWorkbookHasWidthsWrappedWorkingAndLevelsAsPercentages) {
   Paste("study\tn\tci\tlevel\nCole\t10\t2\t95.00%\nDunn\t10\t2\t97.5%\n");
+  ExpectWorkbookHolds("levels.xlsx", {"1 D2 number '0.95' ", "1 D3 number '0.975' "});
   const QString path = Path("levels.xlsx");
-  ASSERT_EQ(review::ExportXlsx(*window_->findChild<review::ReviewModel*>(), path.toStdString()),
-            std::nullopt);
-  const QStringList cells = WorkbookCells(path);
-  for (const QString& expected : {"1 D2 number '0.95' ", "1 D3 number '0.975' "})
-    EXPECT_TRUE(cells.contains(expected)) << expected.toStdString();
   const QString styles = WorkbookPart(path, "xl/styles.xml");
   EXPECT_TRUE(styles.contains(R"(formatCode="0.00%")")) << styles.toStdString();
   EXPECT_TRUE(styles.contains(R"(formatCode="0.0%")"));
