@@ -35,6 +35,7 @@
 #include "review/xlsx_export.h"
 #include "tests/support/gui_test.h"
 #include "tests/support/review_files.h"
+#include "tests/support/review_fixture.h"
 
 namespace kelmory {
 namespace {
@@ -47,53 +48,11 @@ const QStringList kAdded = {"sd",   "method",          "critical_value", "df",  
 const QString kBelow60 =
     "n is below 60: the Cochrane Handbook advises t with n - 1 degrees of freedom; see sd_t";
 
-class ReviewTest : public testing::GuiTest {
+class ReviewTest : public testing::ReviewWindowTest {
  protected:
-  void SetUp() override {
-    GuiTest::SetUp();
-    ASSERT_TRUE(dir_.isValid());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("settings"));
-    qputenv("XDG_STATE_HOME", Path("state").toLocal8Bit());  // the recovery files
-    NewWindow();
-  }
-  // The next window, after the last one (if any) is gone.
-  void NewWindow() {
-    delete window_;
-    window_ = new ReviewWindow();
-    window_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
-    testing::Activate(window_);
-    table_ = Find<QTableView>(window_, "studyTable");
-    model_ = table_->model();
-  }
-  void TearDown() override {
-    delete window_;  // without the unsaved-changes question
-    GuiTest::TearDown();
-  }
-
-  QString Path(const QString& name) const { return dir_.filePath(name); }
-  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key), modifiers);
-    QApplication::processEvents();  // an editor commits its cell in a queued call
-  }
-  void Paste(const QString& text) {
-    QApplication::clipboard()->setText(text);
-    table_->setFocus();
-    QTest::keyClick(table_, Qt::Key_V, Qt::ControlModifier);
-  }
   void Trigger(const char* action) {
     auto* bar = Find<QToolBar>(window_, "toolBar");
     QTest::mouseClick(bar->widgetForAction(Find<QAction>(window_, action)), Qt::LeftButton);
-  }
-  QStringList Header() const {
-    QStringList names;
-    for (int c = 0; c < model_->columnCount(); ++c)
-      names << model_->headerData(c, Qt::Horizontal).toString();
-    return names;
-  }
-  int Column(const QString& name) const { return static_cast<int>(Header().indexOf(name)); }
-  QString Cell(int row, const QString& column) const {
-    return model_->index(row, Column(column)).data().toString();
   }
   QStringList Row(int row) const {
     QStringList cells;
@@ -103,19 +62,6 @@ class ReviewTest : public testing::GuiTest {
   }
   // The results of a row: sd to refusal.
   QStringList Results(int row) const { return Row(row).mid(Column("sd")); }
-  void ClickCell(int row, const QString& column) {
-    const QRect rect = table_->visualRect(model_->index(row, Column(column)));
-    QTest::mouseClick(table_->viewport(), Qt::LeftButton, {}, rect.center());
-  }
-  // The first key opens the editor, which takes the rest.
-  static void Type(const QString& text) {
-    for (const QChar c : text) QTest::keyClicks(QApplication::focusWidget(), QString(c));
-  }
-  void TypeInto(int row, const QString& column, const QString& text) {
-    ClickCell(row, column);
-    Type(text);
-    Key(Qt::Key_Return);
-  }
   QString Status() const { return Find<QLabel>(window_, "summaryLabel")->text(); }
   // Exports the table to `name`; its cells hold each of `expected` (as WorkbookCells lines).
   void ExpectWorkbookHolds(const QString& name, const QStringList& expected) {
@@ -126,11 +72,6 @@ class ReviewTest : public testing::GuiTest {
       EXPECT_TRUE(cells.contains(line)) << (line + "\nin\n" + cells.join(QChar(10))).toStdString();
   }
   QString Working() const { return Find<QPlainTextEdit>(window_, "workingText")->toPlainText(); }
-
-  QTemporaryDir dir_;
-  ReviewWindow* window_ = nullptr;
-  QTableView* table_ = nullptr;
-  QAbstractItemModel* model_ = nullptr;
 };
 
 // Two cells of results, a quoted note with a line break and a tab, a short

@@ -17,6 +17,7 @@
 #include "review/xlsx_export.h"
 #include "tests/support/gui_test.h"
 #include "tests/support/review_files.h"
+#include "tests/support/review_fixture.h"
 
 namespace kelmory {
 namespace {
@@ -25,53 +26,8 @@ using namespace testing;
 
 const QString kGolden = QStringLiteral(KELMORY_GOLDEN_DIR);
 
-class TableReadingTest : public testing::GuiTest {
+class TableReadingTest : public testing::ReviewWindowTest {
  protected:
-  void SetUp() override {
-    GuiTest::SetUp();
-    ASSERT_TRUE(dir_.isValid());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("settings"));
-    window_ = new ReviewWindow();
-    window_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
-    testing::Activate(window_);
-    table_ = Find<QTableView>(window_, "studyTable");
-    model_ = table_->model();
-  }
-  void TearDown() override {
-    delete window_;
-    GuiTest::TearDown();
-  }
-
-  QString Path(const QString& name) const { return dir_.filePath(name); }
-  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key), modifiers);
-    QApplication::processEvents();  // an editor commits its cell in a queued call
-  }
-  void Paste(const QString& text) {
-    QApplication::clipboard()->setText(text);
-    table_->setFocus();
-    QTest::keyClick(table_, Qt::Key_V, Qt::ControlModifier);
-  }
-  QStringList Header() const {
-    QStringList names;
-    for (int c = 0; c < model_->columnCount(); ++c)
-      names << model_->headerData(c, Qt::Horizontal).toString();
-    return names;
-  }
-  QModelIndex At(int row, const QString& column) const {
-    return model_->index(row, static_cast<int>(Header().indexOf(column)));
-  }
-  QString Cell(int row, const QString& column) const { return At(row, column).data().toString(); }
-  void ClickCell(int row, const QString& column) {
-    QTest::mouseClick(table_->viewport(), Qt::LeftButton, {},
-                      table_->visualRect(At(row, column)).center());
-  }
-  void TypeInto(int row, const QString& column, const QString& text) {
-    ClickCell(row, column);
-    for (const QChar c : text) QTest::keyClicks(QApplication::focusWidget(), QString(c));
-    Key(Qt::Key_Return);
-  }
   void Clear(int row, const QString& column) {
     ClickCell(row, column);
     Key(Qt::Key_F2);
@@ -79,11 +35,6 @@ class TableReadingTest : public testing::GuiTest {
     Key(Qt::Key_Backspace);
     Key(Qt::Key_Return);
   }
-
-  QTemporaryDir dir_;
-  ReviewWindow* window_ = nullptr;
-  QTableView* table_ = nullptr;
-  QAbstractItemModel* model_ = nullptr;
 };
 
 // Save, open, save: the same file, for every golden input.
