@@ -324,9 +324,10 @@ void ReviewWindow::openDialog() {
   if (!path.isEmpty()) openFile(path);
 }
 
-bool ReviewWindow::openFile(const QString& path) {
+bool ReviewWindow::openFile(const QString& path, std::optional<char> delimiter,
+                            std::optional<char> decimal) {
   if (!maybeSave()) return false;
-  auto loaded = loadTable(path);
+  auto loaded = loadTable(path, delimiter, decimal);
   if (!loaded) return false;  // cancelled
   if (const auto* error = std::get_if<std::string>(&*loaded)) {
     complain(tr("Cannot open “%1”: %2").arg(path, QString::fromStdString(*error)));
@@ -691,22 +692,8 @@ void ReviewWindow::saveSettings() const {
 }
 
 bool ReviewWindow::reopen(std::optional<char> delimiter, std::optional<char> decimal) {
-  if (path_.isEmpty() || !maybeSave()) return false;
-  auto loaded = loadTable(path_, delimiter, decimal);
-  if (!loaded) return false;  // cancelled
-  if (const auto* error = std::get_if<std::string>(&*loaded)) {
-    complain(tr("Cannot open “%1”: %2").arg(path_, QString::fromStdString(*error)));
-    return false;
-  }
-  auto& table = std::get<review::LoadedTable>(*loaded);
-  stamp_ = table.stamp;
-  std::vector<review::ReviewRow> rows;
-  rows.reserve(table.rows.size());
-  for (review::Record& cells : table.rows) rows.push_back({std::move(cells), {}});
-  encoding_ = QString::fromStdString(table.encoding);
-  model_->Reset(std::move(table.header), std::move(rows), table.dialect);
-  ui_->studyTable->setCurrentIndex(model_->index(0, 0));
-  return true;
+  // A copy: openFile sets path_ while it reads its argument.
+  return !path_.isEmpty() && openFile(QString(path_), delimiter, decimal);
 }
 
 // As a spreadsheet's text import: the file read again with the separators

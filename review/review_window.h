@@ -40,7 +40,9 @@ class ReviewWindow final : public QMainWindow {
 
   // Open and Save As without their file dialogs: false, after a message,
   // when the file cannot be read or written (or Open is cancelled).
-  bool openFile(const QString& path);
+  // A given delimiter or decimal separator is taken instead of the one found.
+  bool openFile(const QString& path, std::optional<char> delimiter = std::nullopt,
+                std::optional<char> decimal = std::nullopt);
   bool saveFile(const QString& path);
   // The edits a window that is gone left unsaved, offered to restore or
   // discard; true when restored.
