@@ -388,7 +388,10 @@ class Desktop {
            !QStandardPaths::findExecutable("xdotool").isEmpty();
   }
   bool StartX() {
-    x_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1100x800x24", "-nolisten", "tcp"});
+    // -noreset: without it the server resets whenever its last client goes,
+    // as after a kill, and a client connecting meanwhile may be turned away.
+    x_.start("Xvfb",
+             {"-displayfd", "1", "-screen", "0", "1100x800x24", "-nolisten", "tcp", "-noreset"});
     if (!x_.waitForStarted(5000)) return false;
     QElapsedTimer clock;
     clock.start();
@@ -411,6 +414,7 @@ class Desktop {
     // string checks would stop in that library.
     env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":strict_string_checks=0");
     program_.setProcessEnvironment(env);
+    program_.setProcessChannelMode(QProcess::MergedChannels);
     program_.start(KELMORY_REVIEW, {file});
     ASSERT_TRUE(program_.waitForStarted(5000));
   }
@@ -426,7 +430,11 @@ class Desktop {
   // The visible window whose title matches, focused.
   QString Focus(const QString& title) {
     const QString id = Xdo({"search", "--sync", "--onlyvisible", "--name", title});
-    EXPECT_FALSE(id.isEmpty()) << "no window " << title.toStdString();
+    EXPECT_FALSE(id.isEmpty()) << "no window " << title.toStdString() << "; the program "
+                               << (program_.state() == QProcess::NotRunning ? "ended" : "runs")
+                               << ", X " << (x_.state() == QProcess::NotRunning ? "ended" : "runs")
+                               << ", printed:\n"
+                               << program_.readAll().toStdString();
     Xdo({"windowfocus", "--sync", id});
     return id;
   }
