@@ -94,11 +94,11 @@ std::optional<std::string> RecoveryFile::Write(const Recovery& recovery,
     for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
       chunk.push_back(static_cast<char>(value >> shift));
   };
-  const auto put_cells = [&](const Record& cells) {
+  const auto put_cells = [&](const auto& cells) {
     put(cells.size(), 4);
-    for (const std::string& cell : cells) {
-      put(cell.size(), 4);
-      chunk += cell;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      put(cells[i].size(), 4);
+      chunk += cells[i];
     }
   };
   put_cells(recovery.header);
@@ -177,8 +177,12 @@ std::optional<Recovery> RecoveryFile::Read(const QString& path) {
   get(recovery.header);
   quint64 rows = 0;
   in >> rows;
-  for (quint64 r = 0; r < rows && in.status() == QDataStream::Ok; ++r)
-    get(recovery.rows.emplace_back());
+  std::vector<std::string> cells;
+  for (quint64 r = 0; r < rows && in.status() == QDataStream::Ok; ++r) {
+    cells.clear();
+    get(cells);
+    recovery.rows.emplace_back(cells);
+  }
   if (in.status() != QDataStream::Ok) return std::nullopt;
   recovery.changed = QDateTime::fromMSecsSinceEpoch(changed);
   recovery.dialect.delimiter = static_cast<char>(delimiter);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "review/file_guard.h"
+#include "review/packed_cells.h"
 #include "table/batch_run.h"
 
 namespace kelmory::review {
@@ -24,7 +25,7 @@ struct Recovery {
   batch::Dialect dialect;
   std::optional<FileStamp> stamp;  // the file as the table last read or wrote it
   std::vector<std::string> header;
-  std::vector<std::vector<std::string>> rows;  // as read back; written from a model's rows
+  std::vector<PackedCells> rows;  // as read back; written from a model's rows
 };
 
 // $XDG_STATE_HOME/kelmory-review, or the program's data folder without it.

@@ -140,6 +140,7 @@ ReviewModel::ReviewModel(QUndoStack* undo, QObject* parent)
 }
 
 void ReviewModel::MapColumns() {
+  Changed();
   map_ = MapHeader(header_);
   const auto added = batch::ResultColumns(map_.columns, {header_.begin(), header_.end()}, false);
   added_.clear();
@@ -161,10 +162,15 @@ batch::Dialect ReviewModel::NewDialect() {
   return dialect;
 }
 
-void ReviewModel::Reset(Record header, std::vector<ReviewRow> rows, const batch::Dialect& dialect) {
+void ReviewModel::Reset(Record header, std::vector<PackedCells> rows,
+                        const batch::Dialect& dialect) {
   beginResetModel();
   header_ = std::move(header);
-  rows_ = std::move(rows);
+  rows_.clear();
+  rows_.shrink_to_fit();
+  rows_.reserve(rows.size());
+  for (PackedCells& cells : rows) rows_.push_back({std::move(cells)});
+  std::vector<PackedCells>().swap(rows);
   dialect_ = dialect;
   MapColumns();
   ++generation_;
@@ -183,6 +189,7 @@ void ReviewModel::SetSettings(batch::Method method, double level) {
 
 void ReviewModel::Recompute() {
   ++generation_;
+  Changed();
   ComputeAll();
   if (!rows_.empty()) {
     emit dataChanged(index(0, inputColumns()), index(storedRows() - 1, columnCount() - 1));
@@ -212,10 +219,9 @@ CellKind ReviewModel::KindOf(int column) const {
   return column >= 0 && column < inputColumns() ? map_.kind[column] : kText;
 }
 
-void ReviewModel::Compute(ReviewRow& row, const ColumnMap& map, char user, bool working) const {
-  const Record& cells = row.cells;
-  row.result = {};
-  row.sd_from_result = row.mean_from_result = false;
+batch::TableRow ReviewModel::Compute(const PackedCells& cells, const ColumnMap& map, char user,
+                                     bool working) const {
+  batch::TableRow row;
   // As the batch reads them: a row of empty cells is passed over, one with
   // filled cells past the header is refused.
   std::size_t filled = 0, past = 0;
@@ -224,13 +230,13 @@ void ReviewModel::Compute(ReviewRow& row, const ColumnMap& map, char user, bool 
     ++filled;
     past += i >= map.width;
   }
-  if (filled == 0) return;
+  if (filled == 0) return row;
   row.result.refusal = batch::PastHeaderRefusal(past);
-  if (!row.result.refusal.empty()) return;
+  if (!row.result.refusal.empty()) return row;
 
   if (!map.columns.problem.empty()) {
     row.result.refusal = map.columns.problem;
-    return;
+    return row;
   }
 
   // In the user's separator where every number cell is a number in the
@@ -240,7 +246,8 @@ void ReviewModel::Compute(ReviewRow& row, const ColumnMap& map, char user, bool 
   batch::RowSettings settings = settings_;
   settings.working = working;
   settings.decimal = dialect_.decimal;
-  row_view_.assign(cells.begin(), cells.end());
+  row_view_.clear();
+  cells.AppendViews(row_view_);
   bool all_numbers = user != dialect_.decimal;
   for (std::size_t i = 0; i < cells.size() && i < map.width && all_numbers; ++i) {
     all_numbers =
@@ -257,27 +264,37 @@ void ReviewModel::Compute(ReviewRow& row, const ColumnMap& map, char user, bool 
     }
     settings.decimal = user;
   }
-  batch::TableRow converted =
-      batch::ConvertTableRow(map.columns, row_view_, settings, cache_, row_cells_);
-  row.result = std::move(converted.result);
-  row.sd_from_result = converted.sd_from_result;
-  row.mean_from_result = converted.mean_from_result;
+  return batch::ConvertTableRow(map.columns, row_view_, settings, cache_, row_cells_);
+}
+
+void ReviewModel::Mark(ReviewRow& row, const ColumnMap& map, char user, std::uint32_t stamp) const {
+  const batch::RowResult result = Compute(row.cells, map, user).result;
+  row.mark = !result.refusal.empty()   ? RowMark::Refused
+             : !result.warning.empty() ? RowMark::Warning
+                                       : RowMark::None;
+  row.stamp = stamp;
 }
 
 void ReviewModel::ComputeAll() {
   const char user = UserDecimal();
   for (ReviewRow& row : rows_) {
-    if (row.stamp == generation_) continue;
-    Compute(row, map_, user);
-    row.stamp = generation_;
+    if (row.stamp != generation_) Mark(row, map_, user, generation_);
   }
+}
+
+const batch::TableRow& ReviewModel::ResultOf(int row) const {
+  Shown& shown = shown_[static_cast<std::size_t>(row) % shown_.size()];
+  if (shown.row != row || shown.version != version_) {
+    shown.result = Compute(rows_[row].cells, map_, UserDecimal());
+    shown.row = row;
+    shown.version = version_;
+  }
+  return shown.result;
 }
 
 QString ReviewModel::workingText(int row) const {
   if (row < 0 || row >= storedRows()) return {};
-  ReviewRow copy{rows_[row].cells, {}};
-  Compute(copy, map_, UserDecimal(), true);
-  QString text = Text(copy.result.working);
+  QString text = Text(Compute(rows_[row].cells, map_, UserDecimal(), true).result.working);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return text;
 }
@@ -286,8 +303,8 @@ Tally ReviewModel::tally() const {
   Tally tally;
   tally.rows = rows_.size();
   for (const ReviewRow& row : rows_) {
-    tally.warnings += !row.result.warning.empty();
-    tally.refused += !row.result.refusal.empty();
+    tally.warnings += row.mark == RowMark::Warning;
+    tally.refused += row.mark == RowMark::Refused;
   }
   return tally;
 }
@@ -300,7 +317,7 @@ std::string ReviewModel::InputText() const {
     text.append(dialect_.line_end);
   }
   // Every cell in quotes: a row of empty cells stays a row.
-  const auto line = [&](const Record& cells) {
+  const auto line = [&](const auto& cells) {
     for (std::size_t i = 0; i < cells.size(); ++i) {
       if (i) text.push_back(dialect_.delimiter);
       AppendQuoted(text, cells[i]);
@@ -314,11 +331,13 @@ std::string ReviewModel::InputText() const {
 }
 
 bool ReviewModel::IsFilled(const ReviewRow& row) const {
-  return std::any_of(row.cells.begin(), row.cells.end(),
-                     [](const std::string& cell) { return !batch::IsEmptyCell(cell); });
+  for (std::size_t i = 0; i < row.cells.size(); ++i) {
+    if (!batch::IsEmptyCell(row.cells[i])) return true;
+  }
+  return false;
 }
 
-ReviewRow ReviewModel::EmptyRow() const { return {Record(header_.size()), {}}; }
+ReviewRow ReviewModel::EmptyRow() const { return {PackedCells(header_.size())}; }
 
 void ReviewModel::Push(int first, int count, std::vector<ReviewRow> rows,
                        std::optional<Record> header, const QString& text) {
@@ -327,6 +346,7 @@ void ReviewModel::Push(int first, int count, std::vector<ReviewRow> rows,
 
 void ReviewModel::SwapRows(int first, int& count, std::vector<ReviewRow>& other,
                            std::optional<Record>& header) {
+  Changed();
   if (header) {
     beginResetModel();
     std::swap(header_, *header);
@@ -361,9 +381,7 @@ void ReviewModel::SwapRows(int first, int& count, std::vector<ReviewRow>& other,
     const char user = UserDecimal();
     for (int i = 0; i < incoming; ++i) {
       ReviewRow& row = rows_[first + i];
-      if (row.stamp == generation_) continue;
-      Compute(row, map_, user);
-      row.stamp = generation_;
+      if (row.stamp != generation_) Mark(row, map_, user, generation_);
     }
     const int changed = append && incoming > 0 ? 1 : common;
     if (changed > 0) {
@@ -375,31 +393,30 @@ void ReviewModel::SwapRows(int first, int& count, std::vector<ReviewRow>& other,
   emit tableChanged();
 }
 
-bool ReviewModel::PasteBlock(std::vector<Record> block, const QModelIndex& at,
+bool ReviewModel::PasteBlock(std::vector<PackedCells> block, const QModelIndex& at,
                              const Progress& progress) {
   if (block.empty()) return true;
   // The new rows are computed here, where a long paste can be stopped,
   // stamped for the generation they go in with.
   const auto compute = [&](std::vector<ReviewRow>& rows, const ColumnMap& map,
-                           std::uint64_t stamp) {
+                           std::uint32_t stamp) {
     const char user = UserDecimal();
     for (std::size_t r = 0; r < rows.size(); ++r) {
       if (progress && r % 1024 == 0 && !progress(r, rows.size())) return false;
-      Compute(rows[r], map, user);
-      rows[r].stamp = stamp;
+      Mark(rows[r], map, user, stamp);
     }
     return true;
   };
   const char user = UserDecimal();
-  const auto stored = [&](std::string& cell, CellKind kind) {
-    return kind == kText ? std::move(cell)
+  const auto stored = [&](std::string_view cell, CellKind kind) {
+    return kind == kText ? std::string(cell)
                          : FromUser(cell, user, dialect_.decimal, kind == kPercent);
   };
 
   // A header is one the batch can read (it names n) with one more of the
   // columns the rows are read by. An earlier result block is left out, as
   // the batch leaves it out: its columns are made again here.
-  const Record& first = block.front();
+  const Record first = block.front().ToStrings();
   const batch::TableColumns pasted = batch::ReadTableColumns({first.begin(), first.end()});
   const Record names(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(pasted.width));
   const ColumnMap named = MapHeader(names);
@@ -408,8 +425,6 @@ bool ReviewModel::PasteBlock(std::vector<Record> block, const QModelIndex& at,
     const bool empty = std::none_of(rows_.begin(), rows_.end(),
                                     [this](const ReviewRow& row) { return IsFilled(row); });
     Record header = empty ? Record() : header_;
-    for (std::size_t r = 1; r < block.size(); ++r)
-      batch::KeepUserCells(pasted, first.size(), block[r]);
     // Where each pasted column goes.
     std::vector<int> target(names.size(), -1);
     for (std::size_t j = 0; j < names.size(); ++j) {
@@ -433,22 +448,28 @@ bool ReviewModel::PasteBlock(std::vector<Record> block, const QModelIndex& at,
     bool in_place = target.size() == header.size();
     for (std::size_t j = 0; j < target.size() && in_place; ++j)
       in_place = target[j] == static_cast<int>(j);
+    // Each pasted row goes as soon as its row is made: a long paste is never
+    // held twice over.
+    Record cells, placed;
     for (std::size_t r = 1; r < block.size(); ++r) {
-      ReviewRow row;
+      cells = block[r].ToStrings();
+      block[r] = PackedCells();
+      batch::KeepUserCells(pasted, first.size(), cells);
       if (in_place) {
-        row.cells = std::move(block[r]);
-        if (row.cells.size() > header.size()) row.cells.resize(header.size());
-        for (std::size_t j = 0; j < row.cells.size(); ++j) {
-          if (kind[j] != kText) row.cells[j] = stored(row.cells[j], kind[j]);
+        if (cells.size() > header.size()) cells.resize(header.size());
+        for (std::size_t j = 0; j < cells.size(); ++j) {
+          if (kind[j] != kText) cells[j] = stored(cells[j], kind[j]);
         }
+        rows.push_back({PackedCells(cells)});
       } else {
-        row.cells.resize(header.size());
-        for (std::size_t j = 0; j < block[r].size() && j < target.size(); ++j) {
-          if (target[j] >= 0) row.cells[target[j]] = stored(block[r][j], kind[target[j]]);
+        placed.assign(header.size(), std::string());
+        for (std::size_t j = 0; j < cells.size() && j < target.size(); ++j) {
+          if (target[j] >= 0) placed[target[j]] = stored(cells[j], kind[target[j]]);
         }
+        rows.push_back({PackedCells(placed)});
       }
-      rows.push_back(std::move(row));
     }
+    std::vector<PackedCells>().swap(block);
     int start = storedRows();
     while (start > 0 && !IsFilled(rows_[start - 1])) --start;
     std::optional<Record> new_header;
@@ -467,14 +488,14 @@ bool ReviewModel::PasteBlock(std::vector<Record> block, const QModelIndex& at,
   rows.reserve(block.size());
   for (std::size_t r = 0; r < block.size(); ++r) {
     const int target = top + static_cast<int>(r);
-    ReviewRow row = target < storedRows() ? rows_[target] : EmptyRow();
+    Record cells = (target < storedRows() ? rows_[target] : EmptyRow()).cells.ToStrings();
     for (std::size_t j = 0; j < block[r].size(); ++j) {
       const int column = left + static_cast<int>(j);
       if (column >= inputColumns()) break;
-      if (row.cells.size() <= static_cast<std::size_t>(column)) row.cells.resize(column + 1);
-      row.cells[column] = stored(block[r][j], KindOf(column));
+      if (cells.size() <= static_cast<std::size_t>(column)) cells.resize(column + 1);
+      cells[column] = stored(block[r][j], KindOf(column));
     }
-    rows.push_back(std::move(row));
+    rows.push_back({PackedCells(cells)});
   }
   if (!compute(rows, map_, generation_)) return false;
   Push(top, std::max(count, 0), std::move(rows), std::nullopt, tr("Paste"));
@@ -519,9 +540,8 @@ void ReviewModel::ClearCells(const QModelIndexList& cells) {
     if (cell.row() >= storedRows() || isResultColumn(cell.column())) continue;
     ReviewRow& row = rows[cell.row() - first];
     if (static_cast<std::size_t>(cell.column()) >= row.cells.size()) continue;
-    std::string& text = row.cells[cell.column()];
-    if (text.empty()) continue;
-    text.clear();
+    if (row.cells[cell.column()].empty()) continue;
+    row.cells.Set(cell.column(), {});
     row.stamp = 0;
     changed = true;
   }
@@ -568,6 +588,7 @@ QVariant ReviewModel::data(const QModelIndex& index, int role) const {
   const ReviewRow& row = rows_[index.row()];
   const int column = index.column();
   const bool result = isResultColumn(column);
+  const auto outcome = [&]() -> const batch::RowResult& { return ResultOf(index.row()).result; };
   const std::string_view name = result ? added_[column - inputColumns()] : std::string_view();
   // An sd or mean cell the result fills is drawn as a result; typing into
   // it makes it the user's.
@@ -576,9 +597,9 @@ QVariant ReviewModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole: {
-      if (result) return ShownResult(row.result, name, UserDecimal());
+      if (result) return ShownResult(outcome(), name, UserDecimal());
       if (filled_in && role == Qt::DisplayRole)
-        return ShownResult(row.result, filled_name, UserDecimal());
+        return ShownResult(outcome(), filled_name, UserDecimal());
       if (static_cast<std::size_t>(column) >= row.cells.size()) return QString();
       const CellKind kind = map_.kind[column];
       if (kind == kText) return Text(row.cells[column]);
@@ -586,20 +607,20 @@ QVariant ReviewModel::data(const QModelIndex& index, int role) const {
           MoveDecimal(row.cells[column], dialect_.decimal, UserDecimal(), kind == kPercent));
     }
     case Qt::ToolTipRole:
-      if (filled_in && !row.result.method.empty())
-        return tr("Computed: %1").arg(Text(row.result.method));
-      if (name == "warning" && !row.result.warning.empty()) return Text(row.result.warning);
-      if (name == "refusal" && !row.result.refusal.empty()) return Text(row.result.refusal);
+      if (filled_in && !outcome().method.empty())
+        return tr("Computed: %1").arg(Text(outcome().method));
+      if (name == "warning" && row.mark == RowMark::Warning) return Text(outcome().warning);
+      if (name == "refusal" && row.mark == RowMark::Refused) return Text(outcome().refusal);
       return {};
     case Qt::AccessibleDescriptionRole:
       // A screen reader on any result cell hears what is wrong with the row.
       if (!result) return {};
-      if (!row.result.refusal.empty()) return tr("Refused: %1").arg(Text(row.result.refusal));
-      if (!row.result.warning.empty()) return tr("Warning: %1").arg(Text(row.result.warning));
+      if (row.mark == RowMark::Refused) return tr("Refused: %1").arg(Text(outcome().refusal));
+      if (row.mark == RowMark::Warning) return tr("Warning: %1").arg(Text(outcome().warning));
       return {};
     case Qt::BackgroundRole:
-      if (name == "warning" && !row.result.warning.empty()) return WarningBack();
-      if (name == "refusal" && !row.result.refusal.empty()) return RefusalBack();
+      if (name == "warning" && row.mark == RowMark::Warning) return WarningBack();
+      if (name == "refusal" && row.mark == RowMark::Refused) return RefusalBack();
       if (result || filled_in) return ResultBack();
       return {};
     case Qt::ForegroundRole:
@@ -628,8 +649,9 @@ QVariant ReviewModel::headerData(int section, Qt::Orientation orientation, int r
       return tr("Type here to add a row");
     return {};
   }
-  const batch::RowResult& result = rows_[section].result;
-  const bool refused = !result.refusal.empty(), warned = !result.warning.empty();
+  const RowMark mark = rows_[section].mark;
+  const bool refused = mark == RowMark::Refused, warned = mark == RowMark::Warning;
+  const auto result = [&]() -> const batch::RowResult& { return ResultOf(section).result; };
   switch (role) {
     case Qt::DisplayRole:
       return section + 1;
@@ -639,8 +661,8 @@ QVariant ReviewModel::headerData(int section, Qt::Orientation orientation, int r
       return {};
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole:
-      if (refused) return tr("Refused: %1").arg(Text(result.refusal));
-      if (warned) return tr("Warning: %1").arg(Text(result.warning));
+      if (refused) return tr("Refused: %1").arg(Text(result().refusal));
+      if (warned) return tr("Warning: %1").arg(Text(result().warning));
       return {};
     default:
       return {};
@@ -649,21 +671,25 @@ QVariant ReviewModel::headerData(int section, Qt::Orientation orientation, int r
 
 bool ReviewModel::IsFilledIn(int row, int column) const {
   if (row < 0 || row >= storedRows()) return false;
-  const ReviewRow& r = rows_[row];
   // Only a cell that shows a value: an se row's empty mean stays an input.
-  if (column == map_.columns.sd) return r.sd_from_result && r.result.sd;
-  return column == map_.columns.index[batch::kMean] && map_.columns.fill_mean &&
-         r.mean_from_result && r.result.estimated_mean;
+  if (column == map_.columns.sd) {
+    const batch::TableRow& r = ResultOf(row);
+    return r.sd_from_result && r.result.sd;
+  }
+  if (column != map_.columns.index[batch::kMean] || !map_.columns.fill_mean) return false;
+  const batch::TableRow& r = ResultOf(row);
+  return r.mean_from_result && r.result.estimated_mean.has_value();
 }
 
 std::string ReviewModel::SavedCell(int row, int column) const {
   if (row < 0 || row >= storedRows() || column < 0) return {};
-  const ReviewRow& r = rows_[row];
   if (IsFilledIn(row, column)) {
-    return batch::ResultCell(r.result, column == map_.columns.sd ? "sd" : "estimated_mean",
-                             dialect_.decimal);
+    return batch::ResultCell(ResultOf(row).result,
+                             column == map_.columns.sd ? "sd" : "estimated_mean", dialect_.decimal);
   }
-  return static_cast<std::size_t>(column) < r.cells.size() ? r.cells[column] : std::string();
+  const PackedCells& cells = rows_[row].cells;
+  return static_cast<std::size_t>(column) < cells.size() ? std::string(cells[column])
+                                                         : std::string();
 }
 
 Qt::ItemFlags ReviewModel::flags(const QModelIndex& index) const {
@@ -676,14 +702,14 @@ bool ReviewModel::setData(const QModelIndex& index, const QVariant& value, int r
   if (role != Qt::EditRole || !index.isValid() || isResultColumn(index.column())) return false;
   const int r = index.row(), column = index.column();
   ReviewRow row = r < storedRows() ? rows_[r] : EmptyRow();
-  if (row.cells.size() <= static_cast<std::size_t>(column)) row.cells.resize(column + 1);
+  if (row.cells.size() <= static_cast<std::size_t>(column)) row.cells.Resize(column + 1);
   const CellKind kind = map_.kind[column];
   const std::string typed = value.toString().toStdString();
   std::string cell =
       kind == kText ? typed : FromUser(typed, UserDecimal(), dialect_.decimal, kind == kPercent);
   if (r < storedRows() && cell == row.cells[column]) return true;
   if (r == storedRows() && cell.empty()) return true;
-  row.cells[column] = std::move(cell);
+  row.cells.Set(column, cell);
   row.stamp = 0;  // its result is to be made again
   std::vector<ReviewRow> rows;
   rows.push_back(std::move(row));

@@ -21,12 +21,15 @@ class QUndoStack;
 
 namespace kelmory::review {
 
+enum class RowMark : std::uint8_t { None, Warning, Refused };
+
 struct ReviewRow {
-  Record cells;
-  batch::RowResult result;
-  // The row's sd and mean cells are empty and shown from the result.
-  bool sd_from_result = false, mean_from_result = false;
-  std::uint64_t stamp = 0;  // the model's generation the result was made in
+  PackedCells cells;
+  // Kept for the tally and the row marks. The result itself is made again
+  // for the rows on show, so that a large table takes little more than its
+  // text.
+  RowMark mark = RowMark::None;
+  std::uint32_t stamp = 0;  // the model's generation the mark was made in
 };
 
 // What a header column holds, for its decimal separator: text, a number, or
@@ -52,7 +55,7 @@ class ReviewModel final : public QAbstractTableModel {
   ReviewModel(QUndoStack* undo, QObject* parent);
 
   // A table of its own: the settings stay, the undo steps go.
-  void Reset(Record header, std::vector<ReviewRow> rows, const batch::Dialect& dialect);
+  void Reset(Record header, std::vector<PackedCells> rows, const batch::Dialect& dialect);
   // The new table's header and dialect: the user's separator, with ";"
   // between cells where that is a comma.
   static Record NewHeader();
@@ -78,6 +81,9 @@ class ReviewModel final : public QAbstractTableModel {
   // filled-in one holds its result.
   std::string SavedCell(int row, int column) const;
   const std::vector<ReviewRow>& rows() const { return rows_; }
+  // The row's result and whether its sd and mean cells show it; made again
+  // unless the row was among those shown last.
+  const batch::TableRow& ResultOf(int row) const;
   CellKind KindOf(int column) const;
   Tally tally() const;
 
@@ -87,7 +93,8 @@ class ReviewModel final : public QAbstractTableModel {
 
   // One undo step each.
   // False when `progress` stopped it, the table unchanged.
-  bool PasteBlock(std::vector<Record> block, const QModelIndex& at, const Progress& progress = {});
+  bool PasteBlock(std::vector<PackedCells> block, const QModelIndex& at,
+                  const Progress& progress = {});
   void InsertRow(int row);
   void DeleteRows(std::vector<int> rows);
   // Empties the input cells among `cells`.
@@ -113,8 +120,11 @@ class ReviewModel final : public QAbstractTableModel {
 
  private:
   // `user`: the user's decimal separator, read once for many rows.
-  void Compute(ReviewRow& row, const ColumnMap& map, char user, bool working = false) const;
+  batch::TableRow Compute(const PackedCells& cells, const ColumnMap& map, char user,
+                          bool working = false) const;
+  void Mark(ReviewRow& row, const ColumnMap& map, char user, std::uint32_t stamp) const;
   void ComputeAll();
+  void Changed() { ++version_; }
   bool IsFilled(const ReviewRow& row) const;
   void Push(int first, int count, std::vector<ReviewRow> rows, std::optional<Record> header,
             const QString& text);
@@ -131,7 +141,16 @@ class ReviewModel final : public QAbstractTableModel {
   ColumnMap map_;
   // Moves on with each change of the settings or the header: rows whose
   // stamp is older are computed again.
-  std::uint64_t generation_ = 1;
+  std::uint32_t generation_ = 1;
+  // The results of the rows shown last, by row; any change moves the
+  // version on and so drops them.
+  struct Shown {
+    int row = -1;
+    std::uint64_t version = 0;
+    batch::TableRow result;
+  };
+  mutable std::array<Shown, 256> shown_;
+  std::uint64_t version_ = 1;
   mutable CriticalValueCache cache_;
   // Room reused from row to row.
   mutable std::vector<std::string_view> row_view_;

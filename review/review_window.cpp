@@ -337,10 +337,7 @@ bool ReviewWindow::openFile(const QString& path, std::optional<char> delimiter,
   // The program's own block, not a user's "sd" column of reported SDs.
   const bool plain = !table.had_results;
   encoding_ = QString::fromStdString(table.encoding);
-  std::vector<review::ReviewRow> rows;
-  rows.reserve(table.rows.size());
-  for (review::Record& cells : table.rows) rows.push_back({std::move(cells), {}});
-  model_->Reset(std::move(table.header), std::move(rows), table.dialect);
+  model_->Reset(std::move(table.header), std::move(table.rows), table.dialect);
   path_ = QFileInfo(path).absoluteFilePath();
   if (plain && !plain_files_.contains(path_)) plain_files_.insert(path_, std::nullopt);
   if (!plain) plain_files_.remove(path_);
@@ -528,7 +525,7 @@ void ReviewWindow::pasteText(const QString& text) {
     complain(tr("Nothing was pasted.") + QLatin1Char(' ') + why.arg(where));
     return;
   }
-  model_->PasteBlock(std::get<std::vector<review::Record>>(std::move(parsed)),
+  model_->PasteBlock(std::get<std::vector<review::PackedCells>>(std::move(parsed)),
                      ui_->studyTable->currentIndex(), step(300, 1000));
 }
 
@@ -865,10 +862,7 @@ bool ReviewWindow::offerRecovery() {
     if (box.clickedButton() == discard) review::RecoveryFile::Discard(file);
     // A box closed any other way keeps the edits for the next start.
     if (box.clickedButton() != restore) continue;
-    std::vector<review::ReviewRow> rows;
-    rows.reserve(recovery->rows.size());
-    for (review::Record& cells : recovery->rows) rows.push_back({std::move(cells), {}});
-    model_->Reset(std::move(recovery->header), std::move(rows), recovery->dialect);
+    model_->Reset(std::move(recovery->header), std::move(recovery->rows), recovery->dialect);
     path_ = recovery->path;
     stamp_ = recovery->stamp;
     watch(path_);
@@ -909,7 +903,8 @@ std::optional<QString> ReviewWindow::tooLongToSave() const {
       bytes += row.cells[c].size() + 1;
       const bool cell = row.cells[c].size() > review::kMaxCellBytes;
       if (!cell && bytes <= review::kMaxRowBytes) continue;
-      const QString study = QString::fromStdString(row.cells.empty() ? "" : row.cells[0]).left(80);
+      const QString study =
+          QString::fromUtf8(row.cells.empty() ? std::string_view() : row.cells[0]).left(80);
       const QString column = QString::fromStdString(c < header.size() ? header[c] : "");
       return cell ? tr("Cannot save: the study “%1” has a cell in the column “%2” longer than 1 "
                        "MiB, more than the file can hold. Shorten it, then save again.")

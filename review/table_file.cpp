@@ -26,28 +26,30 @@ std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes,
                                                   std::optional<char> decimal) {
   LoadedTable table;
   bool header = true;
+  batch::TableColumns columns;
+  Record record;
   batch::BatchOptions options;
   options.delimiter = delimiter;
   options.decimal = decimal;
+  // An earlier result (a saved table) is read as the batch reads it: its
+  // columns are made again, the user's cells stay. Each row is packed as it
+  // comes, so that the file is never held twice over.
   options.on_record = [&](std::span<const std::string_view> cells) {
-    Record record(cells.begin(), cells.end());
     if (header) {
-      table.header = std::move(record);
+      table.header.assign(cells.begin(), cells.end());
+      columns = batch::ReadTableColumns({table.header.begin(), table.header.end()});
       header = false;
-    } else {
-      table.rows.push_back(std::move(record));
+      return;
     }
+    record.assign(cells.begin(), cells.end());
+    batch::KeepUserCells(columns, table.header.size(), record);
+    table.rows.emplace_back(record);
   };
   const batch::BatchSummary summary = batch::RunBatch(
       FromMemory(bytes), [](std::string_view) { return true; }, options);
   if (summary.status == 2) return summary.message;
   table.dialect = summary.dialect;
   table.encoding = summary.encoding;
-  // An earlier result (a saved table) is read as the batch reads it: its
-  // columns are made again, the user's cells stay.
-  const batch::TableColumns columns =
-      batch::ReadTableColumns({table.header.begin(), table.header.end()});
-  for (Record& row : table.rows) batch::KeepUserCells(columns, table.header.size(), row);
   table.had_results = columns.width < table.header.size();
   table.header.resize(columns.width);
   return table;

@@ -15,7 +15,7 @@ namespace kelmory::review {
 
 struct LoadedTable {
   Record header;
-  std::vector<Record> rows;
+  std::vector<PackedCells> rows;
   batch::Dialect dialect;
   // How the file's bytes were read (batch::BatchSummary::encoding): a
   // file that is not UTF-8 says so, and is saved as UTF-8.

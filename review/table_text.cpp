@@ -7,12 +7,12 @@
 namespace kelmory::review {
 // By hand rather than through a CSV reader: a paste of many rows must not
 // make the window wait, and the block's rules are few.
-std::variant<std::vector<Record>, BlockError> ParseTabBlock(std::string_view text,
-                                                            const Progress& progress) {
+std::variant<std::vector<PackedCells>, BlockError> ParseTabBlock(std::string_view text,
+                                                                 const Progress& progress) {
   using Kind = BlockError::Kind;
-  std::vector<Record> records;
+  std::vector<PackedCells> records;
   Record record;
-  std::size_t i = 0, width = 0, reported = 0, row_bytes = 0;
+  std::size_t i = 0, reported = 0, row_bytes = 0;
   // The record's row in the sheet it was copied from: empty rows count,
   // line breaks inside a cell do not.
   std::size_t line = 1, record_line = 1;
@@ -67,11 +67,9 @@ std::variant<std::vector<Record>, BlockError> ParseTabBlock(std::string_view tex
     ++line;
     // An empty line makes no record.
     if (record.size() > 1 || !record.front().empty()) {
-      width = record.size();
-      records.push_back(std::move(record));
+      records.emplace_back(record);
     }
-    record = Record();
-    record.reserve(width);
+    record.clear();
     record_line = line;
     row_bytes = 0;
   }

@@ -9,6 +9,8 @@
 #include <variant>
 #include <vector>
 
+#include "review/packed_cells.h"
+
 namespace kelmory::review {
 
 using Record = std::vector<std::string>;
@@ -32,8 +34,8 @@ struct BlockError {
 // a cell in double quotes may hold tabs, line breaks and doubled quotes.
 // Empty lines are skipped.
 // `progress`, told the bytes read, may stop it: the records so far then.
-std::variant<std::vector<Record>, BlockError> ParseTabBlock(std::string_view text,
-                                                            const Progress& progress = {});
+std::variant<std::vector<PackedCells>, BlockError> ParseTabBlock(std::string_view text,
+                                                                 const Progress& progress = {});
 
 // The cell in double quotes, its own quotes doubled.
 void AppendQuoted(std::string& out, std::string_view cell);

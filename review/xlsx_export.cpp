@@ -238,11 +238,12 @@ std::optional<std::string> ExportXlsx(const ReviewModel& model, const std::strin
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const auto row = static_cast<lxw_row_t>(r + 1);
     const ReviewRow& study = rows[r];
+    const batch::RowResult& result = model.ResultOf(static_cast<int>(r)).result;
     for (lxw_col_t c = 0; c < inputs && c < study.cells.size(); ++c) {
       const CellKind kind = model.KindOf(static_cast<int>(c));
       if (kind == kText) {
         if (!study.cells[c].empty())
-          worksheet_write_string(table, row, c, study.cells[c].c_str(), nullptr);
+          worksheet_write_string(table, row, c, std::string(study.cells[c]).c_str(), nullptr);
       } else {
         WriteCell(table, row, c, model.SavedCell(static_cast<int>(r), static_cast<int>(c)), decimal,
                   kind == kPercent, nullptr, exact, percents);
@@ -250,14 +251,14 @@ std::optional<std::string> ExportXlsx(const ReviewModel& model, const std::strin
     }
     for (std::size_t a = 0; a < added.size(); ++a) {
       lxw_format* shade = nullptr;
-      if (added[a] == "warning" && !study.result.warning.empty()) shade = warned;
-      if (added[a] == "refusal" && !study.result.refusal.empty()) shade = refused;
+      if (added[a] == "warning" && !result.warning.empty()) shade = warned;
+      if (added[a] == "refusal" && !result.refusal.empty()) shade = refused;
       WriteCell(table, row, static_cast<lxw_col_t>(inputs + a),
-                batch::ResultCell(study.result, added[a], '.'), '.', false, shade, exact, percents);
+                batch::ResultCell(result, added[a], '.'), '.', false, shade, exact, percents);
     }
     worksheet_write_number(working, row, 0, static_cast<double>(r + 1), nullptr);
     if (!study.cells.empty() && !study.cells[0].empty())
-      worksheet_write_string(working, row, 1, study.cells[0].c_str(), nullptr);
+      worksheet_write_string(working, row, 1, std::string(study.cells[0]).c_str(), nullptr);
     std::string text = model.workingText(static_cast<int>(r)).toStdString();
     if (!text.empty()) worksheet_write_string(working, row, 2, text.c_str(), wrap);
   }

@@ -72,6 +72,8 @@ int RunCase(const QString& what, const QString& argument) {
     if (!window->openFile(argument)) qFatal("the file did not open");
     text.resize(QFile(argument).size());
   } else {
+    // In this process the clipboard's own copy counts too: a paste from
+    // another program brings its text into the window the same way.
     QApplication::clipboard()->setText(QString::fromStdString(text));
     table->setFocus();
     QTest::keyClick(table, Qt::Key_V, Qt::ControlModifier);

@@ -125,7 +125,7 @@ TEST_F(TableReadingTest, AWindows1252FileOpensAndSavesAsUtf8) {
   const auto read = review::ParseTable("study,n,se\nM\xfcller,4,1\n");
   ASSERT_TRUE(std::holds_alternative<review::LoadedTable>(read));
   EXPECT_EQ(std::get<review::LoadedTable>(read).encoding, "Windows-1252");
-  EXPECT_EQ(std::get<review::LoadedTable>(read).rows.at(0).at(0), "M\xc3\xbcller");
+  EXPECT_EQ(std::get<review::LoadedTable>(read).rows.at(0)[0], "M\xc3\xbcller");
   EXPECT_FALSE(std::get<review::LoadedTable>(read).had_results);
 }
 

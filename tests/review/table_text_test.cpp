@@ -66,8 +66,51 @@ TEST(TabBlock, WhatAFileCouldNotHoldIsPlacedByRowAndColumn) {
   }
   // The longest cell, quoted, is a cell like any other.
   const auto parsed = ParseTabBlock("a\t\"" + mib + "\"\n");
-  ASSERT_TRUE(std::holds_alternative<std::vector<Record>>(parsed));
-  EXPECT_EQ(std::get<std::vector<Record>>(parsed), (std::vector<Record>{{"a", mib}}));
+  ASSERT_TRUE(std::holds_alternative<std::vector<PackedCells>>(parsed));
+  const auto& rows = std::get<std::vector<PackedCells>>(parsed);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].ToStrings(), (Record{"a", mib}));
+}
+
+// A row's cells as one block: every shape a table holds reads back as it
+// went in, across the switch to four-byte ends at 64 KiB of text.
+TEST(PackedCellsTest, RowsReadBackAsTheyWentIn) {
+  const std::string long_cell(0xffff, 'x');
+  const std::vector<Record> rows = {
+      {},
+      {""},
+      {"", "", ""},
+      {"Abel", "25", "", "1,5", "\"quoted\"\ttab"},
+      {long_cell},
+      {long_cell, "y"},
+      {"", long_cell + "z", ""},
+  };
+  for (const Record& row : rows) {
+    const PackedCells packed(row);
+    EXPECT_EQ(packed.ToStrings(), row);
+    EXPECT_EQ(packed.size(), row.size());
+    const PackedCells copy = packed;
+    EXPECT_EQ(copy.ToStrings(), row);
+  }
+}
+
+TEST(PackedCellsTest, EditsChangeOnlyTheirCell) {
+  PackedCells row(Record{"Abel", "25", "2"});
+  row.Set(1, "30");
+  EXPECT_EQ(row.ToStrings(), (Record{"Abel", "30", "2"}));
+  row.Set(4, "x");  // past the end: the row grows
+  EXPECT_EQ(row.ToStrings(), (Record{"Abel", "30", "2", "", "x"}));
+  row.Set(3, row[0]);  // a view into the row itself
+  EXPECT_EQ(row.ToStrings(), (Record{"Abel", "30", "2", "Abel", "x"}));
+  row.Set(0, std::string(0x10000, 'w'));  // now past 64 KiB
+  EXPECT_EQ(row[0].size(), 0x10000u);
+  EXPECT_EQ(row[3], "Abel");
+  row.Resize(2);
+  EXPECT_EQ(row.ToStrings(), (Record{std::string(0x10000, 'w'), "30"}));
+  row.Resize(3);
+  EXPECT_EQ(row.ToStrings(), (Record{std::string(0x10000, 'w'), "30", ""}));
+  row.Resize(0);
+  EXPECT_TRUE(row.empty());
 }
 
 }  // namespace
