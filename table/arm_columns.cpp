@@ -91,19 +91,20 @@ std::optional<Block> BlockEndingAt(const std::vector<std::string>& lower, std::s
   }
   end -= kArmBlockCore.size();
   Block block{end, {std::string(suffix), static_cast<int>(end)}};
-  if (end > 0 && IsArmHeading(lower[end - 1], "total_n", suffix) &&
+  // An arm holds no subgroups, so no total_n; estimated_mean only where a
+  // median name makes the writer add it.
+  if (end > 0 && IsArmHeading(lower[end - 1], "estimated_mean", suffix) &&
       ArmExtended(lower, end - 1, suffix)) {
     --end;
-    if (end > 0 && IsArmHeading(lower[end - 1], "estimated_mean", suffix)) {
+    // As in a row of one group: the sd before estimated_mean is the block's
+    // where the arm's mean column would have taken the estimates.
+    const std::string mean = "mean" + block.arm.suffix;
+    const std::string m = block.arm.suffix[0] == '.' ? mean : "m" + block.arm.suffix;
+    const auto before = lower.begin() + static_cast<std::ptrdiff_t>(end > 0 ? end - 1 : 0);
+    if (end > 0 && lower[end - 1] == "sd" + block.arm.suffix &&
+        (std::find(lower.begin(), before, mean) != before ||
+         std::find(lower.begin(), before, m) != before))
       --end;
-      // As in a row of one group: the sd before estimated_mean is the
-      // block's where the arm's mean column would have taken the estimates.
-      const std::string mean = "mean" + block.arm.suffix;
-      if (end > 0 && lower[end - 1] == "sd" + block.arm.suffix &&
-          std::find(lower.begin(), lower.begin() + static_cast<std::ptrdiff_t>(end - 1), mean) !=
-              lower.begin() + static_cast<std::ptrdiff_t>(end - 1))
-        --end;
-    }
   }
   block.start = end;
   return block;
@@ -243,7 +244,6 @@ void AddArmResultColumns(const TableColumns& columns, const std::vector<std::str
     };
     if (arm.sd == -1) add("sd");
     if (arm.extended && !arm.fill_mean) add("estimated_mean");
-    if (arm.extended) add("total_n");
     for (const std::string_view name : kArmBlockCore) add(name);
     if (working) add("working");
   }

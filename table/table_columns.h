@@ -36,7 +36,7 @@ struct ArmColumns {
   std::array<int, kColumnCount> index{};  // one-group columns only; -1 absent
   int sd = -1;
   bool fill_mean = false;
-  bool extended = false;  // a median name: estimated_mean and total_n follow
+  bool extended = false;  // a median name: estimated_mean follows
   int earlier_method = -1;
   int last = -1;  // the arm's last column in the header
 };
