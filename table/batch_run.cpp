@@ -189,6 +189,10 @@ std::optional<char> GuessDecimal(std::string_view text, char delimiter, bool who
         for (const int i : subgroup.index) add(i, false);
       }
       add(columns.sd, false);
+      for (const ArmColumns& arm : columns.arms) {
+        for (int c = 0; c < kColumnCount; ++c) add(arm.index[c], c == kLevel);
+        add(arm.sd, false);
+      }
       return;
     }
     for (const auto& [i, percent] : numbers) {
@@ -241,6 +245,9 @@ class Runner {
   void Record();
   void Header();
   void Row();
+  // A table of arms: each arm's block of results after the user's columns.
+  void ArmsRow();
+  void PutHeader();
   void Start(std::string_view head, std::size_t header_end, bool whole);
   std::size_t ReadHead(std::string& head, const std::function<std::string_view()>& next,
                        bool& ended);
@@ -303,6 +310,7 @@ class Runner {
   bool sd_in_block_ = true, estimated_in_block_ = false, rewrite_ = false;
   std::vector<std::string_view> row_view_;  // the cells of the row, reused
   RowCells row_cells_;
+  std::vector<TableRow> arm_rows_;
 
   std::uint64_t line_ = 1, record_line_ = 1;
   bool awaiting_record_ = true;
@@ -453,7 +461,10 @@ void Runner::Header() {
   // An earlier block is left out and the user's sd and mean cells may be
   // filled: such rows are written cell by cell.
   rewrite_ = columns_.width < width_ || columns_.sd != -1;
+  PutHeader();
+}
 
+void Runner::PutHeader() {
   // Only a byte-order mark at the start of the input is one; a first name
   // that starts with one, after empty lines, is quoted so that no reader
   // takes it for the output's own.
@@ -477,6 +488,7 @@ void Runner::Header() {
 
 void Runner::Row() {
   ++summary_.rows;
+  if (!columns_.arms.empty()) return ArmsRow();
   TableRow row;
   RowResult& result = row.result;
   const std::size_t own = std::min(count_, columns_.width);
@@ -583,6 +595,66 @@ void Runner::Row() {
   Done();
   if (!extra_.empty()) {
     Room(std::min(extra_.size(), kFlushAt));
+    for (std::string_view rest = extra_; !rest.empty();) {
+      const std::string_view piece = rest.substr(0, kFlushAt);
+      Room(piece.size());
+      Put(piece);
+      Done();
+      rest.remove_prefix(piece.size());
+    }
+  }
+  Room(line_end_.size());
+  Put(line_end_);
+  Done();
+  if (used_ >= kFlushAt) Flush();
+}
+
+void Runner::ArmsRow() {
+  const std::size_t own = std::min(count_, columns_.width);
+  bool blank = extra_filled_ == 0;
+  for (std::size_t i = 0; i < own && blank; ++i) blank = IsEmptyCell(Cell(i));
+  if (blank || extra_filled_) {
+    // The row's own refusal is every arm's.
+    arm_rows_.assign(columns_.arms.size(), {});
+    for (TableRow& arm : arm_rows_) arm.result.refusal = PastHeaderRefusal(extra_filled_);
+  } else {
+    row_view_.clear();
+    for (std::size_t i = 0; i < count_; ++i) row_view_.push_back(Cell(i));
+    ConvertArmsRow(columns_, row_view_, settings_, cache_, row_cells_, arm_rows_);
+  }
+  if (std::any_of(arm_rows_.begin(), arm_rows_.end(),
+                  [](const TableRow& arm) { return !arm.result.refusal.empty(); }))
+    ++summary_.refused;
+
+  constexpr std::size_t kNumberRoom = 2 * 32 + 3;
+  for (std::size_t i = 0; i < columns_.width; ++i) {
+    Room(kNumberRoom + 1 + (i < count_ ? FieldRoom(Cell(i)) : 0));
+    if (i) Separator();
+    bool written = false;
+    for (std::size_t a = 0; a < columns_.arms.size() && !written; ++a) {
+      const ArmColumns& arm = columns_.arms[a];
+      const TableRow& row = arm_rows_[a];
+      if (static_cast<int>(i) == arm.sd && row.sd_from_result) {
+        PutNumber(row.result.sd);
+        written = true;
+      } else if (arm.fill_mean && static_cast<int>(i) == arm.index[kMean] && row.mean_from_result) {
+        PutNumber(row.result.estimated_mean);
+        written = true;
+      }
+    }
+    if (!written && i < count_) PutField(Cell(i));
+    Done();
+  }
+  std::string text;
+  for (const ResultColumn& column : added_) {
+    text = ResultCell(arm_rows_[static_cast<std::size_t>(column.arm)].result, column.name,
+                      settings_.decimal);
+    Room(FieldRoom(text) + 1);
+    if (columns_.width || &column != &added_.front()) Separator();
+    PutField(text);
+    Done();
+  }
+  if (!extra_.empty()) {
     for (std::string_view rest = extra_; !rest.empty();) {
       const std::string_view piece = rest.substr(0, kFlushAt);
       Room(piece.size());

@@ -6,6 +6,7 @@
 
 #include "rows/cell_number.h"
 #include "rows/row_kinds.h"
+#include "table/arm_columns.h"
 #include "table/table_cells.h"
 
 namespace kelmory::batch {
@@ -89,7 +90,9 @@ TableColumns ReadTableColumns(const std::vector<std::string_view>& names) {
   lower.reserve(names.size());
   for (const std::string_view name : names) lower.push_back(Lower(name));
 
-  const std::size_t block = EarlierBlock(lower, columns.earlier_method);
+  std::vector<EarlierArm> arm_blocks;
+  std::size_t block = EarlierArmBlocks(lower, arm_blocks);
+  if (block == lower.size()) block = EarlierBlock(lower, columns.earlier_method);
   columns.width = block;
   lower.resize(block);
   columns.extended = Extended(lower, block);
@@ -118,6 +121,9 @@ TableColumns ReadTableColumns(const std::vector<std::string_view>& names) {
     if (slot && *slot != -1) return fail("the header has two columns named '" + name + "'");
     if (slot) *slot = at;
   }
+  ReadArms(names, lower, arm_blocks, columns);
+  if (!columns.problem.empty()) return columns;
+  if (!columns.arms.empty()) return columns;
   columns.fill_mean = columns.sd != -1 && columns.index[kMean] != -1;
   const bool sized = columns.index[kN] != -1 || columns.index[kN1] != -1 ||
                      columns.index[kN2] != -1 ||
@@ -130,6 +136,10 @@ TableColumns ReadTableColumns(const std::vector<std::string_view>& names) {
 std::vector<ResultColumn> ResultColumns(const TableColumns& columns,
                                         const std::vector<std::string_view>& names, bool working) {
   std::vector<ResultColumn> added;
+  if (!columns.arms.empty()) {
+    AddArmResultColumns(columns, names, working, added);
+    return added;
+  }
   const auto add = [&](std::string_view name) {
     // The user may hold method_result too: the heading never repeats a name.
     std::string heading(name);
@@ -216,40 +226,69 @@ void ReportedSdWarnings(std::string_view sd, std::string_view n, char decimal, R
 
 }  // namespace
 
-bool FilledEarlier(const TableColumns& columns, const std::vector<std::string_view>& row,
+GroupColumns GroupOf(const TableColumns& columns) {
+  return {&columns.index, &columns.subgroups, columns.sd, columns.earlier_method,
+          columns.fill_mean};
+}
+
+GroupColumns GroupOf(const ArmColumns& arm) {
+  return {&arm.index, nullptr, arm.sd, arm.earlier_method, arm.fill_mean};
+}
+
+bool FilledEarlier(const GroupColumns& group, const std::vector<std::string_view>& row,
                    int column) {
-  if (columns.earlier_method < 0 || IsEmptyCell(CellAt(row, column))) return false;
-  const std::string_view method = TrimBlanks(CellAt(row, columns.earlier_method));
-  if (column == columns.sd) return !method.empty() && method != "reported";
-  if (column == columns.index[kMean] && columns.fill_mean)
+  if (group.earlier_method < 0 || column < 0 || IsEmptyCell(CellAt(row, column))) return false;
+  const std::string_view method = TrimBlanks(CellAt(row, group.earlier_method));
+  if (column == group.sd) return !method.empty() && method != "reported";
+  if (column == (*group.index)[kMean] && group.fill_mean)
     return std::find(kMeanMethods.begin(), kMeanMethods.end(), method) != kMeanMethods.end();
   return false;
 }
 
-TableRow ConvertTableRow(const TableColumns& columns, const std::vector<std::string_view>& row,
-                         const RowSettings& settings, CriticalValueCache& cache,
-                         RowCells& scratch) {
+bool FilledEarlier(const TableColumns& columns, const std::vector<std::string_view>& row,
+                   int column) {
+  return FilledEarlier(GroupOf(columns), row, column);
+}
+
+bool FilledEarlier(const ArmColumns& arm, const std::vector<std::string_view>& row, int column) {
+  return FilledEarlier(GroupOf(arm), row, column);
+}
+
+std::optional<TableRow> ReportedSd(const GroupColumns& group,
+                                   const std::vector<std::string_view>& row, char decimal) {
+  if (group.sd == -1) return std::nullopt;
+  const std::string_view sd = CellAt(row, group.sd);
+  if (IsEmptyCell(sd) || FilledEarlier(group, row, group.sd)) return std::nullopt;
   TableRow out;
-  if (columns.sd != -1) {
-    const std::string_view sd = CellAt(row, columns.sd);
-    if (!IsEmptyCell(sd) && !FilledEarlier(columns, row, columns.sd)) {
-      if (auto refusal = ReportedRefusal("sd", sd, settings.decimal)) {
-        out.result = Refused(std::move(*refusal));
-      } else {
-        out.result.method = "reported";
-        ReportedSdWarnings(sd, CellAt(row, columns.index[kN]), settings.decimal, out.result);
-      }
-      return out;
-    }
-    out.sd_from_result = true;
+  if (auto refusal = ReportedRefusal("sd", sd, decimal)) {
+    out.result = Refused(std::move(*refusal));
+  } else {
+    out.result.method = "reported";
+    ReportedSdWarnings(sd, CellAt(row, (*group.index)[kN]), decimal, out.result);
   }
-  GatherCells(columns, row, scratch);
+  return out;
+}
+
+TableRow ConvertGroup(const GroupColumns& group, const std::vector<std::string_view>& row,
+                      const RowSettings& settings, CriticalValueCache& cache, RowCells& scratch) {
+  if (std::optional<TableRow> reported = ReportedSd(group, row, settings.decimal))
+    return std::move(*reported);
+  TableRow out;
+  out.sd_from_result = group.sd != -1;
+  for (int c = 0; c < kColumnCount; ++c) scratch.text[c] = CellAt(row, (*group.index)[c]);
+  const std::size_t subgroups = group.subgroups ? group.subgroups->size() : 0;
+  scratch.subgroups.resize(subgroups);
+  for (std::size_t s = 0; s < subgroups; ++s) {
+    scratch.subgroups[s].k = (*group.subgroups)[s].k;
+    for (int c = 0; c < kSubgroupColumnCount; ++c)
+      scratch.subgroups[s].text[c] = CellAt(row, (*group.subgroups)[s].index[c]);
+  }
   bool mean_reported = false;
-  if (columns.fill_mean) {
-    const int mean = columns.index[kMean];
+  if (group.fill_mean) {
+    const int mean = (*group.index)[kMean];
     const bool median = std::any_of(scratch.text.begin() + kMedian, scratch.text.begin() + kMax + 1,
                                     [](std::string_view cell) { return !IsEmptyCell(cell); });
-    if (FilledEarlier(columns, row, mean)) {
+    if (FilledEarlier(group, row, mean)) {
       scratch.text[kMean] = {};
       out.mean_from_result = true;
     } else if (IsEmptyCell(scratch.text[kMean])) {
@@ -275,13 +314,23 @@ TableRow ConvertTableRow(const TableColumns& columns, const std::vector<std::str
   return out;
 }
 
+TableRow ConvertTableRow(const TableColumns& columns, const std::vector<std::string_view>& row,
+                         const RowSettings& settings, CriticalValueCache& cache,
+                         RowCells& scratch) {
+  return ConvertGroup(GroupOf(columns), row, settings, cache, scratch);
+}
+
 void KeepUserCells(const TableColumns& columns, std::size_t header_width,
                    std::vector<std::string>& row) {
   const std::vector<std::string_view> view(row.begin(), row.end());
-  const bool sd = FilledEarlier(columns, view, columns.sd);
-  const bool mean = FilledEarlier(columns, view, columns.index[kMean]);
-  if (sd) row[columns.sd].clear();
-  if (mean) row[columns.index[kMean]].clear();
+  const auto clear = [&](const GroupColumns& group) {
+    const bool sd = FilledEarlier(group, view, group.sd);
+    const bool mean = FilledEarlier(group, view, (*group.index)[kMean]);
+    if (sd) row[group.sd].clear();
+    if (mean) row[(*group.index)[kMean]].clear();
+  };
+  clear(GroupOf(columns));
+  for (const ArmColumns& arm : columns.arms) clear(GroupOf(arm));
   if (row.size() > columns.width) {
     const std::size_t end = std::min(header_width, row.size());
     row.erase(row.begin() + static_cast<std::ptrdiff_t>(columns.width),

@@ -23,8 +23,23 @@ struct SubgroupColumns {
 struct ResultColumn {
   std::string_view name;  // as ResultCell knows it
   std::string heading;
+  int arm = -1;  // the arm it belongs to; -1 for a row of one group
 };
 inline constexpr std::string_view kOwnNameSuffix = "_result";
+
+// One arm of a two-arm sheet: a group whose columns carry the arm's suffix,
+// a dot and a label (n.e, sd.placebo) or metafor's number and i (n1i, m1i).
+// It is read by the one-group rules as a row of its own.
+struct ArmColumns {
+  std::string suffix;                     // as the header writes it: ".e", "1i"
+  std::string label;                      // for the window: "e", "1"
+  std::array<int, kColumnCount> index{};  // one-group columns only; -1 absent
+  int sd = -1;
+  bool fill_mean = false;
+  bool extended = false;  // a median name: estimated_mean follows
+  int earlier_method = -1;
+  int last = -1;  // the arm's last column in the header
+};
 
 struct TableColumns {
   std::array<int, kColumnCount> index{};   // -1 where the header has no such column
@@ -41,6 +56,9 @@ struct TableColumns {
   // is filled in place. With it, estimated means fill an empty `mean` cell.
   int sd = -1;
   bool fill_mean = false;
+  // Arms in the order of the header; then `index` holds only the
+  // difference between them (se, ci, lower, upper, level, z, md, t, p).
+  std::vector<ArmColumns> arms;
   std::string problem;  // why the header cannot be used; empty when it can
 };
 
@@ -61,6 +79,7 @@ void GatherCells(const TableColumns& columns, const std::vector<std::string_view
 // computed again, any other filled one is the user's.
 bool FilledEarlier(const TableColumns& columns, const std::vector<std::string_view>& row,
                    int column);
+bool FilledEarlier(const ArmColumns& arm, const std::vector<std::string_view>& row, int column);
 
 // One row of a table: the row rules' result, and whether the sd and mean
 // cells are to be written from it (empty or filled earlier) or kept.
@@ -70,6 +89,11 @@ struct TableRow {
 };
 TableRow ConvertTableRow(const TableColumns& columns, const std::vector<std::string_view>& row,
                          const RowSettings& settings, CriticalValueCache& cache, RowCells& scratch);
+// A row of arms: one result a arm, in `out`. An arm that gives only its n
+// takes the SD common to both arms from the row's difference between them.
+void ConvertArmsRow(const TableColumns& columns, const std::vector<std::string_view>& row,
+                    const RowSettings& settings, CriticalValueCache& cache, RowCells& scratch,
+                    std::vector<TableRow>& out);
 
 // A row as read, reduced to the user's cells: the earlier block's cells
 // dropped (those past the header's `header_width` stay, after the user's),

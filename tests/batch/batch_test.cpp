@@ -327,6 +327,12 @@ TEST(RunBatch, GoldenFilesByteForByte) {
       {"all-kinds", {Method::T, 95, {}, {}, false}},
       // An extraction sheet with its own method, mean and sd columns.
       {"extraction", {}},
+      // Two arms a row, in the column names of each convention.
+      {"arms-meta", {}},
+      {"arms-metamedian", {}},
+      {"arms-metafor", {}},
+      {"arms-labels", {}},
+      {"arms-calc", {}},
   };
   for (const Pair& pair : pairs) {
     const std::string input = GoldenFile(pair.input + ".csv");

@@ -40,6 +40,11 @@ medians --working
 two-groups --method z
 subgroups --working
 all-kinds
+arms-meta
+arms-metamedian
+arms-metafor
+arms-labels
+arms-calc
 TABLE
 
 # A FIFO named as the input and as -o's target is read and written in order.

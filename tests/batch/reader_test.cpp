@@ -137,7 +137,8 @@ TEST(RowRules, MessagesNameTheControlsOfWhoReadsThem) {
 // without the working column, for every golden input.
 TEST(EarlierResult, OwnOutputReadsBackByteForByte) {
   for (const char* name : {"review", "review-semicolon", "review-utf16", "review-sep", "medians",
-                           "two-groups", "subgroups", "all-kinds", "extraction"}) {
+                           "two-groups", "subgroups", "all-kinds", "extraction", "arms-meta",
+                           "arms-metamedian", "arms-metafor", "arms-labels", "arms-calc"}) {
     const std::string input = GoldenFile(std::string(name) + ".csv");
     ASSERT_FALSE(input.empty()) << name;
     for (const bool working : {false, true}) {
