@@ -231,6 +231,8 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   connect(undo_, &QUndoStack::canUndoChanged, ui_->actionUndo, &QAction::setEnabled);
   connect(undo_, &QUndoStack::canRedoChanged, ui_->actionRedo, &QAction::setEnabled);
   connect(undo_, &QUndoStack::cleanChanged, this, &ReviewWindow::showTitle);
+  connect(undo_, &QUndoStack::undoTextChanged, this, &ReviewWindow::nameUndoSteps);
+  connect(undo_, &QUndoStack::redoTextChanged, this, &ReviewWindow::nameUndoSteps);
   connect(ui_->actionCopy, &QAction::triggered, this, &ReviewWindow::copy);
   connect(ui_->actionCut, &QAction::triggered, this, &ReviewWindow::cut);
   connect(ui_->actionPaste, &QAction::triggered, this, &ReviewWindow::paste);
@@ -620,6 +622,12 @@ void ReviewWindow::showStatus() {
   separators_->setText(tr("%1, decimal %2, %3")
                            .arg(DelimiterName(dialect.delimiter),
                                 dialect.decimal == ',' ? tr("comma") : tr("point"), encoding_));
+}
+
+void ReviewWindow::nameUndoSteps() {
+  const QString undo = undo_->undoText(), redo = undo_->redoText();
+  ui_->actionUndo->setText(undo.isEmpty() ? tr("&Undo") : tr("&Undo %1").arg(undo));
+  ui_->actionRedo->setText(redo.isEmpty() ? tr("&Redo") : tr("&Redo %1").arg(redo));
 }
 
 void ReviewWindow::showTitle() {

@@ -88,6 +88,8 @@ class ReviewWindow final : public QMainWindow {
   void showWorking();
   void showStatus();
   void showTitle();
+  // Undo and Redo name the step they take, as "Undo Paste".
+  void nameUndoSteps();
   bool maybeSave();
   void complain(const QString& text);
   void rememberRecent(const QString& path);

@@ -177,6 +177,10 @@ TEST_F(ReviewTest, EditsRecomputeAndUndoRedoEveryStep) {
   TypeInto(1, "se", "0.5");
   EXPECT_EQ(Cell(1, "sd"), "2");
   EXPECT_EQ(Status(), "2 rows, 0 with a warning, 0 refused");
+  QAction* undo = Find<QAction>(window_, "actionUndo");
+  QAction* redo = Find<QAction>(window_, "actionRedo");
+  EXPECT_EQ(undo->text(), "&Undo Edit Cell");
+  EXPECT_EQ(redo->text(), "&Redo");
 
   table_->setFocus();
   // Back over se 0.5, the added row, se 4 and the paste.
@@ -185,6 +189,8 @@ TEST_F(ReviewTest, EditsRecomputeAndUndoRedoEveryStep) {
     EXPECT_EQ(Cell(0, "sd"), sd);
   }
   EXPECT_EQ(model_->rowCount(), 1);  // before the paste: an empty table
+  EXPECT_EQ(undo->text(), "&Undo");
+  EXPECT_EQ(redo->text(), "&Redo Paste");
   EXPECT_EQ(
       Header(),
       QStringList({"study", "n", "se", "ci", "lower", "upper", "mean", "level", "z"}) + kAdded);
@@ -201,6 +207,7 @@ TEST_F(ReviewTest, EditsRecomputeAndUndoRedoEveryStep) {
   Key(Qt::Key_Minus, Qt::ControlModifier);
   Key(Qt::Key_Minus, Qt::ControlModifier);
   EXPECT_EQ(Cell(0, "n"), "16");
+  EXPECT_EQ(undo->text(), "&Undo Delete Rows");
   Key(Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(Cell(0, "study"), "Abel");
 }
