@@ -218,7 +218,7 @@ std::optional<std::string> ExportXlsx(const ReviewModel& model, const std::strin
     worksheet_write_string(table, 0, c, header[c].c_str(), bold);
   for (std::size_t a = 0; a < added.size(); ++a)
     worksheet_write_string(table, 0, static_cast<lxw_col_t>(inputs + a),
-                           std::string(added[a]).c_str(), bold);
+                           model.addedHeadings()[a].c_str(), bold);
   worksheet_write_string(working, 0, 0, "row", bold);
   worksheet_write_string(working, 0, 1, header.empty() ? "" : header[0].c_str(), bold);
   worksheet_write_string(working, 0, 2, "working", bold);
@@ -250,10 +250,11 @@ std::optional<std::string> ExportXlsx(const ReviewModel& model, const std::strin
     }
     for (std::size_t a = 0; a < added.size(); ++a) {
       lxw_format* shade = nullptr;
-      if (added[a] == "warning" && !study.result.warning.empty()) shade = warned;
-      if (added[a] == "refusal" && !study.result.refusal.empty()) shade = refused;
+      const batch::RowResult& result = model.ResultFor(study, a);
+      if (added[a] == "warning" && !result.warning.empty()) shade = warned;
+      if (added[a] == "refusal" && !result.refusal.empty()) shade = refused;
       WriteCell(table, row, static_cast<lxw_col_t>(inputs + a),
-                batch::ResultCell(study.result, added[a], '.'), '.', false, shade, exact, percents);
+                batch::ResultCell(result, added[a], '.'), '.', false, shade, exact, percents);
     }
     worksheet_write_number(working, row, 0, static_cast<double>(r + 1), nullptr);
     if (!study.cells.empty() && !study.cells[0].empty())
