@@ -394,7 +394,13 @@ void ReviewModel::Compute(ReviewRow& row, const ColumnMap& map, char user, bool 
       if (!working) continue;
       if (!row.result.working.empty()) row.result.working.append("\r\n\r\n");
       row.result.working.append("Arm ").append(label).append("\r\n");
-      row.result.working.append(arm.working.empty() ? arm.refusal : arm.working);
+      if (!arm.working.empty()) {
+        row.result.working.append(arm.working);
+      } else if (arm.method == "reported") {
+        row.result.working.append("The table reports the SD: it is kept.");
+      } else {
+        row.result.working.append(arm.refusal);
+      }
     }
     return;
   }
