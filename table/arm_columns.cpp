@@ -306,7 +306,16 @@ void ConvertArmsRow(const TableColumns& columns, const std::vector<std::string_v
     for (int c = 0; c < kColumnCount && only_n; ++c)
       only_n = c == kN || c == kMean || IsEmptyCell(cell(arm.index[c]));
     if (!only_n) {
-      out[a] = ConvertGroup(group, row, settings, cache, scratch);
+      // A row's one level column serves the arms that have none of their own.
+      if (arm.index[kLevel] == -1 && columns.index[kLevel] != -1) {
+        std::array<int, kColumnCount> index = arm.index;
+        index[kLevel] = columns.index[kLevel];
+        GroupColumns with_level = group;
+        with_level.index = &index;
+        out[a] = ConvertGroup(with_level, row, settings, cache, scratch);
+      } else {
+        out[a] = ConvertGroup(group, row, settings, cache, scratch);
+      }
       continue;
     }
     if (std::optional<TableRow> reported = ReportedSd(group, row, settings.decimal)) {
