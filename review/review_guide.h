@@ -57,7 +57,8 @@ beside its last column, under a band of its colour in the header. An arm
 that gives only its n takes the SD common to both arms from the row's
 difference: <b>md</b> with <b>t</b> or <b>p</b>, or the <b>se</b>,
 <b>ci</b>, or <b>lower</b> and <b>upper</b> of the difference. An arm's own
-SD is kept. The working below the table tells each arm under its label.</p>
+SD is kept, and an arm without a level of its own takes the row's
+<b>level</b>. The working below the table tells each arm under its label.</p>
 
 <h3>The result columns</h3>
 <table border="0" cellspacing="2" cellpadding="2">
