@@ -630,6 +630,35 @@ TEST_F(ReviewTest, ShadingTellsResultsWarningsAndRefusalsApartInBothSchemes) {
   EXPECT_EQ(colour(2, "refusal", Qt::BackgroundRole), QColor(0xF7, 0xC4, 0xC4));
 }
 
+// Each arm's band stands out from the header and its names read on their
+// tint, in a light scheme and a dark one.
+TEST_F(ReviewTest, ArmBandsStandOutAndTheirNamesReadInBothSchemes) {
+  Paste("study\tn.e\tse.e\tn.c\tse.c\nAbel\t25\t2\t25\t3\n");
+  const auto header = [this](const QString& column, int role) {
+    return model_->headerData(Column(column), Qt::Horizontal, role).value<QColor>();
+  };
+  const QPalette light = QApplication::palette();
+  const QPalette dark(Qt::white, QColor(0x35, 0x35, 0x35), QColor(0x50, 0x50, 0x50),
+                      QColor(0x20, 0x20, 0x20), QColor(0x2a, 0x2a, 0x2a), Qt::white, Qt::white,
+                      QColor(0x2a, 0x2a, 0x2a), QColor(0x35, 0x35, 0x35));
+  for (const QPalette& scheme : {light, dark}) {
+    QApplication::setPalette(scheme);
+    const bool is_dark = &scheme == &dark;
+    for (const QString column : {"n.e", "method.e", "n.c", "refusal.c"}) {
+      EXPECT_GE(
+          testing::Contrast(header(column, Qt::ForegroundRole), header(column, Qt::BackgroundRole)),
+          4.5)
+          << column.toStdString() << " " << is_dark;
+      EXPECT_GE(
+          testing::Contrast(header(column, review::kArmBandRole), scheme.color(QPalette::Button)),
+          3)
+          << column.toStdString() << " " << is_dark;
+    }
+    EXPECT_NE(header("n.e", review::kArmBandRole), header("n.c", review::kArmBandRole));
+  }
+  QApplication::setPalette(light);
+}
+
 TEST_F(ReviewTest, RecentFilesSizeAndDroppedFilesAreKept) {
   auto* recent = Find<QMenu>(window_, "menuRecent");
   const auto shown = [recent] {
