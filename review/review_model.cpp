@@ -546,6 +546,24 @@ bool ReviewModel::PasteBlock(std::vector<Record> block, const QModelIndex& at,
   // A header is one the batch can read (it names n) with one more of the
   // columns the rows are read by. An earlier result block is left out, as
   // the batch leaves it out: its columns are made again here.
+  // Rows copied from a table of arms hold each arm's results beside its
+  // columns: they go where a file holds them, after the sheet's.
+  {
+    std::vector<std::string> lower;
+    for (const std::string& name : block.front()) lower.push_back(batch::Lower(name));
+    const std::vector<std::size_t> order = batch::FileOrder(lower);
+    if (!std::is_sorted(order.begin(), order.end())) {
+      for (Record& record : block) {
+        if (record.size() < order.size()) record.resize(order.size());
+        Record ordered;
+        ordered.reserve(record.size());
+        for (const std::size_t i : order) ordered.push_back(std::move(record[i]));
+        for (std::size_t i = order.size(); i < record.size(); ++i)
+          ordered.push_back(std::move(record[i]));
+        record = std::move(ordered);
+      }
+    }
+  }
   const Record& first = block.front();
   const batch::TableColumns pasted = batch::ReadTableColumns({first.begin(), first.end()});
   const Record names(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(pasted.width));

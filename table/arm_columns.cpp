@@ -146,6 +146,35 @@ std::size_t EarlierArmBlocks(const std::vector<std::string>& lower,
   return start;
 }
 
+std::vector<std::size_t> FileOrder(const std::vector<std::string>& lower) {
+  std::vector<std::size_t> sheet, results;
+  for (std::size_t i = 0; i < lower.size();) {
+    // A block's core, and working after it, wherever it stands.
+    std::string_view suffix;
+    if (i + kArmBlockCore.size() <= lower.size()) {
+      suffix = LastSuffix(lower[i + kArmBlockCore.size() - 1], "refusal");
+      for (std::size_t k = 0; k < kArmBlockCore.size() && !suffix.empty(); ++k) {
+        if (!IsArmHeading(lower[i + k], kArmBlockCore[k], suffix)) suffix = {};
+      }
+    }
+    if (suffix.empty()) {
+      sheet.push_back(i++);
+      continue;
+    }
+    // estimated_mean before it is the block's, where the arm has a median.
+    if (!sheet.empty() && sheet.back() == i - 1 &&
+        IsArmHeading(lower[i - 1], "estimated_mean", suffix) && ArmExtended(lower, i - 1, suffix)) {
+      results.push_back(sheet.back());
+      sheet.pop_back();
+    }
+    std::size_t end = i + kArmBlockCore.size();
+    if (end < lower.size() && IsArmHeading(lower[end], "working", suffix)) ++end;
+    for (; i < end; ++i) results.push_back(i);
+  }
+  sheet.insert(sheet.end(), results.begin(), results.end());
+  return sheet;
+}
+
 void ReadArms(const std::vector<std::string_view>& names, const std::vector<std::string>& lower,
               const std::vector<EarlierArm>& blocks, TableColumns& columns) {
   std::vector<std::string> keys;  // each arm's suffix in lower case

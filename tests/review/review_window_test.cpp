@@ -446,6 +446,20 @@ TEST_F(ReviewTest, ArmsShowTheirResultsBesideTheirColumnsUnderTheirBand) {
   EXPECT_EQ(Cell(1, "method.c"), "two-group t statistic");
   EXPECT_EQ(Cell(1, "sd.c"), "3.3350689925675");
 
+  // Whole rows copied, with each arm's results beside it, paste back as
+  // they were: the results are made again, not carried as cells.
+  const QStringList header = Header();
+  const QStringList first = Row(0), second = Row(1);
+  table_->setFocus();
+  Key(Qt::Key_A, Qt::ControlModifier);
+  Key(Qt::Key_C, Qt::ControlModifier);
+  const QString copied = QApplication::clipboard()->text();
+  NewWindow();
+  Paste(copied);
+  EXPECT_EQ(Header(), header);
+  EXPECT_EQ(Row(0), first);
+  EXPECT_EQ(Row(1), second);
+
   NewWindow();
   ASSERT_TRUE(window_->openFile(kGolden + "/arms-meta.csv"));
   ASSERT_TRUE(window_->saveFile(Path("arms-meta.csv")));
