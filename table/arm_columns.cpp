@@ -3,6 +3,10 @@
 // common to them where an arm reports only its n.
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "rows/cell_number.h"
 #include "rows/row_kinds.h"
@@ -19,7 +23,8 @@ bool IsDifferenceColumn(int c) {
   return std::find(kDifferenceColumns.begin(), kDifferenceColumns.end(), c) !=
          kDifferenceColumns.end();
 }
-// The two-group sizes, which the arms' n take the place of.
+// Not the two-group columns: an arm's n takes the place of n1 or n2, and
+// md, t and p are the difference's.
 bool IsArmColumn(int c) { return c != kN1 && c != kN2 && c != kMd && c != kT && c != kP; }
 
 // metamedian's "med" is the median; metafor's "m" the mean.
@@ -62,7 +67,7 @@ constexpr std::array<std::string_view, 8> kArmBlockCore = {
     "method", "critical_value", "df", "sd_z", "sd_t", "z_t_gap_percent", "warning", "refusal"};
 
 // Whether the names before `end` give arm `suffix` a median column, which
-// makes the writer add estimated_mean and total_n.
+// makes the writer add estimated_mean.
 bool ArmExtended(const std::vector<std::string>& lower, std::size_t end, std::string_view suffix) {
   for (std::size_t i = 0; i < end; ++i) {
     const std::optional<ArmName> arm = ReadArmName(lower[i]);
