@@ -432,6 +432,16 @@ TEST_F(ReviewTest, ArmsShowTheirResultsBesideTheirColumnsUnderTheirBand) {
   EXPECT_EQ(band("n.e"), band("refusal.e"));
   EXPECT_EQ(band("n.c"), band("method.c"));
   EXPECT_NE(band("n.e"), band("n.c"));
+  // The workbook holds the file's order: the sheet's columns, then each arm's.
+  ExpectWorkbookHolds("arms.xlsx", {
+                                       "1 I1 text 'method.e' ",
+                                       "1 Q1 text 'method.c' ",
+                                       "1 D2 number '10' ",
+                                       "1 I2 text 'se' ",
+                                       "1 Q2 text 'reported' ",
+                                       "1 F3 number '3.335068992567498' ",
+                                       "1 S3 number '25' ",
+                                   });
 
   ClickCell(0, "study");
   EXPECT_EQ(Working(),
