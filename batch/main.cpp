@@ -106,6 +106,13 @@ int main(int argc, char** argv) {
       "    n_1 10, mean_1 5.2, sd_1 1.1, n_2 15, mean_2 6.1, sd_2 1.3\n"
       "      -> total_n 25, estimated_mean 5.74, sd 1.28144\n"
       "\n"
+      "Two arms a row: the one-group names with an arm's suffix, as meta (n.e, sd.e, se.c),\n"
+      "metamedian (med.g1) or metafor (n1i, m1i, sd1i) name them; each arm is converted as a\n"
+      "row of its own, with its own results (method.e, sd_z1i, ...). An arm that gives only\n"
+      "its n takes the SD common to both from the row's md with t or p, se, ci, or lower and\n"
+      "upper of the difference.\n"
+      "    n1i 12, n2i 15, md 3.1, t 2.4 -> sd1i 3.33507, sd2i 3.33507\n"
+      "\n"
       "Exit status: 0 every row has an SD; 1 some row was refused (the output is complete);\n"
       "2 a usage error, an unreadable input or output, or a table that cannot be read.\n"
       "See man kelmory-batch for the rules.");

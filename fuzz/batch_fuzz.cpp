@@ -3,7 +3,7 @@
 // output is CSV with exactly one record per input record, each holding the
 // input's cells unchanged, the added columns under their names and the cells
 // past the header after them, and status 1 exactly when a row was refused.
-// The median, two-group and subgroup columns are in the corpus.
+// The median, two-group and subgroup columns, and arms, are in the corpus.
 //
 // Input layout: byte 0 holds the options (bit 0 --method z, bit 1
 // --working, bits 2-3 the delimiter: found, ",", ";" or tab; bits 4-5 the
@@ -11,6 +11,7 @@
 
 #include <csv.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -132,13 +133,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const TableColumns columns = ReadTableColumns(header);
   const std::size_t own = columns.width;
   const std::size_t added = ResultColumns(columns, header, options.working).size();
-  const int mean = columns.fill_mean ? columns.index[kMean] : -1;
+  std::vector<int> filled = {columns.sd, columns.fill_mean ? columns.index[kMean] : -1};
+  for (const ArmColumns& arm : columns.arms) {
+    filled.push_back(arm.sd);
+    if (arm.fill_mean) filled.push_back(arm.index[kMean]);
+  }
+  const auto fills = [&](std::size_t i) {
+    return std::find(filled.begin(), filled.end(), static_cast<int>(i)) != filled.end();
+  };
   for (std::size_t r = 0; r < in.records.size(); ++r) {
     const auto& cells = in.records[r];
     const std::size_t extra = cells.size() > width ? cells.size() - width : 0;
     Require(out.records[r].size() == own + added + extra);
     for (std::size_t i = 0; i < own; ++i) {
-      if (r > 0 && (static_cast<int>(i) == columns.sd || static_cast<int>(i) == mean)) continue;
+      if (r > 0 && fills(i)) continue;
       Require(out.records[r][i] == (i < cells.size() ? cells[i] : std::string()));
     }
     for (std::size_t i = 0; i < extra; ++i) {

@@ -24,6 +24,7 @@ is.</p>
 <tr><td><b>median</b>, <b>q1</b>, <b>q3</b>, <b>min</b>, <b>max</b></td><td>a median with its quartiles or range</td></tr>
 <tr><td><b>n1</b>, <b>n2</b>, <b>md</b>, <b>t</b>, <b>p</b></td><td>a difference between two groups</td></tr>
 <tr><td><b>n_1</b>, <b>mean_1</b>, <b>sd_1</b>, ...</td><td>subgroups to combine</td></tr>
+<tr><td><b>n.e</b>, <b>sd.c</b>, <b>n1i</b>, <b>m1i</b>, ...</td><td>the columns of an arm: a one-group name with the arm's suffix</td></tr>
 </table>
 
 <h3>The kinds of row</h3>
@@ -44,6 +45,20 @@ group, after the Cochrane Handbook's Table 6.5.a.</li>
 </ul>
 <p>A row that mixes kinds, or lacks what its kind needs, is refused and says
 why. A row of empty cells is passed over.</p>
+
+<h3>Two arms a row</h3>
+<p>A sheet with both arms of a study on one row names each arm's columns
+with a suffix: a dot and a label (<b>n.e</b>, <b>mean.e</b>, <b>sd.e</b> and
+<b>.c</b> as meta names them, <b>med.g1</b> and <b>.g2</b> as metamedian
+does, or <b>se.placebo</b>), or metafor's number and i, with m for the mean
+(<b>n1i</b>, <b>m1i</b>, <b>sd1i</b>, <b>n2i</b>). Each arm is read as a row
+of its own and has its own results, <b>method.e</b> to <b>refusal.e</b>,
+beside its last column, under a band of its colour in the header. An arm
+that gives only its n takes the SD common to both arms from the row's
+difference: <b>md</b> with <b>t</b> or <b>p</b>, or the <b>se</b>,
+<b>ci</b>, or <b>lower</b> and <b>upper</b> of the difference. An arm's own
+SD is kept, and an arm without a level of its own takes the row's
+<b>level</b>. The working below the table tells each arm under its label.</p>
 
 <h3>The result columns</h3>
 <table border="0" cellspacing="2" cellpadding="2">

@@ -11,6 +11,7 @@
 
 #include "engine/number_text.h"
 #include "rows/cell_number.h"
+#include "table/arm_columns.h"
 #include "table/table_cells.h"
 
 namespace kelmory::review {
@@ -51,6 +52,29 @@ QColor WarningBack() { return Dark() ? QColor(0x5c, 0x47, 0x00) : QColor(0xff, 0
 QColor RefusalBack() { return Dark() ? QColor(0x6e, 0x1f, 0x24) : QColor(0xf7, 0xc4, 0xc4); }
 QColor ResultBack() { return Dark() ? QColor(0x26, 0x30, 0x3b) : QColor(0xe9, 0xf0, 0xf7); }
 QColor MarkText() { return Dark() ? QColor(Qt::white) : QColor(Qt::black); }
+
+// Arm `arm`'s header: a hue a arm, a tint behind the names that keeps
+// them readable and a strong band above them, for light and dark schemes.
+QColor ArmTint(int arm) {
+  static constexpr std::array<QRgb, 4> kLight = {0xc6dcf5, 0xcde8c8, 0xf5d8b8, 0xe0cff0};
+  static constexpr std::array<QRgb, 4> kDark = {0x1f3a56, 0x234528, 0x553716, 0x3d2a55};
+  const std::size_t hue = static_cast<std::size_t>(arm) % kLight.size();
+  return QColor(Dark() ? kDark[hue] : kLight[hue]);
+}
+QColor ArmBand(int arm) {
+  static constexpr std::array<QRgb, 4> kLight = {0x2f6fbf, 0x358c40, 0xc8701c, 0x7f4db5};
+  static constexpr std::array<QRgb, 4> kDark = {0x6aa8f0, 0x6cc978, 0xf0a35c, 0xb68ce6};
+  const std::size_t hue = static_cast<std::size_t>(arm) % kLight.size();
+  return QColor(Dark() ? kDark[hue] : kLight[hue]);
+}
+
+// An arm's column as its unsuffixed name: "n.e" and "n1i" are "n", "m1i"
+// is "mean".
+std::string ArmBase(const std::string& lower) {
+  const std::optional<batch::ArmName> arm = batch::ReadArmName(lower);
+  if (!arm) return lower;
+  return arm->column == batch::kArmSd ? "sd" : std::string(batch::kColumnNames[arm->column]);
+}
 
 QString ColumnTip(std::string_view name) {
   static const std::pair<std::string_view, const char*> tips[] = {
@@ -145,10 +169,100 @@ void ReviewModel::MapColumns() {
   const auto added = batch::ResultColumns(map_.columns, {header_.begin(), header_.end()}, false);
   added_.clear();
   added_headings_.clear();
+  added_arms_.clear();
   for (const batch::ResultColumn& column : added) {
     added_.push_back(column.name);
     added_headings_.push_back(column.heading);
+    added_arms_.push_back(column.arm);
   }
+  const auto& arms = map_.columns.arms;
+  std::vector<int> arm_of(header_.size(), -1);
+  for (std::size_t a = 0; a < arms.size(); ++a) {
+    const auto own = [&](int i) {
+      if (i >= 0 && static_cast<std::size_t>(i) < arm_of.size()) arm_of[i] = static_cast<int>(a);
+    };
+    for (const int i : arms[a].index) own(i);
+    own(arms[a].sd);
+  }
+  slots_.clear();
+  const auto add_results = [&](int arm) {
+    for (std::size_t a = 0; a < added.size(); ++a) {
+      if (added[a].arm == arm) slots_.push_back({-1, static_cast<int>(a), arm});
+    }
+  };
+  for (std::size_t i = 0; i < header_.size(); ++i) {
+    slots_.push_back({static_cast<int>(i), -1, arm_of[i]});
+    // Each arm's results beside its last input column.
+    for (std::size_t a = 0; a < arms.size(); ++a) {
+      if (arms[a].last == static_cast<int>(i)) add_results(static_cast<int>(a));
+    }
+  }
+  add_results(-1);
+}
+
+int ReviewModel::inputOf(int column) const {
+  return column >= 0 && static_cast<std::size_t>(column) < slots_.size() ? slots_[column].input
+                                                                         : -1;
+}
+
+int ReviewModel::addedOf(int column) const {
+  return column >= 0 && static_cast<std::size_t>(column) < slots_.size() ? slots_[column].added
+                                                                         : -1;
+}
+
+QString ReviewModel::resultName(int column) const {
+  const int added = addedOf(column);
+  return added >= 0 ? Text(added_[added]) : QString();
+}
+
+bool ReviewModel::isFilledColumn(int column) const {
+  const int input = inputOf(column);
+  if (input < 0) return false;
+  if (input == map_.columns.sd || input == map_.columns.index[batch::kMean]) return true;
+  return std::any_of(map_.columns.arms.begin(), map_.columns.arms.end(),
+                     [&](const batch::ArmColumns& arm) {
+                       return input == arm.sd || input == arm.index[batch::kMean];
+                     });
+}
+
+int ReviewModel::armOf(int column) const {
+  return column >= 0 && static_cast<std::size_t>(column) < slots_.size() ? slots_[column].arm : -1;
+}
+
+const batch::RowResult& ReviewModel::ResultFor(const ComputedRow& row, std::size_t added) const {
+  const int arm = added < added_arms_.size() ? added_arms_[added] : -1;
+  if (arm >= 0 && static_cast<std::size_t>(arm) < row.arms.size()) return row.arms[arm].result;
+  return row.result;
+}
+
+const batch::RowResult* ReviewModel::FilledFrom(const ComputedRow& row, int input,
+                                                std::string_view& name) const {
+  if (input < 0) return nullptr;
+  const auto& arms = map_.columns.arms;
+  for (std::size_t a = 0; a < arms.size() && a < row.arms.size(); ++a) {
+    const batch::TableRow& arm = row.arms[a];
+    if (input == arms[a].sd && arm.sd_from_result && arm.result.sd) {
+      name = "sd";
+      return &arm.result;
+    }
+    if (input == arms[a].index[batch::kMean] && arms[a].fill_mean && arm.mean_from_result &&
+        arm.result.estimated_mean) {
+      name = "estimated_mean";
+      return &arm.result;
+    }
+  }
+  if (!arms.empty()) return nullptr;
+  // Only a cell that shows a value: an se row's empty mean stays an input.
+  if (input == map_.columns.sd && row.sd_from_result && row.result.sd) {
+    name = "sd";
+    return &row.result;
+  }
+  if (input == map_.columns.index[batch::kMean] && map_.columns.fill_mean && row.mean_from_result &&
+      row.result.estimated_mean) {
+    name = "estimated_mean";
+    return &row.result;
+  }
+  return nullptr;
 }
 
 Record ReviewModel::NewHeader() {
@@ -192,7 +306,7 @@ void ReviewModel::Recompute() {
   Changed();
   ComputeAll();
   if (!rows_.empty()) {
-    emit dataChanged(index(0, inputColumns()), index(storedRows() - 1, columnCount() - 1));
+    emit dataChanged(index(0, 0), index(storedRows() - 1, columnCount() - 1));
     emit headerDataChanged(Qt::Vertical, 0, storedRows() - 1);
   }
   emit tableChanged();
@@ -212,16 +326,23 @@ ColumnMap MapHeader(const Record& header) {
   for (const batch::SubgroupColumns& subgroup : map.columns.subgroups) {
     for (const int i : subgroup.index) mark(i, kNumber);
   }
+  for (const batch::ArmColumns& arm : map.columns.arms) {
+    mark(arm.sd, kNumber);
+    for (int c = 0; c < batch::kColumnCount; ++c)
+      mark(arm.index[c], c == batch::kLevel ? kPercent : kNumber);
+  }
   return map;
 }
 
-CellKind ReviewModel::KindOf(int column) const {
-  return column >= 0 && column < inputColumns() ? map_.kind[column] : kText;
+CellKind ReviewModel::KindOf(int input) const {
+  return input >= 0 && input < inputColumns() ? map_.kind[input] : kText;
 }
 
-batch::TableRow ReviewModel::Compute(const PackedCells& cells, const ColumnMap& map, char user,
-                                     bool working) const {
-  batch::TableRow row;
+void ReviewModel::Compute(const PackedCells& cells, const ColumnMap& map, char user, bool working,
+                          ComputedRow& row) const {
+  row.result = {};
+  row.sd_from_result = row.mean_from_result = false;
+  row.arms.clear();
   // As the batch reads them: a row of empty cells is passed over, one with
   // filled cells past the header is refused.
   std::size_t filled = 0, past = 0;
@@ -230,13 +351,13 @@ batch::TableRow ReviewModel::Compute(const PackedCells& cells, const ColumnMap& 
     ++filled;
     past += i >= map.width;
   }
-  if (filled == 0) return row;
+  if (filled == 0) return;
   row.result.refusal = batch::PastHeaderRefusal(past);
-  if (!row.result.refusal.empty()) return row;
+  if (!row.result.refusal.empty()) return;
 
   if (!map.columns.problem.empty()) {
     row.result.refusal = map.columns.problem;
-    return row;
+    return;
   }
 
   // In the user's separator where every number cell is a number in the
@@ -264,11 +385,43 @@ batch::TableRow ReviewModel::Compute(const PackedCells& cells, const ColumnMap& 
     }
     settings.decimal = user;
   }
-  return batch::ConvertTableRow(map.columns, row_view_, settings, cache_, row_cells_);
+  if (!map.columns.arms.empty()) {
+    batch::ConvertArmsRow(map.columns, row_view_, settings, cache_, row_cells_, row.arms);
+    // The row sums its arms up under their labels.
+    const auto labelled = [&](std::string& out, std::string_view label, std::string_view text,
+                              std::string_view between) {
+      if (text.empty()) return;
+      if (!out.empty()) out.append(between);
+      out.append(label).append(": ").append(text);
+    };
+    for (std::size_t a = 0; a < row.arms.size(); ++a) {
+      const std::string& label = map.columns.arms[a].label;
+      const batch::RowResult& arm = row.arms[a].result;
+      labelled(row.result.warning, label, arm.warning, "; ");
+      labelled(row.result.refusal, label, arm.refusal, "; ");
+      if (!working) continue;
+      if (!row.result.working.empty()) row.result.working.append("\r\n\r\n");
+      row.result.working.append("Arm ").append(label).append("\r\n");
+      if (!arm.working.empty()) {
+        row.result.working.append(arm.working);
+      } else if (arm.method == "reported") {
+        row.result.working.append("The table reports the SD: it is kept.");
+      } else {
+        row.result.working.append(arm.refusal);
+      }
+    }
+    return;
+  }
+  batch::TableRow converted =
+      batch::ConvertTableRow(map.columns, row_view_, settings, cache_, row_cells_);
+  row.result = std::move(converted.result);
+  row.sd_from_result = converted.sd_from_result;
+  row.mean_from_result = converted.mean_from_result;
 }
 
 void ReviewModel::Mark(ReviewRow& row, const ColumnMap& map, char user, std::uint32_t stamp) const {
-  const batch::RowResult result = Compute(row.cells, map, user).result;
+  Compute(row.cells, map, user, false, scratch_);
+  const batch::RowResult& result = scratch_.result;
   row.mark = !result.refusal.empty()   ? RowMark::Refused
              : !result.warning.empty() ? RowMark::Warning
                                        : RowMark::None;
@@ -282,19 +435,21 @@ void ReviewModel::ComputeAll() {
   }
 }
 
-const batch::TableRow& ReviewModel::ResultOf(int row) const {
+const ComputedRow& ReviewModel::ResultOf(int row) const {
   Shown& shown = shown_[static_cast<std::size_t>(row) % shown_.size()];
   if (shown.row != row || shown.version != version_) {
-    shown.result = Compute(rows_[row].cells, map_, UserDecimal());
+    Compute(rows_[row].cells, map_, UserDecimal(), false, shown.computed);
     shown.row = row;
     shown.version = version_;
   }
-  return shown.result;
+  return shown.computed;
 }
 
 QString ReviewModel::workingText(int row) const {
   if (row < 0 || row >= storedRows()) return {};
-  QString text = Text(Compute(rows_[row].cells, map_, UserDecimal(), true).result.working);
+  ComputedRow computed;
+  Compute(rows_[row].cells, map_, UserDecimal(), true, computed);
+  QString text = Text(computed.result.working);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return text;
 }
@@ -416,6 +571,24 @@ bool ReviewModel::PasteBlock(std::vector<PackedCells> block, const QModelIndex& 
   // A header is one the batch can read (it names n) with one more of the
   // columns the rows are read by. An earlier result block is left out, as
   // the batch leaves it out: its columns are made again here.
+  // Rows copied from a table of arms hold each arm's results beside its
+  // columns: they go where a file holds them, after the sheet's.
+  {
+    std::vector<std::string> lower;
+    for (std::size_t i = 0; i < block.front().size(); ++i)
+      lower.push_back(batch::Lower(block.front()[i]));
+    const std::vector<std::size_t> order = batch::FileOrder(lower);
+    if (!std::is_sorted(order.begin(), order.end())) {
+      std::vector<std::string_view> ordered;
+      for (PackedCells& record : block) {
+        if (record.size() < order.size()) record.Resize(order.size());
+        ordered.clear();
+        for (const std::size_t i : order) ordered.push_back(record[i]);
+        for (std::size_t i = order.size(); i < record.size(); ++i) ordered.push_back(record[i]);
+        record = PackedCells(ordered);
+      }
+    }
+  }
   const Record first = block.front().ToStrings();
   const batch::TableColumns pasted = batch::ReadTableColumns({first.begin(), first.end()});
   const Record names(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(pasted.width));
@@ -482,7 +655,7 @@ bool ReviewModel::PasteBlock(std::vector<PackedCells> block, const QModelIndex& 
 
   // No header: the cells go from the current one on.
   const int top = at.isValid() ? at.row() : 0;
-  const int left = at.isValid() && at.column() < inputColumns() ? at.column() : 0;
+  const int left = at.isValid() && inputOf(at.column()) >= 0 ? inputOf(at.column()) : 0;
   const int count = std::min<int>(storedRows() - top, static_cast<int>(block.size()));
   std::vector<ReviewRow> rows;
   rows.reserve(block.size());
@@ -539,9 +712,10 @@ void ReviewModel::ClearCells(const QModelIndexList& cells) {
   for (const QModelIndex& cell : cells) {
     if (cell.row() >= storedRows() || isResultColumn(cell.column())) continue;
     ReviewRow& row = rows[cell.row() - first];
-    if (static_cast<std::size_t>(cell.column()) >= row.cells.size()) continue;
-    if (row.cells[cell.column()].empty()) continue;
-    row.cells.Set(cell.column(), {});
+    const int input = inputOf(cell.column());
+    if (input < 0 || static_cast<std::size_t>(input) >= row.cells.size()) continue;
+    if (row.cells[input].empty()) continue;
+    row.cells.Set(input, {});
     row.stamp = 0;
     changed = true;
   }
@@ -586,41 +760,44 @@ int ReviewModel::columnCount(const QModelIndex& parent) const {
 QVariant ReviewModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= storedRows()) return {};
   const ReviewRow& row = rows_[index.row()];
-  const int column = index.column();
-  const bool result = isResultColumn(column);
-  const auto outcome = [&]() -> const batch::RowResult& { return ResultOf(index.row()).result; };
-  const std::string_view name = result ? added_[column - inputColumns()] : std::string_view();
+  const ComputedRow& computed = ResultOf(index.row());
+  const int added = addedOf(index.column());
+  const int column = inputOf(index.column());
+  const bool result = added >= 0;
+  const std::string_view name = result ? added_[added] : std::string_view();
+  // The arm's own result in a table of arms.
+  const batch::RowResult& shown = result ? ResultFor(computed, added) : computed.result;
   // An sd or mean cell the result fills is drawn as a result; typing into
   // it makes it the user's.
-  const bool filled_in = IsFilledIn(index.row(), column);
-  const std::string_view filled_name = column == map_.columns.sd ? "sd" : "estimated_mean";
+  std::string_view filled_name;
+  const batch::RowResult* filled = FilledFrom(computed, column, filled_name);
+  const bool filled_in = filled != nullptr;
   switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole: {
-      if (result) return ShownResult(outcome(), name, UserDecimal());
+      if (result) return ShownResult(shown, name, UserDecimal());
       if (filled_in && role == Qt::DisplayRole)
-        return ShownResult(outcome(), filled_name, UserDecimal());
-      if (static_cast<std::size_t>(column) >= row.cells.size()) return QString();
+        return ShownResult(*filled, filled_name, UserDecimal());
+      if (column < 0 || static_cast<std::size_t>(column) >= row.cells.size()) return QString();
       const CellKind kind = map_.kind[column];
       if (kind == kText) return Text(row.cells[column]);
       return Text(
           MoveDecimal(row.cells[column], dialect_.decimal, UserDecimal(), kind == kPercent));
     }
     case Qt::ToolTipRole:
-      if (filled_in && !outcome().method.empty())
-        return tr("Computed: %1").arg(Text(outcome().method));
-      if (name == "warning" && row.mark == RowMark::Warning) return Text(outcome().warning);
-      if (name == "refusal" && row.mark == RowMark::Refused) return Text(outcome().refusal);
+      if (filled_in && !filled->method.empty()) return tr("Computed: %1").arg(Text(filled->method));
+      if (name == "warning" && !shown.warning.empty()) return Text(shown.warning);
+      if (name == "refusal" && !shown.refusal.empty()) return Text(shown.refusal);
       return {};
     case Qt::AccessibleDescriptionRole:
       // A screen reader on any result cell hears what is wrong with the row.
       if (!result) return {};
-      if (row.mark == RowMark::Refused) return tr("Refused: %1").arg(Text(outcome().refusal));
-      if (row.mark == RowMark::Warning) return tr("Warning: %1").arg(Text(outcome().warning));
+      if (!shown.refusal.empty()) return tr("Refused: %1").arg(Text(shown.refusal));
+      if (!shown.warning.empty()) return tr("Warning: %1").arg(Text(shown.warning));
       return {};
     case Qt::BackgroundRole:
-      if (name == "warning" && row.mark == RowMark::Warning) return WarningBack();
-      if (name == "refusal" && row.mark == RowMark::Refused) return RefusalBack();
+      if (name == "warning" && !shown.warning.empty()) return WarningBack();
+      if (name == "refusal" && !shown.refusal.empty()) return RefusalBack();
       if (result || filled_in) return ResultBack();
       return {};
     case Qt::ForegroundRole:
@@ -634,12 +811,19 @@ QVariant ReviewModel::data(const QModelIndex& index, int role) const {
 QVariant ReviewModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation == Qt::Horizontal) {
     if (section < 0 || section >= columnCount()) return {};
-    const std::string_view name =
-        isResultColumn(section) ? added_[section - inputColumns()] : header_[section];
-    if (role == Qt::DisplayRole) {
-      return isResultColumn(section) ? Text(added_headings_[section - inputColumns()]) : Text(name);
+    const int added = addedOf(section);
+    const std::string_view name = added >= 0 ? added_[added] : header_[inputOf(section)];
+    if (role == Qt::DisplayRole) return added >= 0 ? Text(added_headings_[added]) : Text(name);
+    const int arm = armOf(section);
+    if (role == Qt::ToolTipRole) {
+      const QString tip = ColumnTip(ArmBase(batch::Lower(name)));
+      if (arm < 0) return tip;
+      return tr("Arm %1: %2").arg(Text(map_.columns.arms[arm].label), tip);
     }
-    if (role == Qt::ToolTipRole) return ColumnTip(batch::Lower(name));
+    // Each arm's columns, its inputs and its results, in a band of its own.
+    if (role == Qt::BackgroundRole && arm >= 0) return ArmTint(arm);
+    if (role == kArmBandRole && arm >= 0) return ArmBand(arm);
+    if (role == Qt::ForegroundRole && arm >= 0) return MarkText();
     return {};
   }
   if (section < 0 || section > storedRows()) return {};
@@ -649,9 +833,8 @@ QVariant ReviewModel::headerData(int section, Qt::Orientation orientation, int r
       return tr("Type here to add a row");
     return {};
   }
-  const RowMark mark = rows_[section].mark;
-  const bool refused = mark == RowMark::Refused, warned = mark == RowMark::Warning;
-  const auto result = [&]() -> const batch::RowResult& { return ResultOf(section).result; };
+  const batch::RowResult& result = ResultOf(section).result;
+  const bool refused = !result.refusal.empty(), warned = !result.warning.empty();
   switch (role) {
     case Qt::DisplayRole:
       return section + 1;
@@ -661,35 +844,27 @@ QVariant ReviewModel::headerData(int section, Qt::Orientation orientation, int r
       return {};
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole:
-      if (refused) return tr("Refused: %1").arg(Text(result().refusal));
-      if (warned) return tr("Warning: %1").arg(Text(result().warning));
+      if (refused) return tr("Refused: %1").arg(Text(result.refusal));
+      if (warned) return tr("Warning: %1").arg(Text(result.warning));
       return {};
     default:
       return {};
   }
 }
 
-bool ReviewModel::IsFilledIn(int row, int column) const {
+bool ReviewModel::IsFilledIn(int row, int input) const {
   if (row < 0 || row >= storedRows()) return false;
-  // Only a cell that shows a value: an se row's empty mean stays an input.
-  if (column == map_.columns.sd) {
-    const batch::TableRow& r = ResultOf(row);
-    return r.sd_from_result && r.result.sd;
-  }
-  if (column != map_.columns.index[batch::kMean] || !map_.columns.fill_mean) return false;
-  const batch::TableRow& r = ResultOf(row);
-  return r.mean_from_result && r.result.estimated_mean.has_value();
+  std::string_view name;
+  return FilledFrom(ResultOf(row), input, name) != nullptr;
 }
 
-std::string ReviewModel::SavedCell(int row, int column) const {
-  if (row < 0 || row >= storedRows() || column < 0) return {};
-  if (IsFilledIn(row, column)) {
-    return batch::ResultCell(ResultOf(row).result,
-                             column == map_.columns.sd ? "sd" : "estimated_mean", dialect_.decimal);
-  }
+std::string ReviewModel::SavedCell(int row, int input) const {
+  if (row < 0 || row >= storedRows() || input < 0) return {};
+  std::string_view name;
+  if (const batch::RowResult* filled = FilledFrom(ResultOf(row), input, name))
+    return batch::ResultCell(*filled, name, dialect_.decimal);
   const PackedCells& cells = rows_[row].cells;
-  return static_cast<std::size_t>(column) < cells.size() ? std::string(cells[column])
-                                                         : std::string();
+  return static_cast<std::size_t>(input) < cells.size() ? std::string(cells[input]) : std::string();
 }
 
 Qt::ItemFlags ReviewModel::flags(const QModelIndex& index) const {
@@ -700,7 +875,8 @@ Qt::ItemFlags ReviewModel::flags(const QModelIndex& index) const {
 
 bool ReviewModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   if (role != Qt::EditRole || !index.isValid() || isResultColumn(index.column())) return false;
-  const int r = index.row(), column = index.column();
+  const int r = index.row(), column = inputOf(index.column());
+  if (column < 0) return false;
   ReviewRow row = r < storedRows() ? rows_[r] : EmptyRow();
   if (row.cells.size() <= static_cast<std::size_t>(column)) row.cells.Resize(column + 1);
   const CellKind kind = map_.kind[column];

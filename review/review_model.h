@@ -32,6 +32,16 @@ struct ReviewRow {
   std::uint32_t stamp = 0;  // the model's generation the mark was made in
 };
 
+// A row's result as the rules make it.
+struct ComputedRow {
+  batch::RowResult result;
+  // The row's sd and mean cells are empty and shown from the result.
+  bool sd_from_result = false, mean_from_result = false;
+  // A table of arms: each arm's result; `result` then sums them up for the
+  // row (each arm's warning and refusal under its label, and its working).
+  std::vector<batch::TableRow> arms;
+};
+
 // What a header column holds, for its decimal separator: text, a number, or
 // a number that may end in "%" (the level).
 enum CellKind : int { kText = -1, kNumber = 0, kPercent = 1 };
@@ -43,6 +53,10 @@ struct ColumnMap {
   std::size_t width = 0;
 };
 ColumnMap MapHeader(const Record& header);
+
+// A header section's arm colour, as a QColor: the band the header draws
+// above an arm's columns.
+inline constexpr int kArmBandRole = Qt::UserRole + 1;
 
 struct Tally {
   std::size_t rows = 0, warnings = 0, refused = 0;
@@ -70,21 +84,35 @@ class ReviewModel final : public QAbstractTableModel {
 
   int inputColumns() const { return static_cast<int>(header_.size()); }
   int storedRows() const { return static_cast<int>(rows_.size()); }
-  bool isResultColumn(int column) const { return column >= inputColumns(); }
+  // The table's columns are the input columns, then the added ones; in a
+  // table of arms each arm's added columns follow the arm's last input.
+  // The input or added column a column of the table shows; -1 if neither.
+  int inputOf(int column) const;
+  int addedOf(int column) const;
+  bool isResultColumn(int column) const { return addedOf(column) >= 0; }
+  // A result column's figure as the writer knows it: "method" for method.e.
+  QString resultName(int column) const;
+  // Whether the column is a group's sd or mean column, which results fill.
+  bool isFilledColumn(int column) const;
+  // The arm a column of the table belongs to; -1 for none.
+  int armOf(int column) const;
+  // The row's result, made again unless the row was among those shown last.
+  const ComputedRow& ResultOf(int row) const;
+  // The result an added column shows for the row.
+  const batch::RowResult& ResultFor(const ComputedRow& row, std::size_t added) const;
   QString workingText(int row) const;
   const Record& header() const { return header_; }
   const std::vector<std::string_view>& added() const { return added_; }
+  // The added columns' headings as the file holds them ("method.e").
+  const std::vector<std::string>& addedHeadings() const { return added_headings_; }
   // Whether the input cell is one the row's result fills (an empty sd, or
-  // mean, of a table with its own sd column).
-  bool IsFilledIn(int row, int column) const;
+  // mean, of a table with its own sd column); `input` counts input columns.
+  bool IsFilledIn(int row, int input) const;
   // The cell as Save writes it, in the table's decimal separator: a
   // filled-in one holds its result.
-  std::string SavedCell(int row, int column) const;
+  std::string SavedCell(int row, int input) const;
   const std::vector<ReviewRow>& rows() const { return rows_; }
-  // The row's result and whether its sd and mean cells show it; made again
-  // unless the row was among those shown last.
-  const batch::TableRow& ResultOf(int row) const;
-  CellKind KindOf(int column) const;
+  CellKind KindOf(int input) const;
   Tally tally() const;
 
   // The table as its file holds it: the input cells in the table's
@@ -120,8 +148,8 @@ class ReviewModel final : public QAbstractTableModel {
 
  private:
   // `user`: the user's decimal separator, read once for many rows.
-  batch::TableRow Compute(const PackedCells& cells, const ColumnMap& map, char user,
-                          bool working = false) const;
+  void Compute(const PackedCells& cells, const ColumnMap& map, char user, bool working,
+               ComputedRow& row) const;
   void Mark(ReviewRow& row, const ColumnMap& map, char user, std::uint32_t stamp) const;
   void ComputeAll();
   void Changed() { ++version_; }
@@ -130,11 +158,20 @@ class ReviewModel final : public QAbstractTableModel {
             const QString& text);
   ReviewRow EmptyRow() const;
   void MapColumns();
+  // The result that fills input cell `input` of the row and the name of
+  // its figure ("sd", "estimated_mean"); null when it fills none.
+  const batch::RowResult* FilledFrom(const ComputedRow& row, int input,
+                                     std::string_view& name) const;
 
   QUndoStack* undo_;
   Record header_;
   std::vector<std::string_view> added_;
   std::vector<std::string> added_headings_;
+  struct Slot {
+    int input = -1, added = -1, arm = -1;
+  };
+  std::vector<Slot> slots_;      // the table's columns in order
+  std::vector<int> added_arms_;  // each added column's arm, -1 for none
   std::vector<ReviewRow> rows_;
   batch::Dialect dialect_;
   batch::RowSettings settings_{.audience = batch::Audience::Window};
@@ -147,10 +184,11 @@ class ReviewModel final : public QAbstractTableModel {
   struct Shown {
     int row = -1;
     std::uint64_t version = 0;
-    batch::TableRow result;
+    ComputedRow computed;
   };
   mutable std::array<Shown, 256> shown_;
   std::uint64_t version_ = 1;
+  mutable ComputedRow scratch_;
   mutable CriticalValueCache cache_;
   // Room reused from row to row.
   mutable std::vector<std::string_view> row_view_;

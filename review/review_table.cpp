@@ -2,13 +2,47 @@
 
 #include <QAccessible>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPaintEvent>
+#include <QPainter>
 
+#include "review/review_model.h"
 #include "review/table_accessible.h"
 
 namespace kelmory {
 namespace {
+
+// Column names with each arm's band above its columns, inputs and results.
+class ArmHeader final : public QHeaderView {
+ public:
+  explicit ArmHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+ protected:
+  // Over the sections as drawn: the style draws each section whole.
+  void paintEvent(QPaintEvent* event) override {
+    QHeaderView::paintEvent(event);
+    if (!model()) return;
+    QPainter painter(viewport());
+    for (int section = 0; section < count(); ++section) {
+      if (isSectionHidden(section)) continue;
+      const int left = sectionViewportPosition(section), width = sectionSize(section);
+      if (left + width < 0 || left > viewport()->width()) continue;
+      const QVariant band = model()->headerData(section, Qt::Horizontal, review::kArmBandRole);
+      if (band.canConvert<QColor>())
+        painter.fillRect(QRect(left, 0, width, kBand), band.value<QColor>());
+    }
+  }
+  QSize sectionSizeFromContents(int section) const override {
+    QSize size = QHeaderView::sectionSizeFromContents(section);
+    size.rheight() += kBand;
+    return size;
+  }
+
+ private:
+  static constexpr int kBand = 4;
+};
 
 // Text, not files: a dropped file is the window's to open.
 bool IsText(const QMimeData* data) { return data->hasText() && !data->hasUrls(); }
@@ -16,6 +50,7 @@ bool IsText(const QMimeData* data) { return data->hasText() && !data->hasUrls();
 }  // namespace
 
 ReviewTable::ReviewTable(QWidget* parent) : QTableView(parent) {
+  setHorizontalHeader(new ArmHeader(this));
   static const bool installed = (QAccessible::installFactory(&TableAccessibleFactory), true);
   (void)installed;
   viewport()->setAcceptDrops(true);

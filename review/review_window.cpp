@@ -668,16 +668,15 @@ void ReviewWindow::sizeColumns() {
   for (int c = 0; c < model_->columnCount(); ++c) {
     const QString name = model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
     int width = std::max(chars(6), metrics.horizontalAdvance(name) + 24);
-    if (!model_->isResultColumn(c) && model_->KindOf(c) == review::kText) width = chars(14);
-    const bool short_text = name == QStringLiteral("method") || name == QStringLiteral("df");
+    if (!model_->isResultColumn(c) && model_->KindOf(model_->inputOf(c)) == review::kText)
+      width = chars(14);
+    const QString base = model_->isResultColumn(c) ? model_->resultName(c) : name;
+    const bool short_text = base == QStringLiteral("method") || base == QStringLiteral("df");
     // A sheet's own sd and mean columns are filled with results too.
-    const bool filled = !model_->isResultColumn(c) &&
-                        (name.compare(QStringLiteral("sd"), Qt::CaseInsensitive) == 0 ||
-                         name.compare(QStringLiteral("mean"), Qt::CaseInsensitive) == 0);
+    const bool filled = model_->isFilledColumn(c);
     if ((model_->isResultColumn(c) && !short_text) || filled) width = std::max(width, chars(19));
-    if (name.startsWith(QStringLiteral("warning")) || name.startsWith(QStringLiteral("refusal")))
-      width = chars(40);
-    if (model_->isResultColumn(c) && name.startsWith(QStringLiteral("method"))) {
+    if (base == QStringLiteral("warning") || base == QStringLiteral("refusal")) width = chars(40);
+    if (model_->isResultColumn(c) && base == QStringLiteral("method")) {
       for (const QString longest :
            {QStringLiteral("median-iqr (mean reported)"), QStringLiteral("two-group t statistic")})
         width = std::max(width, metrics.horizontalAdvance(longest) + 16);

@@ -218,7 +218,7 @@ std::optional<std::string> ExportXlsx(const ReviewModel& model, const std::strin
     worksheet_write_string(table, 0, c, header[c].c_str(), bold);
   for (std::size_t a = 0; a < added.size(); ++a)
     worksheet_write_string(table, 0, static_cast<lxw_col_t>(inputs + a),
-                           std::string(added[a]).c_str(), bold);
+                           model.addedHeadings()[a].c_str(), bold);
   worksheet_write_string(working, 0, 0, "row", bold);
   worksheet_write_string(working, 0, 1, header.empty() ? "" : header[0].c_str(), bold);
   worksheet_write_string(working, 0, 2, "working", bold);
@@ -238,7 +238,7 @@ std::optional<std::string> ExportXlsx(const ReviewModel& model, const std::strin
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const auto row = static_cast<lxw_row_t>(r + 1);
     const ReviewRow& study = rows[r];
-    const batch::RowResult& result = model.ResultOf(static_cast<int>(r)).result;
+    const ComputedRow& computed = model.ResultOf(static_cast<int>(r));
     for (lxw_col_t c = 0; c < inputs && c < study.cells.size(); ++c) {
       const CellKind kind = model.KindOf(static_cast<int>(c));
       if (kind == kText) {
@@ -251,6 +251,7 @@ std::optional<std::string> ExportXlsx(const ReviewModel& model, const std::strin
     }
     for (std::size_t a = 0; a < added.size(); ++a) {
       lxw_format* shade = nullptr;
+      const batch::RowResult& result = model.ResultFor(computed, a);
       if (added[a] == "warning" && !result.warning.empty()) shade = warned;
       if (added[a] == "refusal" && !result.refusal.empty()) shade = refused;
       WriteCell(table, row, static_cast<lxw_col_t>(inputs + a),

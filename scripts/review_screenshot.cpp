@@ -28,17 +28,25 @@ constexpr const char* kReview =
     "Hall 2019\t30\t\t1.5\t\t\t\t97.5\n"
     "King 2022\t60\t\t\t10\t20\t30\t\n";
 
-void Render(const QString& path) {
+// A two-arm sheet in meta's column names.
+constexpr const char* kArms =
+    "study\tn.e\tmean.e\tsd.e\tse.e\tn.c\tmean.c\tsd.c\tmedian.c\tq1.c\tq3.c\tmd\tp\n"
+    "Abel 2004\t25\t5.1\t\t2\t25\t4.2\t3.9\t\t\t\t\t\n"
+    "Brook 2020\t20\t6.1\t2.8\t\t20\t\t\t6\t4\t10\t\t\n"
+    "Dunn 2022\t12\t5\t\t\t15\t1.9\t\t\t\t\t3.1\t0.02\n"
+    "Cole 2012\t1\t3\t\t1\t20\t4\t\t\t\t\t\t\n";
+
+void Render(const QString& path, const char* review = kReview, int current = 2) {
   auto* window = new kelmory::ReviewWindow();
   window->show();
   if (!QTest::qWaitForWindowExposed(window)) qFatal("the window did not show");
   // Wider than the offscreen screen, which a shown window fits at first.
   window->resize(1900, 600);
-  QApplication::clipboard()->setText(QString::fromLatin1(kReview));
+  QApplication::clipboard()->setText(QString::fromLatin1(review));
   auto* table = window->findChild<QTableView*>(QStringLiteral("studyTable"));
   table->setFocus();
   QTest::keyClick(table, Qt::Key_V, Qt::ControlModifier);
-  table->setCurrentIndex(table->model()->index(2, 0));
+  table->setCurrentIndex(table->model()->index(current, 0));
   QTest::qWait(50);
   if (!window->grab().save(path)) qFatal("cannot write %s", qPrintable(path));
   qInfo("wrote %s", qPrintable(path));
@@ -59,7 +67,10 @@ int main(int argc, char** argv) {
   QTemporaryDir settings;
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
   Render(out.filePath(QStringLiteral("review-window") + suffix + QStringLiteral(".png")));
+  Render(out.filePath(QStringLiteral("review-arms") + suffix + QStringLiteral(".png")), kArms, 2);
   QApplication::setPalette(kelmory::screenshots::DarkScheme());
   Render(out.filePath(QStringLiteral("review-window") + suffix + QStringLiteral("-dark.png")));
+  Render(out.filePath(QStringLiteral("review-arms") + suffix + QStringLiteral("-dark.png")), kArms,
+         2);
   return 0;
 }

@@ -3,6 +3,10 @@
 // common to them where an arm reports only its n.
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "rows/cell_number.h"
 #include "rows/row_kinds.h"
@@ -19,7 +23,8 @@ bool IsDifferenceColumn(int c) {
   return std::find(kDifferenceColumns.begin(), kDifferenceColumns.end(), c) !=
          kDifferenceColumns.end();
 }
-// The two-group sizes, which the arms' n take the place of.
+// Not the two-group columns: an arm's n takes the place of n1 or n2, and
+// md, t and p are the difference's.
 bool IsArmColumn(int c) { return c != kN1 && c != kN2 && c != kMd && c != kT && c != kP; }
 
 // metamedian's "med" is the median; metafor's "m" the mean.
@@ -62,7 +67,7 @@ constexpr std::array<std::string_view, 8> kArmBlockCore = {
     "method", "critical_value", "df", "sd_z", "sd_t", "z_t_gap_percent", "warning", "refusal"};
 
 // Whether the names before `end` give arm `suffix` a median column, which
-// makes the writer add estimated_mean and total_n.
+// makes the writer add estimated_mean.
 bool ArmExtended(const std::vector<std::string>& lower, std::size_t end, std::string_view suffix) {
   for (std::size_t i = 0; i < end; ++i) {
     const std::optional<ArmName> arm = ReadArmName(lower[i]);
@@ -144,6 +149,35 @@ std::size_t EarlierArmBlocks(const std::vector<std::string>& lower,
       --start;
   }
   return start;
+}
+
+std::vector<std::size_t> FileOrder(const std::vector<std::string>& lower) {
+  std::vector<std::size_t> sheet, results;
+  for (std::size_t i = 0; i < lower.size();) {
+    // A block's core, and working after it, wherever it stands.
+    std::string_view suffix;
+    if (i + kArmBlockCore.size() <= lower.size()) {
+      suffix = LastSuffix(lower[i + kArmBlockCore.size() - 1], "refusal");
+      for (std::size_t k = 0; k < kArmBlockCore.size() && !suffix.empty(); ++k) {
+        if (!IsArmHeading(lower[i + k], kArmBlockCore[k], suffix)) suffix = {};
+      }
+    }
+    if (suffix.empty()) {
+      sheet.push_back(i++);
+      continue;
+    }
+    // estimated_mean before it is the block's, where the arm has a median.
+    if (!sheet.empty() && sheet.back() == i - 1 &&
+        IsArmHeading(lower[i - 1], "estimated_mean", suffix) && ArmExtended(lower, i - 1, suffix)) {
+      results.push_back(sheet.back());
+      sheet.pop_back();
+    }
+    std::size_t end = i + kArmBlockCore.size();
+    if (end < lower.size() && IsArmHeading(lower[end], "working", suffix)) ++end;
+    for (; i < end; ++i) results.push_back(i);
+  }
+  sheet.insert(sheet.end(), results.begin(), results.end());
+  return sheet;
 }
 
 void ReadArms(const std::vector<std::string_view>& names, const std::vector<std::string>& lower,
@@ -306,7 +340,16 @@ void ConvertArmsRow(const TableColumns& columns, const std::vector<std::string_v
     for (int c = 0; c < kColumnCount && only_n; ++c)
       only_n = c == kN || c == kMean || IsEmptyCell(cell(arm.index[c]));
     if (!only_n) {
-      out[a] = ConvertGroup(group, row, settings, cache, scratch);
+      // A row's one level column serves the arms that have none of their own.
+      if (arm.index[kLevel] == -1 && columns.index[kLevel] != -1) {
+        std::array<int, kColumnCount> index = arm.index;
+        index[kLevel] = columns.index[kLevel];
+        GroupColumns with_level = group;
+        with_level.index = &index;
+        out[a] = ConvertGroup(with_level, row, settings, cache, scratch);
+      } else {
+        out[a] = ConvertGroup(group, row, settings, cache, scratch);
+      }
       continue;
     }
     if (std::optional<TableRow> reported = ReportedSd(group, row, settings.decimal)) {

@@ -53,6 +53,11 @@ std::size_t EarlierArmBlocks(const std::vector<std::string>& lower,
 void ReadArms(const std::vector<std::string_view>& names, const std::vector<std::string>& lower,
               const std::vector<EarlierArm>& blocks, TableColumns& columns);
 
+// The order of a header's columns in a file: a table of arms shown with
+// each arm's results beside its columns (as a window copies it) has them
+// moved after the sheet's, arm by arm. `lower`: the names in lower case.
+std::vector<std::size_t> FileOrder(const std::vector<std::string>& lower);
+
 // An arm's result columns, in order, headed in the header's own style.
 void AddArmResultColumns(const TableColumns& columns, const std::vector<std::string_view>& names,
                          bool working, std::vector<ResultColumn>& added);

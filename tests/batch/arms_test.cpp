@@ -74,6 +74,13 @@ TEST(Arms, EachConventionAndKindOfArm) {
            "\n1,1,25,2,,,,,,,,,n is 1: a single observation has no standard deviation,10,se,,,,,"
            ",,\n",
        1},
+      {"the row's level serves an arm without its own",
+       "n.a,lower.a,upper.a,n.b,ci.b,level.b,level\n10,1,5,10,2,95,90\n",
+       "n.a,lower.a,upper.a,n.b,ci.b,level.b,level,sd.a," + Block(".a") + ",sd.b," + Block(".b") +
+           "\n10,1,5,10,2,95,90,3.4501722221621574,t,1.8331129326562372,9,3.845056615802659,"
+           "3.4501722221621574,11.445353107417786,,,2.795807216379925,t,2.2621571627982053,9,"
+           "3.2268732335002297,2.795807216379925,15.418302613813939,,\n",
+       0},
       {"a row's own refusal and a blank row", "n.a,se.a,n.b,se.b\n,,,\n25,2,25,2,7\n",
        "n.a,se.a,n.b,se.b,sd.a," + Block(".a") + ",sd.b," + Block(".b") + "\n" +
            std::string(21, ',') +

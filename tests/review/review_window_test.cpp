@@ -389,6 +389,100 @@ TEST_F(ReviewTest, OpenThenSaveIsKelmoryBatchsOutputByteForByte) {
             BatchOutput({"--method", "z", kGolden + "/review-semicolon.csv"}));
 }
 
+// A two-arm sheet as meta names its columns: each arm's results follow its
+// own last column, under the arm's band, and the working is told by arm.
+TEST_F(ReviewTest, ArmsShowTheirResultsBesideTheirColumnsUnderTheirBand) {
+  Paste(
+      "study\tn.e\tse.e\tsd.e\tn.c\tsd.c\tmd\tt\n"
+      "Abel 2004\t25\t2\t\t25\t3.9\t\t\n"
+      "Cole 2021\t12\t\t\t15\t\t3.1\t2.4\n");
+  const QStringList block = {"method", "critical_value",  "df",      "sd_z",
+                             "sd_t",   "z_t_gap_percent", "warning", "refusal"};
+  QStringList e, c;
+  for (const QString& name : block) e << name + ".e", c << name + ".c";
+  EXPECT_EQ(Header(), QStringList({"study", "n.e", "se.e", "sd.e"}) + e +
+                          QStringList({"n.c", "sd.c"}) + c + QStringList({"md", "t"}));
+  EXPECT_EQ(Row(0),
+            QStringList({"Abel 2004", "25",  "2",        "10", "se", "", "", "", "", "", "", "",
+                         "25",        "3.9", "reported", "",   "",   "", "", "", "", "", "", ""}));
+  EXPECT_EQ(Row(1), QStringList({"Cole 2021",
+                                 "12",
+                                 "",
+                                 "3.3350689925675",
+                                 "two-group t statistic",
+                                 "",
+                                 "25",
+                                 "",
+                                 "",
+                                 "",
+                                 "",
+                                 "",
+                                 "15",
+                                 "3.3350689925675",
+                                 "two-group t statistic",
+                                 "",
+                                 "25",
+                                 "",
+                                 "",
+                                 "",
+                                 "",
+                                 "",
+                                 "3.1",
+                                 "2.4"}));
+  // One band an arm, over its inputs and its results; none elsewhere.
+  const auto band = [&](const QString& column) {
+    return model_->headerData(Column(column), Qt::Horizontal, review::kArmBandRole);
+  };
+  EXPECT_FALSE(band("study").isValid());
+  EXPECT_FALSE(band("md").isValid());
+  EXPECT_TRUE(band("n.e").isValid());
+  EXPECT_EQ(band("n.e"), band("refusal.e"));
+  EXPECT_EQ(band("n.c"), band("method.c"));
+  EXPECT_NE(band("n.e"), band("n.c"));
+  // The workbook holds the file's order: the sheet's columns, then each arm's.
+  ExpectWorkbookHolds("arms.xlsx", {
+                                       "1 I1 text 'method.e' ",
+                                       "1 Q1 text 'method.c' ",
+                                       "1 D2 number '10' ",
+                                       "1 I2 text 'se' ",
+                                       "1 Q2 text 'reported' ",
+                                       "1 F3 number '3.335068992567498' ",
+                                       "1 S3 number '25' ",
+                                   });
+
+  ClickCell(0, "study");
+  EXPECT_EQ(Working(),
+            "Arm e\nStandard Deviation = sqrt(N) * Standard Error\nWhich computes to 5 * 2\n\n"
+            "Therefore, the SD = 10\n\nArm c\nThe table reports the SD: it is kept.");
+  // An arm's SD typed in is reported; cleared, it is the difference's again.
+  TypeInto(1, "sd.c", "4");
+  EXPECT_EQ(Cell(1, "method.c"), "reported");
+  EXPECT_EQ(Cell(1, "method.e"), "two-group t statistic");
+  ClickCell(1, "sd.c");
+  Key(Qt::Key_Delete);
+  EXPECT_EQ(Cell(1, "method.c"), "two-group t statistic");
+  EXPECT_EQ(Cell(1, "sd.c"), "3.3350689925675");
+
+  // Whole rows copied, with each arm's results beside it, paste back as
+  // they were: the results are made again, not carried as cells.
+  const QStringList header = Header();
+  const QStringList first = Row(0), second = Row(1);
+  table_->setFocus();
+  Key(Qt::Key_A, Qt::ControlModifier);
+  Key(Qt::Key_C, Qt::ControlModifier);
+  const QString copied = QApplication::clipboard()->text();
+  NewWindow();
+  Paste(copied);
+  EXPECT_EQ(Header(), header);
+  EXPECT_EQ(Row(0), first);
+  EXPECT_EQ(Row(1), second);
+
+  NewWindow();
+  ASSERT_TRUE(window_->openFile(kGolden + "/arms-meta.csv"));
+  ASSERT_TRUE(window_->saveFile(Path("arms-meta.csv")));
+  EXPECT_EQ(ReadAll(Path("arms-meta.csv")), BatchOutput({kGolden + "/arms-meta.csv"}));
+}
+
 TEST_F(ReviewTest, EveryDialectTheBatchReadsSavesAsItWritesIt) {
   QByteArray utf16("\xFF\xFE", 2);
   for (const QChar c : QString("study,n,se\r\n\u00C4bel,4,1\r\n")) {
@@ -565,6 +659,35 @@ TEST_F(ReviewTest, ShadingTellsResultsWarningsAndRefusalsApartInBothSchemes) {
   // The light shades are the workbook's.
   EXPECT_EQ(colour(1, "warning", Qt::BackgroundRole), QColor(0xFF, 0xE7, 0x9C));
   EXPECT_EQ(colour(2, "refusal", Qt::BackgroundRole), QColor(0xF7, 0xC4, 0xC4));
+}
+
+// Each arm's band stands out from the header and its names read on their
+// tint, in a light scheme and a dark one.
+TEST_F(ReviewTest, ArmBandsStandOutAndTheirNamesReadInBothSchemes) {
+  Paste("study\tn.e\tse.e\tn.c\tse.c\nAbel\t25\t2\t25\t3\n");
+  const auto header = [this](const QString& column, int role) {
+    return model_->headerData(Column(column), Qt::Horizontal, role).value<QColor>();
+  };
+  const QPalette light = QApplication::palette();
+  const QPalette dark(Qt::white, QColor(0x35, 0x35, 0x35), QColor(0x50, 0x50, 0x50),
+                      QColor(0x20, 0x20, 0x20), QColor(0x2a, 0x2a, 0x2a), Qt::white, Qt::white,
+                      QColor(0x2a, 0x2a, 0x2a), QColor(0x35, 0x35, 0x35));
+  for (const QPalette& scheme : {light, dark}) {
+    QApplication::setPalette(scheme);
+    const bool is_dark = &scheme == &dark;
+    for (const QString column : {"n.e", "method.e", "n.c", "refusal.c"}) {
+      EXPECT_GE(
+          testing::Contrast(header(column, Qt::ForegroundRole), header(column, Qt::BackgroundRole)),
+          4.5)
+          << column.toStdString() << " " << is_dark;
+      EXPECT_GE(
+          testing::Contrast(header(column, review::kArmBandRole), scheme.color(QPalette::Button)),
+          3)
+          << column.toStdString() << " " << is_dark;
+    }
+    EXPECT_NE(header("n.e", review::kArmBandRole), header("n.c", review::kArmBandRole));
+  }
+  QApplication::setPalette(light);
 }
 
 TEST_F(ReviewTest, RecentFilesSizeAndDroppedFilesAreKept) {
