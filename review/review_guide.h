@@ -36,6 +36,9 @@ default level.</li>
 <li><b>Median</b>: n (at least 5) with min, median and max (median-range), q1,
 median and q3 (median-iqr) or all five (median-five). The mean follows Luo et
 al. (2018), the SD Wan et al. (2014) or, with all five, Shi et al. (2020).</li>
+<li><b>Mean with a range</b>: n (at least 5), mean and min and max (mean-range),
+q1 and q3 (mean-iqr) or all four (mean-five), and no median: the mean is the
+paper's, the SD Wan et al. (2014) or Shi et al. (2020).</li>
 <li><b>Two groups</b>: n1 and n2 with se, an interval, md with t, or md with
 the two-sided p of an unpaired t test (two-group p); the SD common to both
 groups.</li>
@@ -50,7 +53,7 @@ why. A row of empty cells is passed over.</p>
 <tr><td><b>sd</b></td><td>the standard deviation, by the row's method</td></tr>
 <tr><td><b>estimated_mean</b></td><td>the estimated mean of a median row, the combined mean of subgroups</td></tr>
 <tr><td><b>total_n</b></td><td>the combined size of subgroups</td></tr>
-<tr><td><b>method</b></td><td>how the SD was found: se, t, z, user (the row's own z), median-range, median-iqr, median-five, two-group p, ...</td></tr>
+<tr><td><b>method</b></td><td>how the SD was found: se, t, z, user (the row's own z), median-range, median-iqr, median-five, mean-range, two-group p, ...</td></tr>
 <tr><td><b>critical_value</b></td><td>the divisor of the interval's half-width</td></tr>
 <tr><td><b>df</b></td><td>the degrees of freedom of the t value</td></tr>
 <tr><td><b>sd_z</b>, <b>sd_t</b></td><td>the SD under z and under Student's t, side by side</td></tr>

@@ -21,10 +21,6 @@ double UpperNormal(double tail) {
   return boost::math::quantile(boost::math::complement(boost::math::normal_distribution<>(), tail));
 }
 
-// xi = 2 z((n - 0.375) / (n + 0.25)) and eta = 2 z((0.75 n - 0.125) / (n + 0.25)).
-double Xi(double n) { return 2 * UpperNormal(0.625 / (n + 0.25)); }
-double Eta(double n) { return 2 * UpperNormal((0.25 * n + 0.375) / (n + 0.25)); }
-
 // "min '7'"
 std::string Cell(Column column, const std::array<std::string_view, kColumnCount>& text) {
   return std::string(kColumnNames[column]) + " '" + CellExcerpt(TrimBlanks(text[column])) + "'";
@@ -40,6 +36,9 @@ std::string Listed(const std::vector<Column>& columns) {
 }
 
 }  // namespace
+
+double Xi(double n) { return 2 * UpperNormal(0.625 / (n + 0.25)); }
+double Eta(double n) { return 2 * UpperNormal((0.25 * n + 0.375) / (n + 0.25)); }
 
 RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSettings& settings) {
   const auto& text = cells.text;

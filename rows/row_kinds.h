@@ -131,9 +131,16 @@ bool SideBySide(const IntervalFigures& figures, double df, const SdOf& sd_of, Ro
 void CheckAgainstInterval(const RowCells& cells, const RowSettings& settings,
                           CriticalValueCache& cache, RowResult& result);
 
+// Wan et al. (2014): the expected range and interquartile range of n normal
+// draws in SDs, xi = 2 z((n - 0.375) / (n + 0.25)) and
+// eta = 2 z((0.75 n - 0.125) / (n + 0.25)).
+double Xi(double n);
+double Eta(double n);
+
 RowResult SeOrIntervalRow(const RowValues& value, const RowCells& cells,
                           const RowSettings& settings, CriticalValueCache& cache);
 RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSettings& settings);
+RowResult MeanRangeRow(const RowValues& value, const RowCells& cells, const RowSettings& settings);
 RowResult TwoGroupRow(const RowValues& value, const RowCells& cells, const RowSettings& settings,
                       CriticalValueCache& cache);
 RowResult SubgroupRow(const std::vector<SubgroupValues>& values, const RowCells& cells,

@@ -11,7 +11,7 @@
 namespace kelmory::batch {
 namespace {
 
-enum class Kind { SeOrInterval, Median, TwoGroup, Subgroups };
+enum class Kind { SeOrInterval, Median, MeanRange, TwoGroup, Subgroups };
 
 // Whether a row of `kind` may fill column c.
 bool Allowed(Kind kind, int c) {
@@ -20,6 +20,8 @@ bool Allowed(Kind kind, int c) {
       return c < kFirstNewColumn;
     case Kind::Median:
       return c == kN || (c >= kMedian && c <= kMax);
+    case Kind::MeanRange:
+      return c == kN || c == kMean || (c >= kQ1 && c <= kMax);
     case Kind::TwoGroup:
       return c == kSe || c == kCi || c == kLower || c == kUpper || c == kLevel || c == kZ ||
              c >= kN1;
@@ -93,6 +95,9 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
       mark = kColumnNames[marks.first + std::countr_zero(own)];
     }
   }
+  const auto has = [&](Column c) { return (filled >> c & 1u) != 0; };
+  // A range or quartiles beside a reported mean and no median.
+  if (kind == Kind::Median && !has(kMedian) && has(kMean)) kind = Kind::MeanRange;
   for (std::uint32_t rest = filled; rest != 0; rest &= rest - 1) {
     const int c = std::countr_zero(rest);
     if (!Allowed(kind, c)) {
@@ -106,6 +111,8 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
       return SeOrIntervalRow(value, cells, settings, cache);
     case Kind::Median:
       return MedianRow(value, cells, settings);
+    case Kind::MeanRange:
+      return MeanRangeRow(value, cells, settings);
     case Kind::TwoGroup:
       return TwoGroupRow(value, cells, settings, cache);
     case Kind::Subgroups:

@@ -37,6 +37,7 @@ review-semicolon --method z
 review-utf16
 review-sep
 medians --working
+means --working
 two-groups --method z
 subgroups --working
 all-kinds
