@@ -88,6 +88,11 @@ QString ColumnTip(std::string_view name) {
       {"sd_z", "The standard deviation under z"},
       {"sd_t", "The standard deviation under Student's t"},
       {"z_t_gap_percent", "How far the SD under z lies from the SD under t, in percent"},
+      {"or", "An odds ratio"},
+      {"rr", "A risk ratio"},
+      {"hr", "A hazard ratio"},
+      {"log_ratio", "The natural log of the row's ratio"},
+      {"se_log_ratio", "The standard error of the log ratio, for an inverse-variance analysis"},
       {"warning", "What to check in this row"},
       {"refusal", "Why this row has no SD"},
   };
@@ -105,22 +110,10 @@ QString ColumnTip(std::string_view name) {
   return {};
 }
 
-// A number as a spreadsheet holds it: 15 significant digits. The file
-// keeps the shortest exact text.
-std::optional<double> ResultNumber(const batch::RowResult& result, std::string_view column) {
-  if (column == "sd") return result.sd;
-  if (column == "estimated_mean") return result.estimated_mean;
-  if (column == "total_n") return result.total_n;
-  if (column == "critical_value") return result.critical_value;
-  if (column == "df") return result.df;
-  if (column == "sd_z") return result.sd_z;
-  if (column == "sd_t") return result.sd_t;
-  if (column == "z_t_gap_percent") return result.z_t_gap_percent;
-  return std::nullopt;
-}
-
 QString ShownResult(const batch::RowResult& result, std::string_view column, char user) {
-  if (const std::optional<double> number = ResultNumber(result, column))
+  // A number as a spreadsheet holds it: 15 significant digits. The file
+  // keeps the shortest exact text.
+  if (const std::optional<double> number = batch::ResultNumber(result, column))
     return Text(NumberText(*number, {.decimal_separator = std::string(1, user)}));
   return Text(batch::ResultCell(result, column, user));
 }

@@ -143,6 +143,8 @@ RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSett
 RowResult MeanRangeRow(const RowValues& value, const RowCells& cells, const RowSettings& settings);
 RowResult TwoGroupRow(const RowValues& value, const RowCells& cells, const RowSettings& settings,
                       CriticalValueCache& cache);
+RowResult RatioRow(const RowValues& value, const RowCells& cells, const RowSettings& settings,
+                   CriticalValueCache& cache);
 RowResult SubgroupRow(const std::vector<SubgroupValues>& values, const RowCells& cells,
                       const RowSettings& settings);
 

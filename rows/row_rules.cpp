@@ -11,7 +11,7 @@
 namespace kelmory::batch {
 namespace {
 
-enum class Kind { SeOrInterval, Median, MeanRange, TwoGroup, Subgroups };
+enum class Kind { SeOrInterval, Median, MeanRange, TwoGroup, Subgroups, Ratio };
 
 // Whether a row of `kind` may fill column c.
 bool Allowed(Kind kind, int c) {
@@ -27,6 +27,9 @@ bool Allowed(Kind kind, int c) {
              c >= kN1;
     case Kind::Subgroups:
       return false;
+    case Kind::Ratio:
+      return c == kN || c == kLower || c == kUpper || c == kLevel || c == kP ||
+             (c >= kOr && c <= kHr);
   }
   return false;
 }
@@ -88,7 +91,8 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
     int first, last;
     Kind kind;
   };
-  for (const Marks marks : {Marks{kN1, kP, Kind::TwoGroup}, Marks{kMedian, kMax, Kind::Median}}) {
+  for (const Marks marks : {Marks{kOr, kHr, Kind::Ratio}, Marks{kN1, kP, Kind::TwoGroup},
+                            Marks{kMedian, kMax, Kind::Median}}) {
     const std::uint32_t own = filled >> marks.first & ((1u << (marks.last - marks.first + 1)) - 1);
     if (own != 0 && kind == Kind::SeOrInterval) {
       kind = marks.kind;
@@ -117,6 +121,8 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
       return TwoGroupRow(value, cells, settings, cache);
     case Kind::Subgroups:
       return SubgroupRow(subgroups, cells, settings);
+    case Kind::Ratio:
+      return RatioRow(value, cells, settings, cache);
   }
   return Refused("unknown kind of row");
 }

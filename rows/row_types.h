@@ -14,20 +14,27 @@
 
 namespace kelmory::batch {
 
-// The first eight make an se or interval row; then a median set, then the
-// columns of a difference between two groups.
+// The first eight make an se or interval row; then a median set, the
+// columns of a difference between two groups, the ratios and the SDs of a
+// change from baseline.
 // clang-format off
 enum Column {
   kN, kSe, kCi, kLower, kUpper, kMean, kLevel, kZ,
   kMedian, kQ1, kQ3, kMin, kMax,
   kN1, kN2, kMd, kT, kP,
+  kOr, kRr, kHr,
+  kSdBaseline, kSdFinal, kSdChange, kCorr,
   kColumnCount
 };
 // clang-format on
 inline constexpr int kFirstNewColumn = kMedian;
+// From here on a name adds its own result columns, not estimated_mean and
+// total_n.
+inline constexpr int kFirstRatioColumn = kOr;
 inline constexpr std::array<std::string_view, kColumnCount> kColumnNames = {
-    "n",  "se", "ci",  "lower", "upper", "mean", "level", "z", "median",
-    "q1", "q3", "min", "max",   "n1",    "n2",   "md",    "t", "p"};
+    "n",  "se", "ci",  "lower",       "upper",    "mean",      "level", "z", "median",
+    "q1", "q3", "min", "max",         "n1",       "n2",        "md",    "t", "p",
+    "or", "rr", "hr",  "sd_baseline", "sd_final", "sd_change", "corr"};
 
 enum class Method { T, Z };
 
@@ -79,6 +86,8 @@ struct RowCells {
 struct RowResult {
   std::optional<double> sd, estimated_mean, total_n, critical_value, df, sd_z, sd_t,
       z_t_gap_percent;
+  // A ratio's log and its SE, in their own columns.
+  std::optional<double> log_ratio, se_log_ratio;
   // "se", "t", "z", "user", "median-range", "two-group t", "combined"...;
   // empty when refused
   std::string_view method;

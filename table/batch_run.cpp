@@ -534,8 +534,9 @@ void Runner::Row() {
     }
   }
   Done();
-  Room(8 * kNumberRoom + 16 + line_end_.size() + FieldRoom(result.method) +
-       FieldRoom(result.warning) + FieldRoom(result.refusal) + FieldRoom(result.working));
+  Room((8 + columns_.figures.size()) * kNumberRoom + 16 + line_end_.size() +
+       FieldRoom(result.method) + FieldRoom(result.warning) + FieldRoom(result.refusal) +
+       FieldRoom(result.working));
   Separator();
   // The sd is one of sd_z and sd_t: its text is copied, not made again.
   const char* const sd_start = w_;
@@ -551,6 +552,10 @@ void Runner::Row() {
   }
   if (columns_.extended) {
     PutNumber(result.total_n);
+    Separator();
+  }
+  for (const std::string_view figure : columns_.figures) {
+    PutNumber(ResultNumber(result, figure));
     Separator();
   }
   const auto put_sd_or = [&](const std::optional<double>& value) {

@@ -19,19 +19,26 @@ std::string NumberCell(double value, char decimal) {
   return text;
 }
 
+std::optional<double> ResultNumber(const RowResult& result, std::string_view column) {
+  if (column == "sd") return result.sd;
+  if (column == "estimated_mean") return result.estimated_mean;
+  if (column == "total_n") return result.total_n;
+  if (column == "critical_value") return result.critical_value;
+  if (column == "df") return result.df;
+  if (column == "sd_z") return result.sd_z;
+  if (column == "sd_t") return result.sd_t;
+  if (column == "z_t_gap_percent") return result.z_t_gap_percent;
+  if (column == "log_ratio") return result.log_ratio;
+  if (column == "se_log_ratio") return result.se_log_ratio;
+  return std::nullopt;
+}
+
 std::string ResultCell(const RowResult& result, std::string_view column, char decimal) {
   const auto number = [&](const std::optional<double>& value) {
     return value ? NumberCell(*value, decimal) : std::string();
   };
-  if (column == "sd") return number(result.sd);
-  if (column == "estimated_mean") return number(result.estimated_mean);
-  if (column == "total_n") return number(result.total_n);
+  if (const std::optional<double> figure = ResultNumber(result, column)) return number(figure);
   if (column == "method") return std::string(result.method);
-  if (column == "critical_value") return number(result.critical_value);
-  if (column == "df") return number(result.df);
-  if (column == "sd_z") return number(result.sd_z);
-  if (column == "sd_t") return number(result.sd_t);
-  if (column == "z_t_gap_percent") return number(result.z_t_gap_percent);
   if (column == "warning") return result.warning;
   if (column == "refusal") return result.refusal;
   if (column == "working") return result.working;

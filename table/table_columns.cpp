@@ -31,6 +31,9 @@ bool SubgroupName(std::string_view name, int& column, int& k) {
 constexpr std::array<std::string_view, 8> kBlockCore = {
     "method", "critical_value", "df", "sd_z", "sd_t", "z_t_gap_percent", "warning", "refusal"};
 
+// The result columns of later kinds, in the order the writer puts them.
+constexpr std::array<std::string_view, 2> kFigureColumns = {"log_ratio", "se_log_ratio"};
+
 // A result column's name as the writer heads it, with the suffix as often as
 // the user's own columns made it add one.
 bool IsHeading(std::string_view lower, std::string_view name) {
@@ -42,10 +45,16 @@ bool IsHeading(std::string_view lower, std::string_view name) {
 
 // Whether the first `count` names use a median, two-group or subgroup name.
 bool Extended(const std::vector<std::string>& lower, std::size_t count) {
+  // Beside a ratio, p is the ratio's.
+  const bool ratio = std::any_of(
+      lower.begin(), lower.begin() + static_cast<std::ptrdiff_t>(count),
+      [](const std::string& name) { return name == "or" || name == "rr" || name == "hr"; });
   for (std::size_t i = 0; i < count; ++i) {
+    if (ratio && lower[i] == "p") continue;
     int column = 0, k = 0;
     const auto first_new = kColumnNames.begin() + kFirstNewColumn;
-    if (std::find(first_new, kColumnNames.end(), lower[i]) != kColumnNames.end() ||
+    const auto first_ratio = kColumnNames.begin() + kFirstRatioColumn;
+    if (std::find(first_new, first_ratio, lower[i]) != first_ratio ||
         SubgroupName(lower[i], column, k))
       return true;
   }
@@ -64,6 +73,9 @@ std::size_t EarlierBlock(const std::vector<std::string>& lower, int& method) {
   }
   end -= kBlockCore.size();
   method = static_cast<int>(end);
+  for (auto figure = kFigureColumns.rbegin(); figure != kFigureColumns.rend(); ++figure) {
+    if (end > 0 && IsHeading(lower[end - 1], *figure)) --end;
+  }
   // total_n and estimated_mean only where the user's columns make the
   // writer add them; the sd before estimated_mean is the block's only where
   // a mean column would otherwise have taken the estimated means.
@@ -119,7 +131,10 @@ TableColumns ReadTableColumns(const std::vector<std::string_view>& names) {
     if (slot) *slot = at;
   }
   columns.fill_mean = columns.sd != -1 && columns.index[kMean] != -1;
-  const bool sized = columns.index[kN] != -1 || columns.index[kN1] != -1 ||
+  const bool ratio =
+      columns.index[kOr] != -1 || columns.index[kRr] != -1 || columns.index[kHr] != -1;
+  if (ratio) columns.figures.insert(columns.figures.end(), {"log_ratio", "se_log_ratio"});
+  const bool sized = ratio || columns.index[kN] != -1 || columns.index[kN1] != -1 ||
                      columns.index[kN2] != -1 ||
                      std::any_of(columns.subgroups.begin(), columns.subgroups.end(),
                                  [](const SubgroupColumns& s) { return s.index[kSubN] != -1; });
@@ -144,6 +159,7 @@ std::vector<ResultColumn> ResultColumns(const TableColumns& columns,
   if (columns.sd == -1) add("sd");
   if (columns.extended && !columns.fill_mean) add("estimated_mean");
   if (columns.extended) add("total_n");
+  for (const std::string_view name : columns.figures) add(name);
   for (const std::string_view name : kBlockCore) add(name);
   if (working) add("working");
   return added;

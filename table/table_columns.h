@@ -32,6 +32,9 @@ struct TableColumns {
   // A median, two-group or subgroup name is used: estimated_mean and
   // total_n follow sd. Otherwise the output is as it always was.
   bool extended = false;
+  // The result columns of later kinds that the header's names call for, in
+  // order after total_n: log_ratio and se_log_ratio beside a ratio, ...
+  std::vector<std::string_view> figures;
   // The user's columns: the header up to the earlier result block, or all
   // of it.
   std::size_t width = 0;

@@ -323,6 +323,7 @@ TEST(RunBatch, GoldenFilesByteForByte) {
       // One file a kind of row, and one with every kind in a single pass.
       {"medians", {Method::T, 95, {}, {}, true}},
       {"means", {Method::T, 95, {}, {}, true}},
+      {"ratios", {Method::T, 95, {}, {}, true}},
       {"two-groups", {Method::Z, 95, {}, {}, false}},
       {"subgroups", {Method::T, 95, {}, {}, true}},
       {"all-kinds", {Method::T, 95, {}, {}, false}},

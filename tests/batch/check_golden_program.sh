@@ -38,6 +38,7 @@ review-utf16
 review-sep
 medians --working
 means --working
+ratios --working
 two-groups --method z
 subgroups --working
 all-kinds

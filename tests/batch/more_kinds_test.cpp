@@ -1,7 +1,8 @@
 // The rows beyond medians and two groups against independent computations:
-// a mean with a range or quartiles (Wan et al. 2014, Shi et al. 2020), with
-// expected values from mpmath at 50 digits, every refusal and the working
-// text.
+// a mean with a range or quartiles (Wan et al. 2014, Shi et al. 2020) and
+// ratios on the log scale (Cochrane Handbook 6.3.2), with expected values
+// from mpmath at 50 digits and published examples, every refusal and the
+// working texts.
 
 #include <gtest/gtest.h>
 
@@ -124,6 +125,103 @@ TEST(MeanRows, WorkingText) {
             "0.296959095337601 * (10 - 4) / 1.25337470005501\r\n"
             "\r\n"
             "Therefore, the SD = 3.67943504464321");
+}
+
+// metafor's conv.wald documentation: OR 0.64 with 0.33 to 1.22 gives ln OR
+// -0.4463 and variance 0.1113; with p 0.17, variance 0.1058.
+TEST(RatioRows, PublishedExample) {
+  const RowResult interval = Convert("or=0.64|lower=0.33|upper=1.22");
+  EXPECT_NEAR(*interval.log_ratio, -0.4463, 0.00005);
+  EXPECT_NEAR(*interval.se_log_ratio * *interval.se_log_ratio, 0.1113, 0.00005);
+  const RowResult p = Convert("or=0.64|p=0.17");
+  EXPECT_NEAR(*p.se_log_ratio * *p.se_log_ratio, 0.1058, 0.00005);
+}
+
+TEST(RatioRows, AgreeWithAnIndependentComputation) {
+  struct Row {
+    std::string cells, method;
+    double log_ratio, se, z;
+    std::string warning;
+  };
+  const std::string kAsymmetric =
+      "asymmetric on the log scale: its halves differ by 45.6% of its log width; the figures may "
+      "be rounded, or the interval not computed on the log scale";
+  // clang-format off
+  const Row rows[] = {
+      {"or=0.64|lower=0.33|upper=1.22", "log-ratio interval", -0.44628710262841951153, 0.3335554871365687849, 1.9599639845400542355, ""},
+      {"hr=0.8|lower=0.7|upper=0.9|level=90", "log-ratio interval", -0.22314355131420975577, 0.076394161815688564072, 1.6448536269514727149, ""},
+      {"rr=1.5|lower=1.2|upper=1.875|level=99%", "log-ratio interval", 0.40546510810816438198, 0.086629789872632176582, 2.575829303548900761, ""},
+      {"or=0.25|lower=0.01|upper=6.25|n=40", "log-ratio interval", -1.3862943611198906188, 1.6423137620172015599, 1.9599639845400542355, ""},
+      {"or=2|lower=1.1|upper=2.5", "log-ratio interval", 0.69314718055994530942, 0.20943766276972944913, 1.9599639845400542355, kAsymmetric},
+      {"or=0.64|p=0.17", "log-ratio p", -0.44628710262841951153, 0.32523383166678987102, 1.3722038089987259373, ""},
+      {"hr=3.2|p=0.001", "log-ratio p", 1.1631508098056808631, 0.3534846864101659797, 3.2905267314918947932, ""},
+      {"rr=0.9|p=0.95", "log-ratio p", -0.10536051565782630123, 1.6802093667328758805, 0.062706777943213784067, ""},
+      {"hr=1.1|p=1e-8", "log-ratio p", 0.095310179804324860044, 0.016631423680258297427, 5.7307288682362896501, ""},
+      // Both: the interval is used, p checked against it.
+      {"or=0.64|lower=0.33|upper=1.22|p=0.17", "log-ratio interval", -0.44628710262841951153, 0.3335554871365687849, 1.9599639845400542355, ""},
+      {"or=0.64|lower=0.33|upper=1.22|p=0.5", "log-ratio interval", -0.44628710262841951153, 0.3335554871365687849, 1.9599639845400542355,
+       "the interval and p disagree: they give SEs of 0.333555487136569 and 0.661666248447332"},
+  };
+  // clang-format on
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.cells);
+    const RowResult r = Convert(row.cells);
+    EXPECT_EQ(r.refusal, "");
+    EXPECT_EQ(r.method, row.method);
+    EXPECT_EQ(r.warning, row.warning);
+    ExpectNear(r.log_ratio, row.log_ratio, 1e-13, "log_ratio");
+    ExpectNear(r.se_log_ratio, row.se, 1e-13, "se_log_ratio");
+    ExpectNear(r.critical_value, row.z, 1e-13, "critical_value");
+    EXPECT_FALSE(r.sd || r.df || r.sd_z || r.sd_t);
+  }
+}
+
+TEST(RatioRows, Refusals) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"or=0|p=0.2", "or is not above 0, which has no logarithm: '0'"},
+      {"rr=-1.2|lower=0.5|upper=2", "rr is not above 0, which has no logarithm: '-1.2'"},
+      {"hr=0.5|lower=0|upper=2", "lower is not above 0, which has no logarithm: '0'"},
+      {"or=2|rr=2|p=0.1", "or and rr are both given: give one ratio a row"},
+      {"or=2", "no source: give lower and upper, or p, beside or"},
+      {"or=2|lower=1", "lower is given without upper: '1'"},
+      {"or=2|upper=3", "upper is given without lower: '3'"},
+      {"or=2|lower=3|upper=1", "upper '1' is below lower '3'"},
+      {"or=2|lower=2|upper=2", "upper '2' equals lower '2'"},
+      {"or=5|lower=1|upper=3", "or '5' lies outside the interval from lower '1' to upper '3'"},
+      {"or=2|p=1", "p is not between 0 and 1: '1'"},
+      {"or=1.00|p=0.4", "or '1.00' with p '0.4' contradicts itself: a ratio of 1 gives p = 1"},
+      {"or=2|lower=1|upper=3|level=0.95", "level is 0.95: give it as a percentage, such as 95"},
+      {"or=2|n1=10|n2=10|se=1",
+       "or and se do not go together: a row is one kind (se or an "
+       "interval with n, a median set with n, two groups with n1 and n2, "
+       "or subgroups)"},
+  };
+  for (const auto& [cells, refusal] : rows) {
+    SCOPED_TRACE(cells);
+    const RowResult r = Convert(cells);
+    EXPECT_EQ(r.refusal, refusal);
+    EXPECT_FALSE(r.log_ratio || r.se_log_ratio || r.sd);
+  }
+}
+
+TEST(RatioRows, WorkingText) {
+  EXPECT_EQ(Convert("hr=0.8|lower=0.7|upper=0.9|level=90", true).working,
+            "Ratio measures on the log scale (Cochrane Handbook 6.3.2):\r\n"
+            "ln(HR) = ln(0.8) = -0.22314355131421\r\n"
+            "SE = (ln(upper) - ln(lower)) / (2 * z) = (ln(0.9) - ln(0.7)) / (2 * "
+            "1.64485362695147) = 0.251314428280906 / 3.28970725390295 = 0.0763941618156886\r\n"
+            "with z the standard normal quantile of the 90% level\r\n"
+            "\r\n"
+            "Therefore, ln(HR) = -0.22314355131421, its SE = 0.0763941618156886 and its variance "
+            "= 0.00583606795952161");
+  EXPECT_EQ(Convert("or=0,64|p=0,17", true, ',').working,
+            "Ratio measures on the log scale (Cochrane Handbook 6.3.2):\r\n"
+            "ln(OR) = ln(0,64) = -0,446287102628419\r\n"
+            "z = the normal quantile at 1 - p/2 = z(1 - 0,17/2) = 1,37220380899873\r\n"
+            "SE = |ln(OR)| / z = |-0,446287102628419| / 1,37220380899873 = 0,32523383166679\r\n"
+            "\r\n"
+            "Therefore, ln(OR) = -0,446287102628419, its SE = 0,32523383166679 and its variance = "
+            "0,105777045260662");
 }
 
 }  // namespace

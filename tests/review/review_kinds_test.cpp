@@ -42,5 +42,31 @@ TEST_F(KindsTest, AMeanWithARangeHasItsSdAndWorking) {
             "Therefore, the SD = 3.2115759673697");
 }
 
+TEST_F(KindsTest, ARatioHasItsLogAndSeInTheirOwnColumns) {
+  ASSERT_TRUE(window_->openFile(kGolden + "/ratios.csv"));
+  ASSERT_TRUE(window_->saveFile(Path("ratios.csv")));
+  EXPECT_EQ(ReadAll(Path("ratios.csv")), ReadAll(kGolden + "/ratios.expected.csv"));
+
+  NewWindow();
+  Paste("study\tor\tlower\tupper\tp\nAbel\t0.64\t0.33\t1.22\t\nBird\t0\t\t\t0.2\n");
+  const QStringList header = Header();
+  EXPECT_EQ(header.mid(header.indexOf("sd")),
+            QStringList({"sd", "log_ratio", "se_log_ratio", "method", "critical_value", "df",
+                         "sd_z", "sd_t", "z_t_gap_percent", "warning", "refusal"}));
+  EXPECT_EQ(Cell(0, "log_ratio"), "-0.446287102628419");
+  EXPECT_EQ(Cell(0, "se_log_ratio"), "0.333555487136569");
+  EXPECT_EQ(Cell(0, "method"), "log-ratio interval");
+  EXPECT_EQ(Cell(1, "refusal"), "or is not above 0, which has no logarithm: '0'");
+  ClickCell(0, "study");
+  EXPECT_EQ(Working(),
+            "Ratio measures on the log scale (Cochrane Handbook 6.3.2):\n"
+            "ln(OR) = ln(0.64) = -0.446287102628419\n"
+            "SE = (ln(upper) - ln(lower)) / (2 * z) = (ln(1.22) - ln(0.33)) / (2 * "
+            "1.95996398454005) = 1.30751348326678 / 3.91992796908011 = 0.333555487136569\n"
+            "with z the standard normal quantile of the 95% level\n\n"
+            "Therefore, ln(OR) = -0.446287102628419, its SE = 0.333555487136569 and its variance = "
+            "0.111259262998914");
+}
+
 }  // namespace
 }  // namespace kelmory
