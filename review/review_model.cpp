@@ -70,7 +70,7 @@ QString ColumnTip(std::string_view name) {
       {"max", "The largest value"},
       {"n1", "The size of the first group"},
       {"n2", "The size of the second group"},
-      {"md", "The difference between the two groups' means"},
+      {"md", "The difference between the two groups' means, or a paired difference beside n"},
       {"t", "The t statistic of the difference"},
       {"p", "The two-sided p of an unpaired t test"},
       {"n_", "The size of this subgroup"},
@@ -93,6 +93,8 @@ QString ColumnTip(std::string_view name) {
       {"hr", "A hazard ratio"},
       {"log_ratio", "The natural log of the row's ratio"},
       {"se_log_ratio", "The standard error of the log ratio, for an inverse-variance analysis"},
+      {"corr", "The correlation between the two measurements of each participant"},
+      {"sd_within", "The SD of each period of a paired row, from the SD of the differences"},
       {"warning", "What to check in this row"},
       {"refusal", "Why this row has no SD"},
   };

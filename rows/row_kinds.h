@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -141,8 +142,28 @@ RowResult SeOrIntervalRow(const RowValues& value, const RowCells& cells,
                           const RowSettings& settings, CriticalValueCache& cache);
 RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSettings& settings);
 RowResult MeanRangeRow(const RowValues& value, const RowCells& cells, const RowSettings& settings);
+// A difference of means, between two groups or paired: the source cells
+// (se; ci, or lower and upper; md with t; md with p) to the SE of the
+// difference, and that to an SD by the design's own rule.
+struct DifferenceMethods {
+  std::string_view se, t_statistic, p, user, z, t;
+};
+struct Difference {
+  DifferenceMethods methods;
+  double df = 0;
+  std::function<double(double se)> sd_of_se;
+  bool small = false;  // z is advised against
+  std::string_view small_warning, t_name;
+  std::function<void(WorkingLines&, double df)> df_line;
+  std::function<void(WorkingLines&, double se)> sd_lines;
+};
+RowResult DifferenceRow(const RowValues& value, const RowCells& cells, const RowSettings& settings,
+                        CriticalValueCache& cache, const Difference& design);
+
 RowResult TwoGroupRow(const RowValues& value, const RowCells& cells, const RowSettings& settings,
                       CriticalValueCache& cache);
+RowResult PairedRow(const RowValues& value, const RowCells& cells, const RowSettings& settings,
+                    CriticalValueCache& cache);
 RowResult RatioRow(const RowValues& value, const RowCells& cells, const RowSettings& settings,
                    CriticalValueCache& cache);
 RowResult SubgroupRow(const std::vector<SubgroupValues>& values, const RowCells& cells,

@@ -11,7 +11,7 @@
 namespace kelmory::batch {
 namespace {
 
-enum class Kind { SeOrInterval, Median, MeanRange, TwoGroup, Subgroups, Ratio };
+enum class Kind { SeOrInterval, Median, MeanRange, TwoGroup, Paired, Subgroups, Ratio };
 
 // Whether a row of `kind` may fill column c.
 bool Allowed(Kind kind, int c) {
@@ -25,6 +25,9 @@ bool Allowed(Kind kind, int c) {
     case Kind::TwoGroup:
       return c == kSe || c == kCi || c == kLower || c == kUpper || c == kLevel || c == kZ ||
              c >= kN1;
+    case Kind::Paired:
+      return c == kN || c == kSe || c == kCi || c == kLower || c == kUpper || c == kLevel ||
+             c == kZ || c == kMd || c == kT || c == kP || c == kCorr;
     case Kind::Subgroups:
       return false;
     case Kind::Ratio:
@@ -102,6 +105,8 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
   const auto has = [&](Column c) { return (filled >> c & 1u) != 0; };
   // A range or quartiles beside a reported mean and no median.
   if (kind == Kind::Median && !has(kMedian) && has(kMean)) kind = Kind::MeanRange;
+  // A difference beside n alone is paired.
+  if (kind == Kind::TwoGroup && !has(kN1) && !has(kN2) && has(kN)) kind = Kind::Paired;
   for (std::uint32_t rest = filled; rest != 0; rest &= rest - 1) {
     const int c = std::countr_zero(rest);
     if (!Allowed(kind, c)) {
@@ -119,6 +124,8 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
       return MeanRangeRow(value, cells, settings);
     case Kind::TwoGroup:
       return TwoGroupRow(value, cells, settings, cache);
+    case Kind::Paired:
+      return PairedRow(value, cells, settings, cache);
     case Kind::Subgroups:
       return SubgroupRow(subgroups, cells, settings);
     case Kind::Ratio:

@@ -86,8 +86,9 @@ struct RowCells {
 struct RowResult {
   std::optional<double> sd, estimated_mean, total_n, critical_value, df, sd_z, sd_t,
       z_t_gap_percent;
-  // A ratio's log and its SE, in their own columns.
-  std::optional<double> log_ratio, se_log_ratio;
+  // A ratio's log and its SE, and a paired row's SD of each period, in
+  // their own columns.
+  std::optional<double> log_ratio, se_log_ratio, sd_within;
   // "se", "t", "z", "user", "median-range", "two-group t", "combined"...;
   // empty when refused
   std::string_view method;

@@ -30,6 +30,7 @@ std::optional<double> ResultNumber(const RowResult& result, std::string_view col
   if (column == "z_t_gap_percent") return result.z_t_gap_percent;
   if (column == "log_ratio") return result.log_ratio;
   if (column == "se_log_ratio") return result.se_log_ratio;
+  if (column == "sd_within") return result.sd_within;
   return std::nullopt;
 }
 

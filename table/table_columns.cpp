@@ -32,7 +32,8 @@ constexpr std::array<std::string_view, 8> kBlockCore = {
     "method", "critical_value", "df", "sd_z", "sd_t", "z_t_gap_percent", "warning", "refusal"};
 
 // The result columns of later kinds, in the order the writer puts them.
-constexpr std::array<std::string_view, 2> kFigureColumns = {"log_ratio", "se_log_ratio"};
+constexpr std::array<std::string_view, 3> kFigureColumns = {"log_ratio", "se_log_ratio",
+                                                            "sd_within"};
 
 // A result column's name as the writer heads it, with the suffix as often as
 // the user's own columns made it add one.
@@ -133,7 +134,11 @@ TableColumns ReadTableColumns(const std::vector<std::string_view>& names) {
   columns.fill_mean = columns.sd != -1 && columns.index[kMean] != -1;
   const bool ratio =
       columns.index[kOr] != -1 || columns.index[kRr] != -1 || columns.index[kHr] != -1;
-  if (ratio) columns.figures.insert(columns.figures.end(), {"log_ratio", "se_log_ratio"});
+  const auto named = [&](Column c) { return columns.index[c] != -1; };
+  for (const std::string_view figure : kFigureColumns) {
+    const bool called = figure == "sd_within" ? named(kMd) && named(kCorr) : ratio;
+    if (called) columns.figures.push_back(figure);
+  }
   const bool sized = ratio || columns.index[kN] != -1 || columns.index[kN1] != -1 ||
                      columns.index[kN2] != -1 ||
                      std::any_of(columns.subgroups.begin(), columns.subgroups.end(),

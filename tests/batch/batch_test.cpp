@@ -324,6 +324,7 @@ TEST(RunBatch, GoldenFilesByteForByte) {
       {"medians", {Method::T, 95, {}, {}, true}},
       {"means", {Method::T, 95, {}, {}, true}},
       {"ratios", {Method::T, 95, {}, {}, true}},
+      {"paired", {Method::Z, 95, {}, {}, false}},
       {"two-groups", {Method::Z, 95, {}, {}, false}},
       {"subgroups", {Method::T, 95, {}, {}, true}},
       {"all-kinds", {Method::T, 95, {}, {}, false}},

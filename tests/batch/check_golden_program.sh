@@ -39,6 +39,7 @@ review-sep
 medians --working
 means --working
 ratios --working
+paired --method z
 two-groups --method z
 subgroups --working
 all-kinds

@@ -1,6 +1,7 @@
 // The rows beyond medians and two groups against independent computations:
-// a mean with a range or quartiles (Wan et al. 2014, Shi et al. 2020) and
-// ratios on the log scale (Cochrane Handbook 6.3.2), with expected values
+// a mean with a range or quartiles (Wan et al. 2014, Shi et al. 2020),
+// ratios on the log scale (Cochrane Handbook 6.3.2) and paired differences
+// (23.2.7), with expected values
 // from mpmath at 50 digits and published examples, every refusal and the
 // working texts.
 
@@ -222,6 +223,94 @@ TEST(RatioRows, WorkingText) {
             "\r\n"
             "Therefore, ln(OR) = -0,446287102628419, its SE = 0,32523383166679 and its variance = "
             "0,105777045260662");
+}
+
+// Student's quantiles from mpmath's regularized incomplete beta, at 50 digits.
+TEST(PairedRows, AgreeWithAnIndependentComputation) {
+  struct Row {
+    std::string cells, method;
+    std::optional<double> sd, critical_value, sd_z, sd_t, gap, sd_within;
+    std::string warning;
+  };
+  constexpr std::nullopt_t kNo = std::nullopt;
+  const std::string kBelow60 =
+      "n is below 60: the Cochrane Handbook advises t with n - 1 degrees of freedom; see sd_t";
+  // clang-format off
+  const Row rows[] = {
+      {"n=20|md=3.1|t=2.4", "paired t statistic", 5.7765089418744567157, kNo, kNo, kNo, kNo, kNo, ""},
+      {"n=20|md=3.1|p=0.02", "paired p", 5.4592294651465446375, 2.5394831906239626207, kNo, kNo, kNo, kNo, ""},
+      {"n=12|md=-1.5|p=0.0001", "paired p", 0.87755143306031371808, 5.921194162473098765, kNo, kNo, kNo, kNo, ""},
+      {"n=20|md=3|se=0.8|corr=0.5", "paired se", 3.5777087639996635143, kNo, kNo, kNo, kNo, 3.5777087639996635143, ""},
+      {"n=20|md=3|se=0.8|corr=-0.3", "paired se", 3.5777087639996635143, kNo, kNo, kNo, kNo, 2.2188007849009164881, ""},
+      {"n=20|md=3|lower=1|upper=5", "paired t", 4.2733727264915126265, 2.0930240544083097692, 4.5634878908747477379, 4.2733727264915126265, 6.7889038226118634134, kNo, ""},
+      {"n=100|md=3|lower=1|upper=5|corr=0.7", "paired t", 10.079542957240455339, 1.9842169515864174951, kNo, 10.079542957240455339, kNo, 13.012634003591513684, ""},
+  };
+  // clang-format on
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.cells);
+    const RowResult r = Convert(row.cells);
+    EXPECT_EQ(r.refusal, "");
+    EXPECT_EQ(r.method, row.method);
+    EXPECT_EQ(r.warning, row.warning);
+    ExpectNear(r.sd, row.sd, 1e-13, "sd");
+    ExpectNear(r.critical_value, row.critical_value, 1e-13, "critical_value");
+    if (row.sd_z) ExpectNear(r.sd_z, row.sd_z, 1e-13, "sd_z");
+    ExpectNear(r.sd_t, row.sd_t, 1e-13, "sd_t");
+    if (row.gap) ExpectNear(r.z_t_gap_percent, row.gap, 1e-11, "gap");
+    ExpectNear(r.sd_within, row.sd_within, 1e-13, "sd_within");
+  }
+  // z side by side with t, and warned of below 60.
+  CriticalValueCache cache;
+  const Cells cells("n=30|md=2|ci=1.2|level=90");
+  const RowResult z = ConvertRow(cells.cells, RowSettings{Method::Z, 95, '.', false}, cache);
+  EXPECT_EQ(z.method, "paired z");
+  EXPECT_EQ(z.warning, kBelow60);
+  ExpectNear(z.sd, 3.9959000499294297039, 1e-13, "sd");
+  ExpectNear(z.sd_t, 3.8682632830997554865, 1e-13, "sd_t");
+  ExpectNear(z.z_t_gap_percent, 3.2995884066969465631, 1e-11, "gap");
+}
+
+TEST(PairedRows, Refusals) {
+  const std::string kOne = "give only one of se, ci, lower and upper, md with t, or md with p";
+  const std::pair<std::string, std::string> rows[] = {
+      {"n=20|md=3", "no source: " + kOne},
+      {"n=1|md=3|t=2", "n is 1: a single observation has no standard deviation"},
+      {"n=20|t=2", "t is given without md"},
+      {"n=20|md=3|t=2|se=1", "more than one source: se and t are given; " + kOne},
+      {"n=20|md=0|p=0.3",
+       "md '0' with p '0.3' contradicts itself: a difference of 0 gives t = 0 "
+       "and p = 1"},
+      {"n=20|md=3|se=1|corr=1.2", "corr is not between -1 and 1: '1.2'"},
+      {"n=20|md=3|se=1|corr=1",
+       "corr '1' is 1: the periods would not differ, and the SD of each has no estimate"},
+      {"n=20|n1=10|md=3|t=2",
+       "n1 and n do not go together: a row is one kind (se or an interval "
+       "with n, a median set with n, two groups with n1 and n2, or "
+       "subgroups)"},
+  };
+  for (const auto& [cells, refusal] : rows) {
+    SCOPED_TRACE(cells);
+    const RowResult r = Convert(cells);
+    EXPECT_EQ(r.refusal, refusal);
+    EXPECT_FALSE(r.sd || r.sd_within);
+  }
+}
+
+TEST(PairedRows, WorkingText) {
+  EXPECT_EQ(Convert("n=20|md=3|se=0.8|corr=0.5", true).working,
+            "A paired difference: Degrees of freedom = N - 1 = 20 - 1 = 19\r\n"
+            "\r\n"
+            "Standard Error of the difference = 0.8\r\n"
+            "\r\n"
+            "The Standard Deviation of the differences = Standard Error * sqrt(N)\r\n"
+            "sqrt(N) = sqrt(20) = 4.47213595499958\r\n"
+            "Which computes to 0.8 * 4.47213595499958\r\n"
+            "\r\n"
+            "Therefore, the SD = 3.57770876399966\r\n"
+            "\r\n"
+            "The SD of each period (Cochrane Handbook 23.2.7):\r\n"
+            "SD_within = SD_diff / sqrt(2 * (1 - r)) = 3.57770876399966 / sqrt(2 * (1 - 0.5)) = "
+            "3.57770876399966 / 1 = 3.57770876399966");
 }
 
 }  // namespace

@@ -68,5 +68,29 @@ TEST_F(KindsTest, ARatioHasItsLogAndSeInTheirOwnColumns) {
             "0.111259262998914");
 }
 
+TEST_F(KindsTest, APairedDifferenceTakesZOrTAsChosen) {
+  ASSERT_TRUE(window_->openFile(kGolden + "/paired.csv"));
+  Find<QAction>(window_, "actionMethodZ")->trigger();
+  ASSERT_TRUE(window_->saveFile(Path("paired.csv")));
+  EXPECT_EQ(ReadAll(Path("paired.csv")),
+            BatchOutput({"--method", "z", "--working", kGolden + "/paired.csv"}));
+  EXPECT_EQ(Cell(3, "sd"), "10.2042691384931");
+  EXPECT_EQ(Cell(3, "sd_within"), "13.1736548112007");
+  Find<QAction>(window_, "actionMethodT")->trigger();
+  EXPECT_EQ(Cell(3, "sd"), "10.0795429572405");
+  EXPECT_EQ(Cell(3, "method"), "paired t");
+  ClickCell(2, "Study");
+  EXPECT_EQ(Working(),
+            "A paired difference: Degrees of freedom = N - 1 = 20 - 1 = 19\n\n"
+            "Standard Error of the difference = 0.8\n\n"
+            "The Standard Deviation of the differences = Standard Error * sqrt(N)\n"
+            "sqrt(N) = sqrt(20) = 4.47213595499958\n"
+            "Which computes to 0.8 * 4.47213595499958\n\n"
+            "Therefore, the SD = 3.57770876399966\n\n"
+            "The SD of each period (Cochrane Handbook 23.2.7):\n"
+            "SD_within = SD_diff / sqrt(2 * (1 - r)) = 3.57770876399966 / sqrt(2 * (1 - 0.5)) = "
+            "3.57770876399966 / 1 = 3.57770876399966");
+}
+
 }  // namespace
 }  // namespace kelmory
