@@ -24,6 +24,7 @@ is.</p>
 <tr><td><b>median</b>, <b>q1</b>, <b>q3</b>, <b>min</b>, <b>max</b></td><td>a median with its quartiles or range</td></tr>
 <tr><td><b>n1</b>, <b>n2</b>, <b>md</b>, <b>t</b>, <b>p</b></td><td>a difference between two groups</td></tr>
 <tr><td><b>n_1</b>, <b>mean_1</b>, <b>sd_1</b>, ...</td><td>subgroups to combine</td></tr>
+<tr><td><b>sd_baseline</b>, <b>sd_final</b>, <b>sd_change</b></td><td>the SDs at baseline, at the end and of the change</td></tr>
 <tr><td><b>corr</b></td><td>the correlation between a participant's two measurements</td></tr>
 <tr><td><b>or</b>, <b>rr</b>, <b>hr</b></td><td>an odds, risk or hazard ratio</td></tr>
 </table>
@@ -47,6 +48,11 @@ groups.</li>
 <li><b>Paired difference</b>: n and md (no n1, n2) with se, an interval, t or
 the p of a paired t test; the SD of the differences, SE &times; &radic;n. With
 corr, sd_within is the SD of each period, SD / &radic;(2(1 &minus; r)).</li>
+<li><b>Change from baseline</b>: sd_baseline and sd_final with corr give the
+SD of the change (Cochrane Handbook 6.5.2.8); with sd_change instead, the
+three SDs give the correlation, corr_estimated. Rows with neither take the
+correlation chosen in the Correlation menu: a value, or the mean of the
+table's own correlations.</li>
 <li><b>Ratio</b>: or, rr or hr with lower and upper (and level), or with p;
 no n needed. log_ratio and se_log_ratio for an inverse-variance analysis
 (Cochrane Handbook 6.3.2), with a warning when the interval is not symmetric on
@@ -64,6 +70,7 @@ why. A row of empty cells is passed over.</p>
 <tr><td><b>total_n</b></td><td>the combined size of subgroups</td></tr>
 <tr><td><b>log_ratio</b>, <b>se_log_ratio</b></td><td>a ratio's natural log and its standard error</td></tr>
 <tr><td><b>sd_within</b></td><td>the SD of each period of a paired row</td></tr>
+<tr><td><b>corr_estimated</b></td><td>the correlation that a change row's three SDs give</td></tr>
 <tr><td><b>method</b></td><td>how the SD was found: se, t, z, user (the row's own z), median-range, median-iqr, median-five, mean-range, two-group p, ...</td></tr>
 <tr><td><b>critical_value</b></td><td>the divisor of the interval's half-width</td></tr>
 <tr><td><b>df</b></td><td>the degrees of freedom of the t value</td></tr>

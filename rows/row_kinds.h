@@ -164,6 +164,7 @@ RowResult TwoGroupRow(const RowValues& value, const RowCells& cells, const RowSe
                       CriticalValueCache& cache);
 RowResult PairedRow(const RowValues& value, const RowCells& cells, const RowSettings& settings,
                     CriticalValueCache& cache);
+RowResult ChangeRow(const RowValues& value, const RowCells& cells, const RowSettings& settings);
 RowResult RatioRow(const RowValues& value, const RowCells& cells, const RowSettings& settings,
                    CriticalValueCache& cache);
 RowResult SubgroupRow(const std::vector<SubgroupValues>& values, const RowCells& cells,

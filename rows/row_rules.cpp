@@ -11,7 +11,7 @@
 namespace kelmory::batch {
 namespace {
 
-enum class Kind { SeOrInterval, Median, MeanRange, TwoGroup, Paired, Subgroups, Ratio };
+enum class Kind { SeOrInterval, Median, MeanRange, TwoGroup, Paired, Subgroups, Ratio, Change };
 
 // Whether a row of `kind` may fill column c.
 bool Allowed(Kind kind, int c) {
@@ -30,6 +30,8 @@ bool Allowed(Kind kind, int c) {
              c == kZ || c == kMd || c == kT || c == kP || c == kCorr;
     case Kind::Subgroups:
       return false;
+    case Kind::Change:
+      return c == kN || c == kMean || (c >= kSdBaseline && c <= kCorr);
     case Kind::Ratio:
       return c == kN || c == kLower || c == kUpper || c == kLevel || c == kP ||
              (c >= kOr && c <= kHr);
@@ -94,8 +96,9 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
     int first, last;
     Kind kind;
   };
-  for (const Marks marks : {Marks{kOr, kHr, Kind::Ratio}, Marks{kN1, kP, Kind::TwoGroup},
-                            Marks{kMedian, kMax, Kind::Median}}) {
+  for (const Marks marks :
+       {Marks{kOr, kHr, Kind::Ratio}, Marks{kN1, kP, Kind::TwoGroup},
+        Marks{kMedian, kMax, Kind::Median}, Marks{kSdBaseline, kCorr, Kind::Change}}) {
     const std::uint32_t own = filled >> marks.first & ((1u << (marks.last - marks.first + 1)) - 1);
     if (own != 0 && kind == Kind::SeOrInterval) {
       kind = marks.kind;
@@ -130,6 +133,8 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
       return SubgroupRow(subgroups, cells, settings);
     case Kind::Ratio:
       return RatioRow(value, cells, settings, cache);
+    case Kind::Change:
+      return ChangeRow(value, cells, settings);
   }
   return Refused("unknown kind of row");
 }

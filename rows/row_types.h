@@ -4,6 +4,7 @@
 // (row_kinds.h) and ConvertRow (row_rules.h) both stand on it.
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,12 +60,21 @@ struct Level {
   double value;        // for the figures shown
 };
 
+// The correlation a change-from-baseline row without corr or sd_change
+// takes: none, the user's own, or the mean of the table's own.
+enum class CorrImputation { None, Value, Table };
+
 struct RowSettings {
   Method method = Method::T;
   Level default_level = 95;  // for rows whose level cell is empty
   char decimal = '.';
   bool working = false;
   Audience audience = Audience::CommandLine;
+  CorrImputation corr = CorrImputation::None;
+  // The value imputed; for Table, nothing when no row of the table gives a
+  // correlation, and `corr_rows` the number of rows that do.
+  std::optional<double> imputed_corr;
+  std::uint64_t corr_rows = 0;
 };
 
 // The cells n_k, mean_k and sd_k of subgroup k.
@@ -89,6 +99,8 @@ struct RowResult {
   // A ratio's log and its SE, and a paired row's SD of each period, in
   // their own columns.
   std::optional<double> log_ratio, se_log_ratio, sd_within;
+  // The correlation that a change row's three SDs give.
+  std::optional<double> corr_estimated;
   // "se", "t", "z", "user", "median-range", "two-group t", "combined"...;
   // empty when refused
   std::string_view method;

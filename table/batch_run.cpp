@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -492,6 +493,12 @@ void Runner::Row() {
     row = ConvertTableRow(columns_, row_view_, settings_, cache_, row_cells_);
   }
   if (!result.refusal.empty()) ++summary_.refused;
+  // r of +-1 has no Fisher's z; such a row still counts in the mean as the
+  // bound it is, through a z clamped just inside it.
+  if (result.corr_estimated) {
+    ++summary_.correlations;
+    summary_.fisher_z_sum += std::atanh(std::clamp(*result.corr_estimated, -1 + 1e-12, 1 - 1e-12));
+  }
 
   // A short row is filled out with empty cells so that the added columns
   // stay under their names; cells past the header follow them.
@@ -616,6 +623,9 @@ void Runner::Start(std::string_view head, std::size_t header_end, bool whole) {
       options_.decimal ? std::nullopt : GuessDecimal(head, delimiter_, whole);
   settings_.decimal = options_.decimal.value_or(found.value_or(delimiter_ == ';' ? ',' : '.'));
   settings_.working = options_.working;
+  settings_.corr = options_.corr;
+  settings_.imputed_corr = options_.imputed_corr;
+  settings_.corr_rows = options_.corr_rows;
   summary_.dialect = {delimiter_, settings_.decimal,     line_end_,
                       bom_,       sep_line_.has_value(), found.has_value()};
   csv_set_delim(&parser_, static_cast<unsigned char>(delimiter_));
@@ -899,6 +909,11 @@ BatchSummary Runner::Run(const ByteSource& source, const Progress& progress) {
 }
 
 }  // namespace
+
+std::optional<double> MeanCorrelation(const BatchSummary& summary) {
+  if (summary.correlations == 0) return std::nullopt;
+  return std::tanh(summary.fisher_z_sum / static_cast<double>(summary.correlations));
+}
 
 BatchSummary RunBatch(const ByteSource& source, const ByteSink& sink, const BatchOptions& options,
                       const Progress& progress) {

@@ -31,6 +31,7 @@ std::optional<double> ResultNumber(const RowResult& result, std::string_view col
   if (column == "log_ratio") return result.log_ratio;
   if (column == "se_log_ratio") return result.se_log_ratio;
   if (column == "sd_within") return result.sd_within;
+  if (column == "corr_estimated") return result.corr_estimated;
   return std::nullopt;
 }
 

@@ -32,8 +32,8 @@ constexpr std::array<std::string_view, 8> kBlockCore = {
     "method", "critical_value", "df", "sd_z", "sd_t", "z_t_gap_percent", "warning", "refusal"};
 
 // The result columns of later kinds, in the order the writer puts them.
-constexpr std::array<std::string_view, 3> kFigureColumns = {"log_ratio", "se_log_ratio",
-                                                            "sd_within"};
+constexpr std::array<std::string_view, 4> kFigureColumns = {"log_ratio", "se_log_ratio",
+                                                            "sd_within", "corr_estimated"};
 
 // A result column's name as the writer heads it, with the suffix as often as
 // the user's own columns made it add one.
@@ -132,14 +132,16 @@ TableColumns ReadTableColumns(const std::vector<std::string_view>& names) {
     if (slot) *slot = at;
   }
   columns.fill_mean = columns.sd != -1 && columns.index[kMean] != -1;
-  const bool ratio =
-      columns.index[kOr] != -1 || columns.index[kRr] != -1 || columns.index[kHr] != -1;
   const auto named = [&](Column c) { return columns.index[c] != -1; };
+  const bool ratio = named(kOr) || named(kRr) || named(kHr);
   for (const std::string_view figure : kFigureColumns) {
-    const bool called = figure == "sd_within" ? named(kMd) && named(kCorr) : ratio;
+    const bool called = figure == "sd_within"        ? named(kMd) && named(kCorr)
+                        : figure == "corr_estimated" ? named(kSdChange)
+                                                     : ratio;
     if (called) columns.figures.push_back(figure);
   }
-  const bool sized = ratio || columns.index[kN] != -1 || columns.index[kN1] != -1 ||
+  const bool change = named(kSdBaseline) || named(kSdFinal) || named(kSdChange);
+  const bool sized = ratio || change || columns.index[kN] != -1 || columns.index[kN1] != -1 ||
                      columns.index[kN2] != -1 ||
                      std::any_of(columns.subgroups.begin(), columns.subgroups.end(),
                                  [](const SubgroupColumns& s) { return s.index[kSubN] != -1; });

@@ -325,6 +325,7 @@ TEST(RunBatch, GoldenFilesByteForByte) {
       {"means", {Method::T, 95, {}, {}, true}},
       {"ratios", {Method::T, 95, {}, {}, true}},
       {"paired", {Method::Z, 95, {}, {}, false}},
+      {"change", {Method::T, 95, {}, {}, true, CorrImputation::Value, 0.5}},
       {"two-groups", {Method::Z, 95, {}, {}, false}},
       {"subgroups", {Method::T, 95, {}, {}, true}},
       {"all-kinds", {Method::T, 95, {}, {}, false}},

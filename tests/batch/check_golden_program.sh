@@ -40,6 +40,7 @@ medians --working
 means --working
 ratios --working
 paired --method z
+change --corr 0.5 --working
 two-groups --method z
 subgroups --working
 all-kinds

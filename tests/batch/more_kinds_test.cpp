@@ -1,7 +1,7 @@
 // The rows beyond medians and two groups against independent computations:
 // a mean with a range or quartiles (Wan et al. 2014, Shi et al. 2020),
-// ratios on the log scale (Cochrane Handbook 6.3.2) and paired differences
-// (23.2.7), with expected values
+// ratios on the log scale (Cochrane Handbook 6.3.2), paired differences
+// (23.2.7) and changes from baseline (6.5.2.8), with expected values
 // from mpmath at 50 digits and published examples, every refusal and the
 // working texts.
 
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "rows/row_rules.h"
+#include "table/batch_run.h"
 #include "tests/batch/listed_cells.h"
 
 namespace kelmory::batch {
@@ -311,6 +312,125 @@ TEST(PairedRows, WorkingText) {
             "The SD of each period (Cochrane Handbook 23.2.7):\r\n"
             "SD_within = SD_diff / sqrt(2 * (1 - r)) = 3.57770876399966 / sqrt(2 * (1 - 0.5)) = "
             "3.57770876399966 / 1 = 3.57770876399966");
+}
+
+RowResult ConvertChange(const std::string& listed, CorrImputation corr,
+                        std::optional<double> imputed, std::uint64_t rows = 0) {
+  CriticalValueCache cache;
+  const Cells cells(listed);
+  RowSettings settings{Method::T, 95, '.', false};
+  settings.corr = corr;
+  settings.imputed_corr = imputed;
+  settings.corr_rows = rows;
+  return ConvertRow(cells.cells, settings, cache);
+}
+
+TEST(ChangeRows, AgreeWithAnIndependentComputation) {
+  struct Row {
+    std::string cells, method;
+    double sd;
+    std::optional<double> corr;
+    std::string warning;
+  };
+  // clang-format off
+  const Row rows[] = {
+      {"sd_baseline=4|sd_final=5|corr=0.6", "change from correlation", 4.1231056256176605498, std::nullopt, ""},
+      {"n=40|sd_baseline=12.5|sd_final=11.2|corr=-0.3", "change from correlation", 19.123022773609824889, std::nullopt, ""},
+      {"sd_baseline=4|sd_final=5|sd_change=3.5", "correlation", 3.5, 0.71875, ""},
+      {"sd_baseline=12.5|sd_final=11.2|sd_change=9.1", "correlation", 9.1, 0.71028571428571428571, ""},
+      {"sd_baseline=6|sd_final=6.5|sd_change=4|corr=0.5", "correlation", 4, 0.79807692307692307692,
+       "corr '0.5' and the three SDs disagree: they give 0.798076923076923"},
+  };
+  // clang-format on
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.cells);
+    const RowResult r = Convert(row.cells);
+    EXPECT_EQ(r.refusal, "");
+    EXPECT_EQ(r.method, row.method);
+    EXPECT_EQ(r.warning, row.warning);
+    ExpectNear(r.sd, row.sd, 1e-14, "sd");
+    ExpectNear(r.corr_estimated, row.corr, 1e-14, "corr_estimated");
+  }
+}
+
+TEST(ChangeRows, ACorrelationIsImputedOnlyWhenAsked) {
+  const std::string cells = "sd_baseline=4|sd_final=5";
+  const RowResult value = ConvertChange(cells, CorrImputation::Value, 0.5);
+  EXPECT_EQ(value.method, "change from imputed correlation");
+  ExpectNear(value.sd, 4.582575694955840007, 1e-14, "sd");
+  EXPECT_EQ(value.warning, "imputed correlation 0.5: consider a sensitivity analysis");
+  // The mean of 0.71875 and 0.79807692307692 through Fisher's z.
+  const RowResult table = ConvertChange(cells, CorrImputation::Table, 0.76124691135057010234, 2);
+  ExpectNear(table.sd, 3.2480953720568606337, 1e-14, "sd");
+  EXPECT_EQ(table.warning,
+            "imputed correlation 0.761, the mean of 2 rows' correlations through Fisher's z: "
+            "consider a sensitivity analysis");
+  EXPECT_EQ(ConvertChange(cells, CorrImputation::None, std::nullopt).refusal,
+            "sd_baseline and sd_final are given without corr or sd_change: give one, or impute a "
+            "correlation with --corr");
+  EXPECT_EQ(ConvertChange(cells, CorrImputation::Table, std::nullopt).refusal,
+            "no row of the table gives a correlation to impute: --corr table takes those of the "
+            "rows with sd_baseline, sd_final and sd_change");
+  // A row's own corr is never replaced.
+  EXPECT_EQ(ConvertChange(cells + "|corr=0.6", CorrImputation::Value, 0.5).method,
+            "change from correlation");
+}
+
+// The table's mean correlation is that of Fisher's z, as RunBatch gathers
+// it for --corr table.
+TEST(ChangeRows, TheTablesCorrelationsAreAveragedThroughFishersZ) {
+  std::string output;
+  const BatchSummary summary =
+      RunOver("sd_baseline,sd_final,sd_change\n4,5,\n4,5,3.5\n6,6.5,4\n4,5,10\n", {}, output);
+  EXPECT_EQ(summary.correlations, 2u);
+  ExpectNear(MeanCorrelation(summary), 0.76124691135057010234, 1e-14, "mean correlation");
+  EXPECT_EQ(MeanCorrelation(BatchSummary{}), std::nullopt);
+}
+
+TEST(ChangeRows, Refusals) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"sd_final=5|corr=0.5",
+       "sd_baseline is empty: a change from baseline takes sd_baseline and "
+       "sd_final, with corr or sd_change"},
+      {"sd_baseline=0|sd_final=5|corr=0.5", "sd_baseline is not above 0: '0'"},
+      {"sd_baseline=4|sd_final=5|sd_change=-1", "sd_change is negative: '-1'"},
+      {"sd_baseline=4|sd_final=5|corr=-1.01", "corr is not between -1 and 1: '-1.01'"},
+      {"sd_baseline=4|sd_final=5|sd_change=10",
+       "sd_baseline '4', sd_final '5' and sd_change '10' contradict each other: they give a "
+       "correlation of -1.475, outside -1 to 1"},
+      {"sd_baseline=4|sd_final=5|sd_change=0.5",
+       "sd_baseline '4', sd_final '5' and sd_change '0.5' contradict each other: they give a "
+       "correlation of 1.01875, outside -1 to 1"},
+      {"sd_baseline=4|sd_final=4|corr=1",
+       "sd_baseline '4' and sd_final '4' are equal with a correlation of 1: the change has no "
+       "spread, which gives an SD of 0 and the study infinite weight"},
+      {"n=20|se=1|corr=0.5",
+       "corr and se do not go together: a row is one kind (se or an "
+       "interval with n, a median set with n, two groups with n1 and n2, or "
+       "subgroups)"},
+  };
+  for (const auto& [cells, refusal] : rows) {
+    SCOPED_TRACE(cells);
+    const RowResult r = Convert(cells);
+    EXPECT_EQ(r.refusal, refusal);
+    EXPECT_FALSE(r.sd || r.corr_estimated);
+  }
+}
+
+TEST(ChangeRows, WorkingTexts) {
+  EXPECT_EQ(Convert("sd_baseline=4|sd_final=5|corr=0,6", true, ',').working,
+            "Change from baseline (Cochrane Handbook 6.5.2.8):\r\n"
+            "r = 0,6, as given\r\n"
+            "SD_change = sqrt(SD_baseline^2 + SD_final^2 - 2 * r * SD_baseline * SD_final)\r\n"
+            "Which computes to sqrt(4^2 + 5^2 - 2 * 0,6 * 4 * 5)\r\n"
+            "\r\n"
+            "Therefore, the SD = 4,12310562561766");
+  EXPECT_EQ(Convert("sd_baseline=4|sd_final=5|sd_change=3.5", true).working,
+            "Change from baseline (Cochrane Handbook 6.5.2.8):\r\n"
+            "r = (SD_baseline^2 + SD_final^2 - SD_change^2) / (2 * SD_baseline * SD_final)\r\n"
+            "Which computes to (4^2 + 5^2 - 3.5^2) / (2 * 4 * 5) = 0.71875\r\n"
+            "\r\n"
+            "Therefore, the correlation = 0.71875, and the SD of the change is the given 3.5");
 }
 
 }  // namespace
