@@ -51,8 +51,8 @@ corr, sd_within is the SD of each period, SD / &radic;(2(1 &minus; r)).</li>
 <li><b>Change from baseline</b>: sd_baseline and sd_final with corr give the
 SD of the change (Cochrane Handbook 6.5.2.8); with sd_change instead, the
 three SDs give the correlation, corr_estimated. Rows with neither take the
-correlation chosen in the Correlation menu: a value, or the mean of the
-table's own correlations.</li>
+correlation chosen in the Method menu: a value of your own, or the mean of
+the table's own correlations (through Fisher's z).</li>
 <li><b>Ratio</b>: or, rr or hr with lower and upper (and level), or with p;
 no n needed. log_ratio and se_log_ratio for an inverse-variance analysis
 (Cochrane Handbook 6.3.2), with a warning when the interval is not symmetric on

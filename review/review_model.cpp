@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QUndoStack>
 #include <algorithm>
+#include <cmath>
 
 #include "engine/number_text.h"
 #include "rows/cell_number.h"
@@ -180,6 +181,39 @@ void ReviewModel::SetSettings(batch::Method method, double level) {
   Recompute();
 }
 
+void ReviewModel::SetCorrelation(batch::CorrImputation corr, std::optional<double> value) {
+  if (corr == settings_.corr &&
+      (corr != batch::CorrImputation::Value || value == settings_.imputed_corr))
+    return;
+  settings_.corr = corr;
+  settings_.imputed_corr = corr == batch::CorrImputation::Value ? value : std::nullopt;
+  settings_.corr_rows = 0;
+  Recompute();
+}
+
+bool ReviewModel::RefreshTableCorrelation() {
+  if (settings_.corr != batch::CorrImputation::Table) return false;
+  // The batch's own mean, through Fisher's z, of the rows' correlations.
+  batch::BatchSummary gathered;
+  for (const ReviewRow& row : rows_) {
+    if (!row.result.corr_estimated) continue;
+    ++gathered.correlations;
+    gathered.fisher_z_sum +=
+        std::atanh(std::clamp(*row.result.corr_estimated, -1 + 1e-12, 1 - 1e-12));
+  }
+  const std::optional<double> mean = batch::MeanCorrelation(gathered);
+  if (mean == settings_.imputed_corr && gathered.correlations == settings_.corr_rows) return false;
+  settings_.imputed_corr = mean;
+  settings_.corr_rows = gathered.correlations;
+  ++generation_;
+  const char user = UserDecimal();
+  for (ReviewRow& row : rows_) {
+    Compute(row, map_, user);
+    row.stamp = generation_;
+  }
+  return true;
+}
+
 void ReviewModel::Recompute() {
   ++generation_;
   ComputeAll();
@@ -270,6 +304,7 @@ void ReviewModel::ComputeAll() {
     Compute(row, map_, user);
     row.stamp = generation_;
   }
+  RefreshTableCorrelation();
 }
 
 QString ReviewModel::workingText(int row) const {
@@ -365,7 +400,10 @@ void ReviewModel::SwapRows(int first, int& count, std::vector<ReviewRow>& other,
       row.stamp = generation_;
     }
     const int changed = append && incoming > 0 ? 1 : common;
-    if (changed > 0) {
+    if (RefreshTableCorrelation() && !rows_.empty()) {
+      emit dataChanged(index(0, 0), index(storedRows() - 1, columnCount() - 1));
+      emit headerDataChanged(Qt::Vertical, 0, storedRows() - 1);
+    } else if (changed > 0) {
       emit dataChanged(index(first, 0), index(first + changed - 1, columnCount() - 1));
       emit headerDataChanged(Qt::Vertical, first, first + changed - 1);
     }

@@ -59,6 +59,13 @@ class ReviewModel final : public QAbstractTableModel {
   static batch::Dialect NewDialect();
 
   void SetSettings(batch::Method method, double level);
+  // The correlation change rows without corr or sd_change take: none, the
+  // user's `value`, or the table's own mean, kept up to date as rows change.
+  void SetCorrelation(batch::CorrImputation corr, std::optional<double> value);
+  batch::CorrImputation correlation() const { return settings_.corr; }
+  // The value imputed now, and for the table's mean the rows it comes from.
+  std::optional<double> imputedCorrelation() const { return settings_.imputed_corr; }
+  std::uint64_t correlationRows() const { return settings_.corr_rows; }
   // Every row again, as after a change of the user's decimal separator.
   void Recompute();
   batch::Method method() const { return settings_.method; }
@@ -115,6 +122,9 @@ class ReviewModel final : public QAbstractTableModel {
   // `user`: the user's decimal separator, read once for many rows.
   void Compute(ReviewRow& row, const ColumnMap& map, char user, bool working = false) const;
   void ComputeAll();
+  // With the table's mean correlation: takes it afresh from the rows, and
+  // computes every row again when it moved. True when it did.
+  bool RefreshTableCorrelation();
   bool IsFilled(const ReviewRow& row) const;
   void Push(int first, int count, std::vector<ReviewRow> rows, std::optional<Record> header,
             const QString& text);

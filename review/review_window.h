@@ -78,6 +78,9 @@ class ReviewWindow final : public QMainWindow {
   // As an undo step; applySettings shows them and recomputes.
   void changeSettings(batch::Method method, double level);
   void applySettings(batch::Method method, double level);
+  // The correlation change rows may take; Impute a Value asks for it.
+  void correlationChosen(batch::CorrImputation corr);
+  void applyCorrelation(batch::CorrImputation corr, std::optional<double> value);
   bool adviseLevel();
   bool reopen(std::optional<char> delimiter, std::optional<char> decimal);
   void reopenWith();

@@ -42,8 +42,15 @@ std::variant<LoadedTable, std::string> LoadTable(const std::string& path,
 
 // kelmory-batch's output for `input` (a table in `dialect`) written all or
 // nothing to `path`: what the file then holds, or the error.
+// `corr` and its figures as the window imputes them, so that the file
+// holds what the window shows.
+struct SavedCorrelation {
+  batch::CorrImputation corr = batch::CorrImputation::None;
+  std::optional<double> imputed;
+  std::uint64_t rows = 0;
+};
 std::variant<FileStamp, std::string> SaveTable(const std::string& path, const std::string& input,
                                                const batch::Dialect& dialect, batch::Method method,
-                                               double level);
+                                               double level, const SavedCorrelation& corr = {});
 
 }  // namespace kelmory::review

@@ -77,11 +77,12 @@ RowResult ChangeRow(const RowValues& value, const RowCells& cells, const RowSett
     } else if (settings.corr == CorrImputation::None) {
       return Refused(std::string("sd_baseline and sd_final are given without corr or sd_change: ") +
                      (settings.audience == Audience::Window
-                          ? "give one, or choose a correlation to impute in the Correlation menu"
+                          ? "give one, or choose Impute a Correlation in the Method menu"
                           : "give one, or impute a correlation with --corr"));
     } else if (!settings.imputed_corr) {
       return Refused(std::string("no row of the table gives a correlation to impute: ") +
-                     (settings.audience == Audience::Window ? "From the table" : "--corr table") +
+                     (settings.audience == Audience::Window ? "the table's mean correlation"
+                                                            : "--corr table") +
                      " takes those of the rows with sd_baseline, sd_final and sd_change");
     } else {
       r = *settings.imputed_corr;

@@ -2,7 +2,10 @@
 // show their results and working text, and a golden file saves as
 // kelmory-batch writes it.
 
+#include <QAction>
+#include <QDoubleSpinBox>
 #include <QPlainTextEdit>
+#include <QTest>
 
 #include "tests/support/gui_test.h"
 #include "tests/support/review_files.h"
@@ -90,6 +93,48 @@ TEST_F(KindsTest, APairedDifferenceTakesZOrTAsChosen) {
             "The SD of each period (Cochrane Handbook 23.2.7):\n"
             "SD_within = SD_diff / sqrt(2 * (1 - r)) = 3.57770876399966 / sqrt(2 * (1 - 0.5)) = "
             "3.57770876399966 / 1 = 3.57770876399966");
+}
+
+TEST_F(KindsTest, AChangeFromBaselineTakesTheCorrelationChosenAndUndoesIt) {
+  ASSERT_TRUE(window_->openFile(kGolden + "/change.csv"));
+  EXPECT_EQ(Cell(3, "refusal"),
+            "sd_baseline and sd_final are given without corr or sd_change: give one, or choose "
+            "Impute a Correlation in the Method menu");
+  WhenModalShows([](QWidget* modal) {
+    EXPECT_EQ(modal->objectName(), "correlationDialog");
+    auto* box = modal->findChild<QDoubleSpinBox*>();
+    ASSERT_NE(box, nullptr);
+    box->selectAll();
+    QTest::keyClicks(box, "0.5");
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+  Find<QAction>(window_, "actionCorrValue")->trigger();
+  Activate(window_);
+  EXPECT_EQ(Cell(3, "sd"), "11.9033608699392");
+  EXPECT_EQ(Cell(3, "warning"), "imputed correlation 0.5: consider a sensitivity analysis");
+  EXPECT_EQ(Cell(1, "corr_estimated"), "0.71875");
+  ASSERT_TRUE(window_->saveFile(Path("change.csv")));
+  EXPECT_EQ(ReadAll(Path("change.csv")), ReadAll(kGolden + "/change.expected.csv"));
+
+  // The mean of the two rows' 0.71875 and 0.798076923076923 through Fisher's z.
+  Find<QAction>(window_, "actionCorrTable")->trigger();
+  EXPECT_EQ(Cell(3, "sd"), "8.27894104471341");
+  EXPECT_EQ(Cell(3, "warning"),
+            "imputed correlation 0.761, the mean of 2 rows' correlations through Fisher's z: "
+            "consider a sensitivity analysis");
+  ASSERT_TRUE(window_->saveFile(Path("table.csv")));
+  EXPECT_EQ(ReadAll(Path("table.csv")),
+            BatchOutput({"--corr", "table", "--working", kGolden + "/change.csv"}));
+  // A third correlation moves the mean of every row that takes it.
+  TypeInto(0, "SD_change", "4");
+  EXPECT_EQ(Cell(0, "corr_estimated"), "0.625");
+  EXPECT_EQ(Cell(3, "warning"),
+            "imputed correlation 0.721, the mean of 3 rows' correlations through Fisher's z: "
+            "consider a sensitivity analysis");
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Cell(3, "sd"), "11.9033608699392");
+  EXPECT_TRUE(Find<QAction>(window_, "actionCorrValue")->isChecked());
 }
 
 }  // namespace
