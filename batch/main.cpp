@@ -91,6 +91,12 @@ int main(int argc, char** argv) {
   app.add_option("--decimal", decimal, "the decimal separator (default: found from the numbers)")
       ->type_name(". | ,");
   app.add_flag("--working", working, "add a column \"working\" holding each row's working text");
+  std::string median = "normal";
+  app.add_option("--median", median,
+                 "which estimate of a median row fills sd and estimated_mean; any but normal also "
+                 "adds both side by side")
+      ->type_name("normal|qe|lognormal|auto")
+      ->capture_default_str();
   std::string corr;
   app.add_option("--corr", corr,
                  "the correlation imputed for change rows without corr or sd_change: a value, or "
@@ -107,6 +113,8 @@ int main(int argc, char** argv) {
       "  a median: n with min, median and max; q1, median and q3; or all five (mean after\n"
       "    Luo 2018, SD after Wan 2014 or Shi 2020, skewness test after Shi 2023).\n"
       "    n 20, min 2, median 6, max 14 -> sd 3.21158, estimated_mean 6.59447\n"
+      "    --median qe, lognormal or auto: a skewed-data estimate beside the normal one\n"
+      "    (QE after McGrath 2020, log-normal after Shi 2020), one of them in sd.\n"
       "  a mean with a range: n, mean and min and max, q1 and q3, or all four, and no\n"
       "    median (SD after Wan 2014 or Shi 2020).\n"
       "    n 20, mean 7, min 2, max 14 -> sd 3.21158\n"
@@ -166,6 +174,15 @@ int main(int argc, char** argv) {
   // 0.95 meant as a proportion would give an SD about 170 times too large.
   if (level.value < 1) {
     return Complain("--level is " + level_text + ": give it as a percentage, such as 95");
+  }
+  if (median == "qe") {
+    options.median = kelmory::batch::MedianMethod::Qe;
+  } else if (median == "lognormal") {
+    options.median = kelmory::batch::MedianMethod::LogNormal;
+  } else if (median == "auto") {
+    options.median = kelmory::batch::MedianMethod::Auto;
+  } else if (median != "normal") {
+    return Complain("--median must be 'normal', 'qe', 'lognormal' or 'auto' (see --help)");
   }
   if (corr == "table") {
     options.corr = kelmory::batch::CorrImputation::Table;

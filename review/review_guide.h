@@ -38,7 +38,12 @@ or the normal z as chosen above the table, at the row's level or the
 default level.</li>
 <li><b>Median</b>: n (at least 5) with min, median and max (median-range), q1,
 median and q3 (median-iqr) or all five (median-five). The mean follows Luo et
-al. (2018), the SD Wan et al. (2014) or, with all five, Shi et al. (2020).</li>
+al. (2018), the SD Wan et al. (2014) or, with all five, Shi et al. (2020).
+The Method menu may put a skewed-data estimate beside it, in mean_normal,
+sd_normal, mean_skewed, sd_skewed and skewed_method: QE (McGrath et al. 2020,
+the best fit of the normal, log-normal, gamma, Weibull and beta
+distributions), the log-normal method (Shi et al. 2020), or QE only where the
+skewness test fires; the choice fills sd and the mean.</li>
 <li><b>Mean with a range</b>: n (at least 5), mean and min and max (mean-range),
 q1 and q3 (mean-iqr) or all four (mean-five), and no median: the mean is the
 paper's, the SD Wan et al. (2014) or Shi et al. (2020).</li>
@@ -71,6 +76,7 @@ why. A row of empty cells is passed over.</p>
 <tr><td><b>log_ratio</b>, <b>se_log_ratio</b></td><td>a ratio's natural log and its standard error</td></tr>
 <tr><td><b>sd_within</b></td><td>the SD of each period of a paired row</td></tr>
 <tr><td><b>corr_estimated</b></td><td>the correlation that a change row's three SDs give</td></tr>
+<tr><td><b>mean_normal</b>, <b>sd_normal</b>, <b>mean_skewed</b>, <b>sd_skewed</b>, <b>skewed_method</b></td><td>a median row's two estimates side by side</td></tr>
 <tr><td><b>method</b></td><td>how the SD was found: se, t, z, user (the row's own z), median-range, median-iqr, median-five, mean-range, two-group p, ...</td></tr>
 <tr><td><b>critical_value</b></td><td>the divisor of the interval's half-width</td></tr>
 <tr><td><b>df</b></td><td>the degrees of freedom of the t value</td></tr>

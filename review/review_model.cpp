@@ -98,6 +98,11 @@ QString ColumnTip(std::string_view name) {
       {"sd_final", "The SD at the end"},
       {"sd_change", "The SD of the change from baseline"},
       {"corr", "The correlation between the two measurements of each participant"},
+      {"mean_normal", "The normal-theory estimate of a median row's mean"},
+      {"sd_normal", "The normal-theory estimate of a median row's SD"},
+      {"mean_skewed", "The skewed-data estimate of a median row's mean"},
+      {"sd_skewed", "The skewed-data estimate of a median row's SD"},
+      {"skewed_method", "The skewed-data method and, for QE, the distribution that fits best"},
       {"corr_estimated", "The correlation that the row's three SDs give"},
       {"sd_within", "The SD of each period of a paired row, from the SD of the differences"},
       {"warning", "What to check in this row"},
@@ -141,6 +146,7 @@ ReviewModel::ReviewModel(QUndoStack* undo, QObject* parent)
 
 void ReviewModel::MapColumns() {
   map_ = MapHeader(header_);
+  batch::AddSkewedColumns(map_.columns, settings_.median);
   const auto added = batch::ResultColumns(map_.columns, {header_.begin(), header_.end()}, false);
   added_.clear();
   added_headings_.clear();
@@ -189,6 +195,17 @@ void ReviewModel::SetCorrelation(batch::CorrImputation corr, std::optional<doubl
   settings_.imputed_corr = corr == batch::CorrImputation::Value ? value : std::nullopt;
   settings_.corr_rows = 0;
   Recompute();
+}
+
+void ReviewModel::SetMedian(batch::MedianMethod median) {
+  if (median == settings_.median) return;
+  beginResetModel();
+  settings_.median = median;
+  MapColumns();
+  ++generation_;
+  ComputeAll();
+  endResetModel();
+  emit tableChanged();
 }
 
 bool ReviewModel::RefreshTableCorrelation() {

@@ -63,6 +63,10 @@ class ReviewModel final : public QAbstractTableModel {
   // user's `value`, or the table's own mean, kept up to date as rows change.
   void SetCorrelation(batch::CorrImputation corr, std::optional<double> value);
   batch::CorrImputation correlation() const { return settings_.corr; }
+  // Which estimate fills a median row's sd and mean; any but Normal adds
+  // both side by side, so the columns change.
+  void SetMedian(batch::MedianMethod median);
+  batch::MedianMethod median() const { return settings_.median; }
   // The value imputed now, and for the table's mean the rows it comes from.
   std::optional<double> imputedCorrelation() const { return settings_.imputed_corr; }
   std::uint64_t correlationRows() const { return settings_.corr_rows; }

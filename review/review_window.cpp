@@ -90,6 +90,23 @@ class SettingsCommand final : public QUndoCommand {
   std::pair<batch::Method, double> from_, to_;
 };
 
+// A change of the median rows' estimate, undone as the method is.
+class MedianCommand final : public QUndoCommand {
+ public:
+  using Apply = std::function<void(batch::MedianMethod)>;
+  MedianCommand(Apply apply, batch::MedianMethod from, batch::MedianMethod to)
+      : QUndoCommand(QObject::tr("Change Median Estimate")),
+        apply_(std::move(apply)),
+        from_(from),
+        to_(to) {}
+  void redo() override { apply_(to_); }
+  void undo() override { apply_(from_); }
+
+ private:
+  Apply apply_;
+  batch::MedianMethod from_, to_;
+};
+
 // A change of the imputed correlation, undone as the method is.
 class CorrelationCommand final : public QUndoCommand {
  public:
@@ -234,6 +251,10 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   auto* methods = new QActionGroup(this);
   methods->addAction(ui_->actionMethodT);
   methods->addAction(ui_->actionMethodZ);
+  auto* medians = new QActionGroup(this);
+  for (QAction* action : {ui_->actionMedianNormal, ui_->actionMedianQe, ui_->actionMedianLogNormal,
+                          ui_->actionMedianAuto})
+    medians->addAction(action);
   auto* correlations = new QActionGroup(this);
   for (QAction* action : {ui_->actionCorrNone, ui_->actionCorrValue, ui_->actionCorrTable})
     correlations->addAction(action);
@@ -265,6 +286,14 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   connect(ui_->methodTButton, &QRadioButton::clicked, this, [this] { methodChosen(false); });
   connect(ui_->methodZButton, &QRadioButton::clicked, this, [this] { methodChosen(true); });
   connect(ui_->levelBox, &QDoubleSpinBox::valueChanged, this, &ReviewWindow::levelChanged);
+  connect(ui_->actionMedianNormal, &QAction::triggered, this,
+          [this] { medianChosen(batch::MedianMethod::Normal); });
+  connect(ui_->actionMedianQe, &QAction::triggered, this,
+          [this] { medianChosen(batch::MedianMethod::Qe); });
+  connect(ui_->actionMedianLogNormal, &QAction::triggered, this,
+          [this] { medianChosen(batch::MedianMethod::LogNormal); });
+  connect(ui_->actionMedianAuto, &QAction::triggered, this,
+          [this] { medianChosen(batch::MedianMethod::Auto); });
   connect(ui_->actionCorrNone, &QAction::triggered, this,
           [this] { correlationChosen(batch::CorrImputation::None); });
   connect(ui_->actionCorrValue, &QAction::triggered, this,
@@ -299,6 +328,11 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   // A level below 1 % is a proportion kept by an older version.
   const double level = settings.value(QStringLiteral("level"), 95.0).toDouble();
   applySettings(z ? batch::Method::Z : batch::Method::T, level >= 1 && level < 100 ? level : 95.0);
+  const QString median = settings.value(QStringLiteral("median")).toString();
+  applyMedian(median == QStringLiteral("qe")          ? batch::MedianMethod::Qe
+              : median == QStringLiteral("lognormal") ? batch::MedianMethod::LogNormal
+              : median == QStringLiteral("auto")      ? batch::MedianMethod::Auto
+                                                      : batch::MedianMethod::Normal);
   const QString corr = settings.value(QStringLiteral("corr")).toString();
   const double corr_value = settings.value(QStringLiteral("corr_value"), 0.5).toDouble();
   if (corr == QStringLiteral("table")) {
@@ -395,10 +429,10 @@ bool ReviewWindow::saveFile(const QString& path) {
     complain(*too_long);
     return false;
   }
-  auto saved = review::SaveTable(
-      QFile::encodeName(path).toStdString(), model_->InputText(), model_->dialect(),
-      model_->method(), model_->level(),
-      {model_->correlation(), model_->imputedCorrelation(), model_->correlationRows()});
+  auto saved = review::SaveTable(QFile::encodeName(path).toStdString(), model_->InputText(),
+                                 model_->dialect(), model_->method(), model_->level(),
+                                 {model_->correlation(), model_->imputedCorrelation(),
+                                  model_->correlationRows(), model_->median()});
   if (const auto* error = std::get_if<std::string>(&saved)) {
     // The output file's own line names the file, with its cause.
     QString text = QString::fromStdString(*error);
@@ -621,6 +655,31 @@ void ReviewWindow::applySettings(batch::Method method, double level) {
   QSettings settings = Settings();
   settings.setValue(QStringLiteral("method"), z ? QStringLiteral("z") : QStringLiteral("t"));
   settings.setValue(QStringLiteral("level"), level);
+}
+
+void ReviewWindow::medianChosen(batch::MedianMethod median) {
+  if (median == model_->median()) return;
+  if (model_->storedRows() == 0) {
+    applyMedian(median);
+    return;
+  }
+  undo_->push(new MedianCommand([this](batch::MedianMethod m) { applyMedian(m); }, model_->median(),
+                                median));
+}
+
+void ReviewWindow::applyMedian(batch::MedianMethod median) {
+  QAction* chosen = median == batch::MedianMethod::Qe          ? ui_->actionMedianQe
+                    : median == batch::MedianMethod::LogNormal ? ui_->actionMedianLogNormal
+                    : median == batch::MedianMethod::Auto      ? ui_->actionMedianAuto
+                                                               : ui_->actionMedianNormal;
+  chosen->setChecked(true);
+  model_->SetMedian(median);
+  QSettings settings = Settings();
+  settings.setValue(QStringLiteral("median"), median == batch::MedianMethod::Qe ? "qe"
+                                              : median == batch::MedianMethod::LogNormal
+                                                  ? "lognormal"
+                                              : median == batch::MedianMethod::Auto ? "auto"
+                                                                                    : "normal");
 }
 
 void ReviewWindow::correlationChosen(batch::CorrImputation corr) {

@@ -138,6 +138,26 @@ void CheckAgainstInterval(const RowCells& cells, const RowSettings& settings,
 double Xi(double n);
 double Eta(double n);
 
+// A median set as the skewed-data methods take it: the values in the
+// order min, q1, median, q3, max of those given, with their names and
+// cells for refusals.
+struct MedianSet {
+  double n = 0, min = 0, q1 = 0, median = 0, q3 = 0, max = 0;
+  bool range = false, quartiles = false;
+  std::vector<double> values;
+  std::vector<std::string_view> names;
+  std::vector<std::string> texts;
+};
+// A skewed-data estimate: its method ("log-normal", "qe gamma", ...), or
+// the refusal that says why there is none.
+struct SkewedEstimate {
+  double mean = 0, sd = 0;
+  std::string_view method;
+  std::string refusal, working;
+};
+SkewedEstimate LogNormalEstimate(const MedianSet& set, char decimal);
+SkewedEstimate QeEstimate(const MedianSet& set, char decimal);
+
 RowResult SeOrIntervalRow(const RowValues& value, const RowCells& cells,
                           const RowSettings& settings, CriticalValueCache& cache);
 RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSettings& settings);

@@ -60,6 +60,11 @@ struct Level {
   double value;        // for the figures shown
 };
 
+// Which estimate of a median row fills mean and sd: the normal-theory one,
+// a skewed-data one (QE, log-normal) or QE where the skewness test fires.
+// Any but Normal also shows both side by side.
+enum class MedianMethod { Normal, Qe, LogNormal, Auto };
+
 // The correlation a change-from-baseline row without corr or sd_change
 // takes: none, the user's own, or the mean of the table's own.
 enum class CorrImputation { None, Value, Table };
@@ -70,6 +75,7 @@ struct RowSettings {
   char decimal = '.';
   bool working = false;
   Audience audience = Audience::CommandLine;
+  MedianMethod median = MedianMethod::Normal;
   CorrImputation corr = CorrImputation::None;
   // The value imputed; for Table, nothing when no row of the table gives a
   // correlation, and `corr_rows` the number of rows that do.
@@ -101,6 +107,10 @@ struct RowResult {
   std::optional<double> log_ratio, se_log_ratio, sd_within;
   // The correlation that a change row's three SDs give.
   std::optional<double> corr_estimated;
+  // A median row's two estimates side by side, when a skewed-data method is
+  // chosen: "qe log-normal", "qe gamma", ..., "log-normal".
+  std::optional<double> mean_normal, sd_normal, mean_skewed, sd_skewed;
+  std::string_view skewed_method;
   // "se", "t", "z", "user", "median-range", "two-group t", "combined"...;
   // empty when refused
   std::string_view method;

@@ -448,6 +448,7 @@ void Runner::Header() {
   for (std::size_t i = 0; i < count_; ++i) row_view_.push_back(Cell(i));
   columns_ = ReadTableColumns(row_view_);
   if (!columns_.problem.empty()) return FailAtLine(record_line_, columns_.problem);
+  AddSkewedColumns(columns_, options_.median);
   added_ = ResultColumns(columns_, row_view_, options_.working);
   sd_in_block_ = columns_.sd == -1;
   estimated_in_block_ = columns_.extended && !columns_.fill_mean;
@@ -542,8 +543,8 @@ void Runner::Row() {
   }
   Done();
   Room((8 + columns_.figures.size()) * kNumberRoom + 16 + line_end_.size() +
-       FieldRoom(result.method) + FieldRoom(result.warning) + FieldRoom(result.refusal) +
-       FieldRoom(result.working));
+       FieldRoom(result.skewed_method) + FieldRoom(result.method) + FieldRoom(result.warning) +
+       FieldRoom(result.refusal) + FieldRoom(result.working));
   Separator();
   // The sd is one of sd_z and sd_t: its text is copied, not made again.
   const char* const sd_start = w_;
@@ -562,7 +563,11 @@ void Runner::Row() {
     Separator();
   }
   for (const std::string_view figure : columns_.figures) {
-    PutNumber(ResultNumber(result, figure));
+    if (figure == "skewed_method") {
+      PutField(result.skewed_method);
+    } else {
+      PutNumber(ResultNumber(result, figure));
+    }
     Separator();
   }
   const auto put_sd_or = [&](const std::optional<double>& value) {
@@ -623,6 +628,7 @@ void Runner::Start(std::string_view head, std::size_t header_end, bool whole) {
       options_.decimal ? std::nullopt : GuessDecimal(head, delimiter_, whole);
   settings_.decimal = options_.decimal.value_or(found.value_or(delimiter_ == ';' ? ',' : '.'));
   settings_.working = options_.working;
+  settings_.median = options_.median;
   settings_.corr = options_.corr;
   settings_.imputed_corr = options_.imputed_corr;
   settings_.corr_rows = options_.corr_rows;

@@ -34,6 +34,7 @@ struct BatchOptions {
   CorrImputation corr = CorrImputation::None;
   std::optional<double> imputed_corr;
   std::uint64_t corr_rows = 0;
+  MedianMethod median = MedianMethod::Normal;
   // Told each record's cells as read, the header's first.
   std::function<void(std::span<const std::string_view> cells)> on_record;
 };

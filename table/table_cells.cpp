@@ -32,6 +32,10 @@ std::optional<double> ResultNumber(const RowResult& result, std::string_view col
   if (column == "se_log_ratio") return result.se_log_ratio;
   if (column == "sd_within") return result.sd_within;
   if (column == "corr_estimated") return result.corr_estimated;
+  if (column == "mean_normal") return result.mean_normal;
+  if (column == "sd_normal") return result.sd_normal;
+  if (column == "mean_skewed") return result.mean_skewed;
+  if (column == "sd_skewed") return result.sd_skewed;
   return std::nullopt;
 }
 
@@ -41,6 +45,7 @@ std::string ResultCell(const RowResult& result, std::string_view column, char de
   };
   if (const std::optional<double> figure = ResultNumber(result, column)) return number(figure);
   if (column == "method") return std::string(result.method);
+  if (column == "skewed_method") return std::string(result.skewed_method);
   if (column == "warning") return result.warning;
   if (column == "refusal") return result.refusal;
   if (column == "working") return result.working;

@@ -32,8 +32,9 @@ constexpr std::array<std::string_view, 8> kBlockCore = {
     "method", "critical_value", "df", "sd_z", "sd_t", "z_t_gap_percent", "warning", "refusal"};
 
 // The result columns of later kinds, in the order the writer puts them.
-constexpr std::array<std::string_view, 4> kFigureColumns = {"log_ratio", "se_log_ratio",
-                                                            "sd_within", "corr_estimated"};
+constexpr std::array<std::string_view, 9> kFigureColumns = {
+    "log_ratio", "se_log_ratio", "sd_within", "corr_estimated", "mean_normal",
+    "sd_normal", "mean_skewed",  "sd_skewed", "skewed_method"};
 
 // A result column's name as the writer heads it, with the suffix as often as
 // the user's own columns made it add one.
@@ -135,9 +136,10 @@ TableColumns ReadTableColumns(const std::vector<std::string_view>& names) {
   const auto named = [&](Column c) { return columns.index[c] != -1; };
   const bool ratio = named(kOr) || named(kRr) || named(kHr);
   for (const std::string_view figure : kFigureColumns) {
+    // The skewed-data columns follow the settings (AddSkewedColumns).
     const bool called = figure == "sd_within"        ? named(kMd) && named(kCorr)
                         : figure == "corr_estimated" ? named(kSdChange)
-                                                     : ratio;
+                                                     : figure.ends_with("log_ratio") && ratio;
     if (called) columns.figures.push_back(figure);
   }
   const bool change = named(kSdBaseline) || named(kSdFinal) || named(kSdChange);
@@ -147,6 +149,13 @@ TableColumns ReadTableColumns(const std::vector<std::string_view>& names) {
                                  [](const SubgroupColumns& s) { return s.index[kSubN] != -1; });
   if (!sized) return fail("the header has no column named 'n'");
   return columns;
+}
+
+void AddSkewedColumns(TableColumns& columns, MedianMethod median) {
+  if (median == MedianMethod::Normal || columns.index[kMedian] == -1) return;
+  for (const std::string_view name :
+       {"mean_normal", "sd_normal", "mean_skewed", "sd_skewed", "skewed_method"})
+    columns.figures.push_back(name);
 }
 
 std::vector<ResultColumn> ResultColumns(const TableColumns& columns,
@@ -193,8 +202,9 @@ namespace kelmory::batch {
 namespace {
 
 // The methods whose rows estimate a mean.
-constexpr std::array<std::string_view, 4> kMeanMethods = {"median-five", "median-range",
-                                                          "median-iqr", "combined"};
+constexpr std::array<std::string_view, 10> kMeanMethods = {
+    "median-five", "median-range",  "median-iqr", "combined",   "log-normal",
+    "qe normal",   "qe log-normal", "qe gamma",   "qe weibull", "qe beta"};
 
 std::string_view CellAt(const std::vector<std::string_view>& row, int i) {
   return i >= 0 && static_cast<std::size_t>(i) < row.size() ? row[i] : std::string_view();
@@ -202,8 +212,12 @@ std::string_view CellAt(const std::vector<std::string_view>& row, int i) {
 
 // A median row whose mean is reported keeps it: the method says so.
 std::string_view WithReportedMean(std::string_view method) {
-  static constexpr std::array<std::string_view, 3> kReported = {
-      "median-five (mean reported)", "median-range (mean reported)", "median-iqr (mean reported)"};
+  static constexpr std::array<std::string_view, 9> kReported = {
+      "median-five (mean reported)", "median-range (mean reported)",
+      "median-iqr (mean reported)",  "log-normal (mean reported)",
+      "qe normal (mean reported)",   "qe log-normal (mean reported)",
+      "qe gamma (mean reported)",    "qe weibull (mean reported)",
+      "qe beta (mean reported)"};
   for (const std::string_view reported : kReported) {
     if (reported.starts_with(method) && reported.substr(method.size()).starts_with(" ("))
       return reported;

@@ -50,6 +50,11 @@ struct TableColumns {
 // `names` as the header holds them (any case, blanks around allowed).
 TableColumns ReadTableColumns(const std::vector<std::string_view>& names);
 
+// With a skewed-data method chosen, a header with a median column gets the
+// two estimates side by side: mean_normal, sd_normal, mean_skewed,
+// sd_skewed and skewed_method.
+void AddSkewedColumns(TableColumns& columns, MedianMethod median);
+
 // The columns the writer adds after the user's, in their order.
 std::vector<ResultColumn> ResultColumns(const TableColumns& columns,
                                         const std::vector<std::string_view>& names, bool working);

@@ -41,6 +41,7 @@ means --working
 ratios --working
 paired --method z
 change --corr 0.5 --working
+skewed --median auto
 two-groups --method z
 subgroups --working
 all-kinds

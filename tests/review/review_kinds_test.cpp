@@ -137,5 +137,33 @@ TEST_F(KindsTest, AChangeFromBaselineTakesTheCorrelationChosenAndUndoesIt) {
   EXPECT_TRUE(Find<QAction>(window_, "actionCorrValue")->isChecked());
 }
 
+TEST_F(KindsTest, AMedianRowShowsTheSkewedEstimateBesideTheNormalOne) {
+  Paste("study\tn\tmedian\tmin\tmax\nBrook\t100\t4\t2\t9\n");
+  const QStringList before = Header();
+  EXPECT_EQ(Cell(0, "sd"), "1.40078973109227");
+  EXPECT_EQ(before.indexOf("sd_skewed"), -1);
+  Find<QAction>(window_, "actionMedianQe")->trigger();
+  const QStringList header = Header();
+  EXPECT_EQ(header.mid(header.indexOf("sd")),
+            QStringList({"sd", "estimated_mean", "total_n", "mean_normal", "sd_normal",
+                         "mean_skewed", "sd_skewed", "skewed_method", "method", "critical_value",
+                         "df", "sd_z", "sd_t", "z_t_gap_percent", "warning", "refusal"}));
+  // McGrath et al.'s published 1.502171 and 4.347284, from the log-normal.
+  EXPECT_EQ(Cell(0, "skewed_method"), "qe log-normal");
+  EXPECT_NEAR(Cell(0, "sd").toDouble(), 1.502171, 1.502171e-4);
+  EXPECT_NEAR(Cell(0, "estimated_mean").toDouble(), 4.347284, 4.347284e-4);
+  EXPECT_EQ(Cell(0, "sd_normal"), "1.40078973109227");
+  ASSERT_TRUE(window_->saveFile(Path("qe.csv")));
+  WriteAll(Path("in.csv"), "study,n,median,min,max\nBrook,100,4,2,9\n");
+  EXPECT_EQ(ReadAll(Path("qe.csv")), BatchOutput({"--median", "qe", Path("in.csv")}));
+  Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Header(), before);
+  EXPECT_TRUE(Find<QAction>(window_, "actionMedianNormal")->isChecked());
+  // Kept for the next start, as t and z are.
+  Find<QAction>(window_, "actionMedianLogNormal")->trigger();
+  NewWindow();
+  EXPECT_TRUE(Find<QAction>(window_, "actionMedianLogNormal")->isChecked());
+}
+
 }  // namespace
 }  // namespace kelmory
