@@ -73,6 +73,11 @@ TEST(SkewedMedians, QeAgreesWithPublishedAndIndependentFits) {
       {"n=100|min=2|median=4|max=9", 4.347284, 1.502171, "qe log-normal"},
       {"n=20|min=2|median=6|max=14", 6.76280782, 3.80342817, "qe gamma"},
       {"n=30|q1=2|median=3|q3=12", 17.7107134, 86.3209295, "qe log-normal"},
+      {"n=50|q1=10|median=14|q3=21", 16.7506398, 10.2235656, "qe log-normal"},
+      {"n=5|min=1|median=2|max=7", 5.63240821, 13.3132441, "qe log-normal"},
+      {"n=20|min=2|q1=4|median=6|q3=10|max=14", 7.0439549, 3.85224281, "qe weibull"},
+      {"n=1000|min=1|q1=3|median=5|q3=8|max=40", 6.30611231, 4.75178614, "qe log-normal"},
+      {"n=20|min=-1|median=0|max=5", 1.33333333, 1.8238705, "qe normal"},
   };
   // clang-format on
   for (const Expected& row : rows) {
