@@ -8,12 +8,14 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "rows/cell_number.h"
 #include "table/batch_run.h"
@@ -89,19 +91,45 @@ int main(int argc, char** argv) {
   app.add_option("--decimal", decimal, "the decimal separator (default: found from the numbers)")
       ->type_name(". | ,");
   app.add_flag("--working", working, "add a column \"working\" holding each row's working text");
+  std::string median = "normal";
+  app.add_option("--median", median,
+                 "which estimate of a median row fills sd and estimated_mean; any but normal also "
+                 "adds both side by side")
+      ->type_name("normal|qe|lognormal|auto")
+      ->capture_default_str();
+  std::string corr;
+  app.add_option("--corr", corr,
+                 "the correlation imputed for change rows without corr or sd_change: a value, or "
+                 "the mean of the table's own (two passes over the input)")
+      ->type_name("R|table");
   app.footer(
       "Columns, found by name in any case: n, and one source: se, ci (the half-width), or lower\n"
       "and upper; optional: mean, level (in percent), z (a divisor of one's own). Other columns\n"
       "are carried through. A table's own sd column keeps a filled cell as a reported SD and\n"
       "fills an empty one in place; the program's own columns, as it writes them, are made again.\n"
       "\n"
-      "Other kinds of row, each adding estimated_mean and total_n after sd:\n"
+      "Other kinds of row; those that name a median, min, max, q1, q3, n1, n2, md, t, p or\n"
+      "n_1 ... add estimated_mean and total_n after sd:\n"
       "  a median: n with min, median and max; q1, median and q3; or all five (mean after\n"
       "    Luo 2018, SD after Wan 2014 or Shi 2020, skewness test after Shi 2023).\n"
       "    n 20, min 2, median 6, max 14 -> sd 3.21158, estimated_mean 6.59447\n"
+      "    --median qe, lognormal or auto: a skewed-data estimate beside the normal one\n"
+      "    (QE after McGrath 2020, log-normal after Shi 2020), one of them in sd.\n"
+      "  a mean with a range: n, mean and min and max, q1 and q3, or all four, and no\n"
+      "    median (SD after Wan 2014 or Shi 2020).\n"
+      "    n 20, mean 7, min 2, max 14 -> sd 3.21158\n"
       "  two groups: n1 and n2 with se; ci, or lower and upper; md with t; or md with p\n"
       "    (Cochrane Handbook 6.5.2.3): sd = SE / sqrt(1/n1 + 1/n2), with n1 + n2 - 2 df.\n"
       "    n1 12, n2 15, md 3.1, t 2.4 -> sd 3.33507 for each group\n"
+      "  a paired difference: n and md with se, ci, lower and upper, t or p (paired t test,\n"
+      "    n - 1 df): sd = SE * sqrt(n); with corr, sd_within = sd / sqrt(2 (1 - r)).\n"
+      "    n 20, md 3.1, t 2.4 -> sd 5.77651\n"
+      "  a change from baseline: sd_baseline and sd_final with corr (Handbook 6.5.2.8), or\n"
+      "    with sd_change, which gives corr_estimated; --corr imputes a correlation.\n"
+      "    sd_baseline 4, sd_final 5, corr 0.6 -> sd 4.12311\n"
+      "  a ratio: or, rr or hr with lower and upper, or with p (Handbook 6.3.2), adding\n"
+      "    log_ratio and se_log_ratio.\n"
+      "    or 0.64, lower 0.33, upper 1.22 -> log_ratio -0.446287, se_log_ratio 0.333555\n"
       "  subgroups: n_1, mean_1, sd_1, n_2, ... combined in order (Handbook Table 6.5.a).\n"
       "    n_1 10, mean_1 5.2, sd_1 1.1, n_2 15, mean_2 6.1, sd_2 1.3\n"
       "      -> total_n 25, estimated_mean 5.74, sd 1.28144\n"
@@ -154,6 +182,28 @@ int main(int argc, char** argv) {
   if (level.value < 1) {
     return Complain("--level is " + level_text + ": give it as a percentage, such as 95");
   }
+  if (median == "qe") {
+    options.median = kelmory::batch::MedianMethod::Qe;
+  } else if (median == "lognormal") {
+    options.median = kelmory::batch::MedianMethod::LogNormal;
+  } else if (median == "auto") {
+    options.median = kelmory::batch::MedianMethod::Auto;
+  } else if (median != "normal") {
+    return Complain("--median must be 'normal', 'qe', 'lognormal' or 'auto' (see --help)");
+  }
+  if (corr == "table") {
+    options.corr = kelmory::batch::CorrImputation::Table;
+  } else if (!corr.empty()) {
+    auto r = kelmory::batch::ParseCellNumber(corr, '.');
+    if (r.kind != kelmory::batch::CellNumber::Kind::Number)
+      r = kelmory::batch::ParseCellNumber(corr, ',');
+    if (r.kind != kelmory::batch::CellNumber::Kind::Number || !(r.value >= -1 && r.value <= 1)) {
+      return Complain("--corr must be a correlation from -1 to 1 or 'table', not '" + corr +
+                      "' (see --help)");
+    }
+    options.corr = kelmory::batch::CorrImputation::Value;
+    options.imputed_corr = r.value;
+  }
   // As typed: its critical values are those of its decimal text.
   options.level = kelmory::batch::Level::Read(level_text, level_separator).value_or(level.value);
 
@@ -180,16 +230,48 @@ int main(int argc, char** argv) {
   std::optional<std::string> write_error;
 
   int read_errno = 0;
+  const auto read_input = [&](char* buffer, std::size_t size) -> std::ptrdiff_t {
+    for (;;) {
+      const ssize_t got = ::read(in, buffer, size);
+      if (got >= 0 || errno != EINTR) {
+        if (got < 0) read_errno = errno;
+        return got;
+      }
+    }
+  };
+  // --corr table reads the input twice: a file from its start again, any
+  // other input from memory.
+  std::string held;
+  std::size_t held_at = 0;
+  const bool hold = options.corr == kelmory::batch::CorrImputation::Table &&
+                    (!regular || ::lseek(in, 0, SEEK_CUR) < 0);
+  const auto read_held = [&](char* buffer, std::size_t size) -> std::ptrdiff_t {
+    const std::size_t n = std::min(size, held.size() - held_at);
+    std::memcpy(buffer, held.data() + held_at, n);
+    held_at += n;
+    return static_cast<std::ptrdiff_t>(n);
+  };
+  const kelmory::batch::ByteSource source = [&](char* buffer, std::size_t size) {
+    return hold ? read_held(buffer, size) : read_input(buffer, size);
+  };
+  if (options.corr == kelmory::batch::CorrImputation::Table) {
+    if (hold) {
+      std::vector<char> chunk(1 << 16);
+      for (std::ptrdiff_t got; (got = read_input(chunk.data(), chunk.size())) > 0;)
+        held.append(chunk.data(), static_cast<std::size_t>(got));
+    }
+    const auto first = kelmory::batch::RunBatch(
+        source, [](std::string_view) { return true; }, options);
+    options.imputed_corr = kelmory::batch::MeanCorrelation(first);
+    options.corr_rows = first.correlations;
+    if (hold) {
+      held_at = 0;
+    } else if (::lseek(in, 0, SEEK_SET) < 0) {
+      return Complain("cannot read '" + input + "' again: " + std::strerror(errno));
+    }
+  }
   const auto summary = kelmory::batch::RunBatch(
-      [&](char* buffer, std::size_t size) -> std::ptrdiff_t {
-        for (;;) {
-          const ssize_t got = ::read(in, buffer, size);
-          if (got >= 0 || errno != EINTR) {
-            if (got < 0) read_errno = errno;
-            return got;
-          }
-        }
-      },
+      source,
       [&](std::string_view bytes) {
         write_error = file ? file->Write(bytes) : WriteAll(STDOUT_FILENO, bytes);
         return !write_error;

@@ -24,6 +24,9 @@ is.</p>
 <tr><td><b>median</b>, <b>q1</b>, <b>q3</b>, <b>min</b>, <b>max</b></td><td>a median with its quartiles or range</td></tr>
 <tr><td><b>n1</b>, <b>n2</b>, <b>md</b>, <b>t</b>, <b>p</b></td><td>a difference between two groups</td></tr>
 <tr><td><b>n_1</b>, <b>mean_1</b>, <b>sd_1</b>, ...</td><td>subgroups to combine</td></tr>
+<tr><td><b>sd_baseline</b>, <b>sd_final</b>, <b>sd_change</b></td><td>the SDs at baseline, at the end and of the change</td></tr>
+<tr><td><b>corr</b></td><td>the correlation between a participant's two measurements</td></tr>
+<tr><td><b>or</b>, <b>rr</b>, <b>hr</b></td><td>an odds, risk or hazard ratio</td></tr>
 <tr><td><b>n.e</b>, <b>sd.c</b>, <b>n1i</b>, <b>m1i</b>, ...</td><td>the columns of an arm: a one-group name with the arm's suffix</td></tr>
 </table>
 
@@ -36,10 +39,30 @@ or the normal z as chosen above the table, at the row's level or the
 default level.</li>
 <li><b>Median</b>: n (at least 5) with min, median and max (median-range), q1,
 median and q3 (median-iqr) or all five (median-five). The mean follows Luo et
-al. (2018), the SD Wan et al. (2014) or, with all five, Shi et al. (2020).</li>
+al. (2018), the SD Wan et al. (2014) or, with all five, Shi et al. (2020).
+The Method menu may put a skewed-data estimate beside it, in mean_normal,
+sd_normal, mean_skewed, sd_skewed and skewed_method: QE (McGrath et al. 2020,
+the best fit of the normal, log-normal, gamma, Weibull and beta
+distributions), the log-normal method (Shi et al. 2020), or QE only where the
+skewness test fires; the choice fills sd and the mean.</li>
+<li><b>Mean with a range</b>: n (at least 5), mean and min and max (mean-range),
+q1 and q3 (mean-iqr) or all four (mean-five), and no median: the mean is the
+paper's, the SD Wan et al. (2014) or Shi et al. (2020).</li>
 <li><b>Two groups</b>: n1 and n2 with se, an interval, md with t, or md with
 the two-sided p of an unpaired t test (two-group p); the SD common to both
 groups.</li>
+<li><b>Paired difference</b>: n and md (no n1, n2) with se, an interval, t or
+the p of a paired t test; the SD of the differences, SE &times; &radic;n. With
+corr, sd_within is the SD of each period, SD / &radic;(2(1 &minus; r)).</li>
+<li><b>Change from baseline</b>: sd_baseline and sd_final with corr give the
+SD of the change (Cochrane Handbook 6.5.2.8); with sd_change instead, the
+three SDs give the correlation, corr_estimated. Rows with neither take the
+correlation chosen in the Method menu: a value of your own, or the mean of
+the table's own correlations (through Fisher's z).</li>
+<li><b>Ratio</b>: or, rr or hr with lower and upper (and level), or with p;
+no n needed. log_ratio and se_log_ratio for an inverse-variance analysis
+(Cochrane Handbook 6.3.2), with a warning when the interval is not symmetric on
+the log scale.</li>
 <li><b>Subgroups</b>: two or more complete subgroups combined into one
 group, after the Cochrane Handbook's Table 6.5.a.</li>
 </ul>
@@ -65,7 +88,11 @@ SD is kept, and an arm without a level of its own takes the row's
 <tr><td><b>sd</b></td><td>the standard deviation, by the row's method</td></tr>
 <tr><td><b>estimated_mean</b></td><td>the estimated mean of a median row, the combined mean of subgroups</td></tr>
 <tr><td><b>total_n</b></td><td>the combined size of subgroups</td></tr>
-<tr><td><b>method</b></td><td>how the SD was found: se, t, z, user (the row's own z), median-range, median-iqr, median-five, two-group p, ...</td></tr>
+<tr><td><b>log_ratio</b>, <b>se_log_ratio</b></td><td>a ratio's natural log and its standard error</td></tr>
+<tr><td><b>sd_within</b></td><td>the SD of each period of a paired row</td></tr>
+<tr><td><b>corr_estimated</b></td><td>the correlation that a change row's three SDs give</td></tr>
+<tr><td><b>mean_normal</b>, <b>sd_normal</b>, <b>mean_skewed</b>, <b>sd_skewed</b>, <b>skewed_method</b></td><td>a median row's two estimates side by side</td></tr>
+<tr><td><b>method</b></td><td>how the SD was found: se, t, z, user (the row's own z), median-range, median-iqr, median-five, mean-range, two-group p, ...</td></tr>
 <tr><td><b>critical_value</b></td><td>the divisor of the interval's half-width</td></tr>
 <tr><td><b>df</b></td><td>the degrees of freedom of the t value</td></tr>
 <tr><td><b>sd_z</b>, <b>sd_t</b></td><td>the SD under z and under Student's t, side by side</td></tr>

@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QUndoStack>
 #include <algorithm>
+#include <cmath>
 
 #include "engine/number_text.h"
 #include "rows/cell_number.h"
@@ -94,7 +95,7 @@ QString ColumnTip(std::string_view name) {
       {"max", "The largest value"},
       {"n1", "The size of the first group"},
       {"n2", "The size of the second group"},
-      {"md", "The difference between the two groups' means"},
+      {"md", "The difference between the two groups' means, or a paired difference beside n"},
       {"t", "The t statistic of the difference"},
       {"p", "The two-sided p of an unpaired t test"},
       {"n_", "The size of this subgroup"},
@@ -112,6 +113,22 @@ QString ColumnTip(std::string_view name) {
       {"sd_z", "The standard deviation under z"},
       {"sd_t", "The standard deviation under Student's t"},
       {"z_t_gap_percent", "How far the SD under z lies from the SD under t, in percent"},
+      {"or", "An odds ratio"},
+      {"rr", "A risk ratio"},
+      {"hr", "A hazard ratio"},
+      {"log_ratio", "The natural log of the row's ratio"},
+      {"se_log_ratio", "The standard error of the log ratio, for an inverse-variance analysis"},
+      {"sd_baseline", "The SD at baseline"},
+      {"sd_final", "The SD at the end"},
+      {"sd_change", "The SD of the change from baseline"},
+      {"corr", "The correlation between the two measurements of each participant"},
+      {"mean_normal", "The normal-theory estimate of a median row's mean"},
+      {"sd_normal", "The normal-theory estimate of a median row's SD"},
+      {"mean_skewed", "The skewed-data estimate of a median row's mean"},
+      {"sd_skewed", "The skewed-data estimate of a median row's SD"},
+      {"skewed_method", "The skewed-data method and, for QE, the distribution that fits best"},
+      {"corr_estimated", "The correlation that the row's three SDs give"},
+      {"sd_within", "The SD of each period of a paired row, from the SD of the differences"},
       {"warning", "What to check in this row"},
       {"refusal", "Why this row has no SD"},
   };
@@ -129,22 +146,10 @@ QString ColumnTip(std::string_view name) {
   return {};
 }
 
-// A number as a spreadsheet holds it: 15 significant digits. The file
-// keeps the shortest exact text.
-std::optional<double> ResultNumber(const batch::RowResult& result, std::string_view column) {
-  if (column == "sd") return result.sd;
-  if (column == "estimated_mean") return result.estimated_mean;
-  if (column == "total_n") return result.total_n;
-  if (column == "critical_value") return result.critical_value;
-  if (column == "df") return result.df;
-  if (column == "sd_z") return result.sd_z;
-  if (column == "sd_t") return result.sd_t;
-  if (column == "z_t_gap_percent") return result.z_t_gap_percent;
-  return std::nullopt;
-}
-
 QString ShownResult(const batch::RowResult& result, std::string_view column, char user) {
-  if (const std::optional<double> number = ResultNumber(result, column))
+  // A number as a spreadsheet holds it: 15 significant digits. The file
+  // keeps the shortest exact text.
+  if (const std::optional<double> number = batch::ResultNumber(result, column))
     return Text(NumberText(*number, {.decimal_separator = std::string(1, user)}));
   return Text(batch::ResultCell(result, column, user));
 }
@@ -166,6 +171,7 @@ ReviewModel::ReviewModel(QUndoStack* undo, QObject* parent)
 void ReviewModel::MapColumns() {
   Changed();
   map_ = MapHeader(header_);
+  batch::AddSkewedColumns(map_.columns, settings_.median);
   const auto added = batch::ResultColumns(map_.columns, {header_.begin(), header_.end()}, false);
   added_.clear();
   added_headings_.clear();
@@ -301,6 +307,47 @@ void ReviewModel::SetSettings(batch::Method method, double level) {
   Recompute();
 }
 
+void ReviewModel::SetCorrelation(batch::CorrImputation corr, std::optional<double> value) {
+  if (corr == settings_.corr &&
+      (corr != batch::CorrImputation::Value || value == settings_.imputed_corr))
+    return;
+  settings_.corr = corr;
+  settings_.imputed_corr = corr == batch::CorrImputation::Value ? value : std::nullopt;
+  settings_.corr_rows = 0;
+  Recompute();
+}
+
+void ReviewModel::SetMedian(batch::MedianMethod median) {
+  if (median == settings_.median) return;
+  beginResetModel();
+  settings_.median = median;
+  MapColumns();
+  ++generation_;
+  ComputeAll();
+  endResetModel();
+  emit tableChanged();
+}
+
+bool ReviewModel::RefreshTableCorrelation() {
+  if (settings_.corr != batch::CorrImputation::Table) return false;
+  // The batch's own mean, through Fisher's z, of the rows' correlations.
+  batch::BatchSummary gathered;
+  for (const ReviewRow& row : rows_) {
+    if (std::isnan(row.corr_estimated)) continue;
+    ++gathered.correlations;
+    gathered.fisher_z_sum += std::atanh(std::clamp(row.corr_estimated, -1 + 1e-12, 1 - 1e-12));
+  }
+  const std::optional<double> mean = batch::MeanCorrelation(gathered);
+  if (mean == settings_.imputed_corr && gathered.correlations == settings_.corr_rows) return false;
+  settings_.imputed_corr = mean;
+  settings_.corr_rows = gathered.correlations;
+  ++generation_;
+  const char user = UserDecimal();
+  Changed();
+  for (ReviewRow& row : rows_) Mark(row, map_, user, generation_);
+  return true;
+}
+
 void ReviewModel::Recompute() {
   ++generation_;
   Changed();
@@ -425,6 +472,7 @@ void ReviewModel::Mark(ReviewRow& row, const ColumnMap& map, char user, std::uin
   row.mark = !result.refusal.empty()   ? RowMark::Refused
              : !result.warning.empty() ? RowMark::Warning
                                        : RowMark::None;
+  row.corr_estimated = result.corr_estimated.value_or(std::numeric_limits<double>::quiet_NaN());
   row.stamp = stamp;
 }
 
@@ -433,6 +481,7 @@ void ReviewModel::ComputeAll() {
   for (ReviewRow& row : rows_) {
     if (row.stamp != generation_) Mark(row, map_, user, generation_);
   }
+  RefreshTableCorrelation();
 }
 
 const ComputedRow& ReviewModel::ResultOf(int row) const {
@@ -539,7 +588,10 @@ void ReviewModel::SwapRows(int first, int& count, std::vector<ReviewRow>& other,
       if (row.stamp != generation_) Mark(row, map_, user, generation_);
     }
     const int changed = append && incoming > 0 ? 1 : common;
-    if (changed > 0) {
+    if (RefreshTableCorrelation() && !rows_.empty()) {
+      emit dataChanged(index(0, 0), index(storedRows() - 1, columnCount() - 1));
+      emit headerDataChanged(Qt::Vertical, 0, storedRows() - 1);
+    } else if (changed > 0) {
       emit dataChanged(index(first, 0), index(first + changed - 1, columnCount() - 1));
       emit headerDataChanged(Qt::Vertical, first, first + changed - 1);
     }

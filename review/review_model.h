@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +31,9 @@ struct ReviewRow {
   // text.
   RowMark mark = RowMark::None;
   std::uint32_t stamp = 0;  // the model's generation the mark was made in
+  // The correlation a change row's three SDs give, for the table's mean;
+  // NaN where it gives none.
+  double corr_estimated = std::numeric_limits<double>::quiet_NaN();
 };
 
 // A row's result as the rules make it.
@@ -76,6 +80,17 @@ class ReviewModel final : public QAbstractTableModel {
   static batch::Dialect NewDialect();
 
   void SetSettings(batch::Method method, double level);
+  // The correlation change rows without corr or sd_change take: none, the
+  // user's `value`, or the table's own mean, kept up to date as rows change.
+  void SetCorrelation(batch::CorrImputation corr, std::optional<double> value);
+  batch::CorrImputation correlation() const { return settings_.corr; }
+  // Which estimate fills a median row's sd and mean; any but Normal adds
+  // both side by side, so the columns change.
+  void SetMedian(batch::MedianMethod median);
+  batch::MedianMethod median() const { return settings_.median; }
+  // The value imputed now, and for the table's mean the rows it comes from.
+  std::optional<double> imputedCorrelation() const { return settings_.imputed_corr; }
+  std::uint64_t correlationRows() const { return settings_.corr_rows; }
   // Every row again, as after a change of the user's decimal separator.
   void Recompute();
   batch::Method method() const { return settings_.method; }
@@ -153,6 +168,9 @@ class ReviewModel final : public QAbstractTableModel {
   void Mark(ReviewRow& row, const ColumnMap& map, char user, std::uint32_t stamp) const;
   void ComputeAll();
   void Changed() { ++version_; }
+  // With the table's mean correlation: takes it afresh from the rows, and
+  // computes every row again when it moved. True when it did.
+  bool RefreshTableCorrelation();
   bool IsFilled(const ReviewRow& row) const;
   void Push(int first, int count, std::vector<ReviewRow> rows, std::optional<Record> header,
             const QString& text);

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
@@ -87,6 +88,41 @@ class SettingsCommand final : public QUndoCommand {
  private:
   Apply apply_;
   std::pair<batch::Method, double> from_, to_;
+};
+
+// A change of the median rows' estimate, undone as the method is.
+class MedianCommand final : public QUndoCommand {
+ public:
+  using Apply = std::function<void(batch::MedianMethod)>;
+  MedianCommand(Apply apply, batch::MedianMethod from, batch::MedianMethod to)
+      : QUndoCommand(QObject::tr("Change Median Estimate")),
+        apply_(std::move(apply)),
+        from_(from),
+        to_(to) {}
+  void redo() override { apply_(to_); }
+  void undo() override { apply_(from_); }
+
+ private:
+  Apply apply_;
+  batch::MedianMethod from_, to_;
+};
+
+// A change of the imputed correlation, undone as the method is.
+class CorrelationCommand final : public QUndoCommand {
+ public:
+  using Choice = std::pair<batch::CorrImputation, std::optional<double>>;
+  using Apply = std::function<void(batch::CorrImputation, std::optional<double>)>;
+  CorrelationCommand(Apply apply, Choice from, Choice to)
+      : QUndoCommand(QObject::tr("Change Correlation")),
+        apply_(std::move(apply)),
+        from_(from),
+        to_(to) {}
+  void redo() override { apply_(to_.first, to_.second); }
+  void undo() override { apply_(from_.first, from_.second); }
+
+ private:
+  Apply apply_;
+  Choice from_, to_;
 };
 
 QString DelimiterName(char delimiter) {
@@ -215,6 +251,13 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   auto* methods = new QActionGroup(this);
   methods->addAction(ui_->actionMethodT);
   methods->addAction(ui_->actionMethodZ);
+  auto* medians = new QActionGroup(this);
+  for (QAction* action : {ui_->actionMedianNormal, ui_->actionMedianQe, ui_->actionMedianLogNormal,
+                          ui_->actionMedianAuto})
+    medians->addAction(action);
+  auto* correlations = new QActionGroup(this);
+  for (QAction* action : {ui_->actionCorrNone, ui_->actionCorrValue, ui_->actionCorrTable})
+    correlations->addAction(action);
   auto* buttons = new QButtonGroup(this);
   buttons->addButton(ui_->methodTButton);
   buttons->addButton(ui_->methodZButton);
@@ -245,6 +288,20 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   connect(ui_->methodTButton, &QRadioButton::clicked, this, [this] { methodChosen(false); });
   connect(ui_->methodZButton, &QRadioButton::clicked, this, [this] { methodChosen(true); });
   connect(ui_->levelBox, &QDoubleSpinBox::valueChanged, this, &ReviewWindow::levelChanged);
+  connect(ui_->actionMedianNormal, &QAction::triggered, this,
+          [this] { medianChosen(batch::MedianMethod::Normal); });
+  connect(ui_->actionMedianQe, &QAction::triggered, this,
+          [this] { medianChosen(batch::MedianMethod::Qe); });
+  connect(ui_->actionMedianLogNormal, &QAction::triggered, this,
+          [this] { medianChosen(batch::MedianMethod::LogNormal); });
+  connect(ui_->actionMedianAuto, &QAction::triggered, this,
+          [this] { medianChosen(batch::MedianMethod::Auto); });
+  connect(ui_->actionCorrNone, &QAction::triggered, this,
+          [this] { correlationChosen(batch::CorrImputation::None); });
+  connect(ui_->actionCorrValue, &QAction::triggered, this,
+          [this] { correlationChosen(batch::CorrImputation::Value); });
+  connect(ui_->actionCorrTable, &QAction::triggered, this,
+          [this] { correlationChosen(batch::CorrImputation::Table); });
   connect(ui_->actionGuide, &QAction::triggered, this, &ReviewWindow::showGuide);
   connect(ui_->actionAbout, &QAction::triggered, this, &ReviewWindow::showAbout);
   connect(model_, &review::ReviewModel::tableChanged, this, &ReviewWindow::showStatus);
@@ -273,6 +330,20 @@ ReviewWindow::ReviewWindow(QWidget* parent)
   // A level below 1 % is a proportion kept by an older version.
   const double level = settings.value(QStringLiteral("level"), 95.0).toDouble();
   applySettings(z ? batch::Method::Z : batch::Method::T, level >= 1 && level < 100 ? level : 95.0);
+  const QString median = settings.value(QStringLiteral("median")).toString();
+  applyMedian(median == QStringLiteral("qe")          ? batch::MedianMethod::Qe
+              : median == QStringLiteral("lognormal") ? batch::MedianMethod::LogNormal
+              : median == QStringLiteral("auto")      ? batch::MedianMethod::Auto
+                                                      : batch::MedianMethod::Normal);
+  const QString corr = settings.value(QStringLiteral("corr")).toString();
+  const double corr_value = settings.value(QStringLiteral("corr_value"), 0.5).toDouble();
+  if (corr == QStringLiteral("table")) {
+    applyCorrelation(batch::CorrImputation::Table, std::nullopt);
+  } else if (corr == QStringLiteral("value") && corr_value >= -1 && corr_value <= 1) {
+    applyCorrelation(batch::CorrImputation::Value, corr_value);
+  } else {
+    applyCorrelation(batch::CorrImputation::None, std::nullopt);
+  }
   sizeColumns();
   restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
   fitToScreen();
@@ -358,7 +429,9 @@ bool ReviewWindow::saveFile(const QString& path) {
     return false;
   }
   auto saved = review::SaveTable(QFile::encodeName(path).toStdString(), model_->InputText(),
-                                 model_->dialect(), model_->method(), model_->level());
+                                 model_->dialect(), model_->method(), model_->level(),
+                                 {model_->correlation(), model_->imputedCorrelation(),
+                                  model_->correlationRows(), model_->median()});
   if (const auto* error = std::get_if<std::string>(&saved)) {
     // The output file's own line names the file, with its cause.
     QString text = QString::fromStdString(*error);
@@ -581,6 +654,81 @@ void ReviewWindow::applySettings(batch::Method method, double level) {
   QSettings settings = Settings();
   settings.setValue(QStringLiteral("method"), z ? QStringLiteral("z") : QStringLiteral("t"));
   settings.setValue(QStringLiteral("level"), level);
+}
+
+void ReviewWindow::medianChosen(batch::MedianMethod median) {
+  if (median == model_->median()) return;
+  if (model_->storedRows() == 0) {
+    applyMedian(median);
+    return;
+  }
+  undo_->push(new MedianCommand([this](batch::MedianMethod m) { applyMedian(m); }, model_->median(),
+                                median));
+}
+
+void ReviewWindow::applyMedian(batch::MedianMethod median) {
+  QAction* chosen = median == batch::MedianMethod::Qe          ? ui_->actionMedianQe
+                    : median == batch::MedianMethod::LogNormal ? ui_->actionMedianLogNormal
+                    : median == batch::MedianMethod::Auto      ? ui_->actionMedianAuto
+                                                               : ui_->actionMedianNormal;
+  chosen->setChecked(true);
+  model_->SetMedian(median);
+  QSettings settings = Settings();
+  settings.setValue(QStringLiteral("median"), median == batch::MedianMethod::Qe ? "qe"
+                                              : median == batch::MedianMethod::LogNormal
+                                                  ? "lognormal"
+                                              : median == batch::MedianMethod::Auto ? "auto"
+                                                                                    : "normal");
+}
+
+void ReviewWindow::correlationChosen(batch::CorrImputation corr) {
+  std::optional<double> value;
+  if (corr == batch::CorrImputation::Value) {
+    QInputDialog ask(this);
+    ask.setObjectName(QStringLiteral("correlationDialog"));
+    ask.setWindowTitle(tr("Impute a Correlation"));
+    ask.setLabelText(
+        tr("The correlation between baseline and final, from -1 to 1, for the "
+           "changes from baseline that give neither corr nor sd_change:"));
+    ask.setInputMode(QInputDialog::DoubleInput);
+    ask.setDoubleRange(-1, 1);
+    ask.setDoubleDecimals(3);
+    const bool had = model_->correlation() == batch::CorrImputation::Value;
+    ask.setDoubleValue(had ? model_->imputedCorrelation().value_or(0.5) : 0.5);
+    if (ask.exec() != QDialog::Accepted) {
+      applyCorrelation(model_->correlation(), model_->correlation() == batch::CorrImputation::Value
+                                                  ? model_->imputedCorrelation()
+                                                  : std::nullopt);
+      return;
+    }
+    value = ask.doubleValue();
+  }
+  const CorrelationCommand::Choice from{model_->correlation(),
+                                        model_->correlation() == batch::CorrImputation::Value
+                                            ? model_->imputedCorrelation()
+                                            : std::nullopt};
+  const CorrelationCommand::Choice to{corr, value};
+  if (from == to) return;
+  if (model_->storedRows() == 0) {
+    applyCorrelation(corr, value);
+    return;
+  }
+  undo_->push(new CorrelationCommand(
+      [this](batch::CorrImputation c, std::optional<double> v) { applyCorrelation(c, v); }, from,
+      to));
+}
+
+void ReviewWindow::applyCorrelation(batch::CorrImputation corr, std::optional<double> value) {
+  QAction* chosen = corr == batch::CorrImputation::Table   ? ui_->actionCorrTable
+                    : corr == batch::CorrImputation::Value ? ui_->actionCorrValue
+                                                           : ui_->actionCorrNone;
+  chosen->setChecked(true);
+  model_->SetCorrelation(corr, value);
+  QSettings settings = Settings();
+  settings.setValue(QStringLiteral("corr"), corr == batch::CorrImputation::Table   ? "table"
+                                            : corr == batch::CorrImputation::Value ? "value"
+                                                                                   : "none");
+  if (value) settings.setValue(QStringLiteral("corr_value"), *value);
 }
 
 // The box takes percentages, as the batch does: 0.95 would give SDs some

@@ -78,6 +78,12 @@ class ReviewWindow final : public QMainWindow {
   // As an undo step; applySettings shows them and recomputes.
   void changeSettings(batch::Method method, double level);
   void applySettings(batch::Method method, double level);
+  // The median rows' estimate, an undo step as the method is.
+  void medianChosen(batch::MedianMethod median);
+  void applyMedian(batch::MedianMethod median);
+  // The correlation change rows may take; Impute a Value asks for it.
+  void correlationChosen(batch::CorrImputation corr);
+  void applyCorrelation(batch::CorrImputation corr, std::optional<double> value);
   bool adviseLevel();
   bool reopen(std::optional<char> delimiter, std::optional<char> decimal);
   void reopenWith();

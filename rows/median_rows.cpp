@@ -21,10 +21,6 @@ double UpperNormal(double tail) {
   return boost::math::quantile(boost::math::complement(boost::math::normal_distribution<>(), tail));
 }
 
-// xi = 2 z((n - 0.375) / (n + 0.25)) and eta = 2 z((0.75 n - 0.125) / (n + 0.25)).
-double Xi(double n) { return 2 * UpperNormal(0.625 / (n + 0.25)); }
-double Eta(double n) { return 2 * UpperNormal((0.25 * n + 0.375) / (n + 0.25)); }
-
 // "min '7'"
 std::string Cell(Column column, const std::array<std::string_view, kColumnCount>& text) {
   return std::string(kColumnNames[column]) + " '" + CellExcerpt(TrimBlanks(text[column])) + "'";
@@ -40,6 +36,9 @@ std::string Listed(const std::vector<Column>& columns) {
 }
 
 }  // namespace
+
+double Xi(double n) { return 2 * UpperNormal(0.625 / (n + 0.25)); }
+double Eta(double n) { return 2 * UpperNormal((0.25 * n + 0.375) / (n + 0.25)); }
 
 RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSettings& settings) {
   const auto& text = cells.text;
@@ -133,6 +132,40 @@ RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSett
   }
   AddWarning(result.warning, "estimated from the median: consider it in a sensitivity analysis");
 
+  // A skewed-data estimate beside the normal one, and the one chosen.
+  SkewedEstimate other;
+  bool use_other = false;
+  if (settings.median != MedianMethod::Normal) {
+    MedianSet median_set{n, a, q1, m, q3, b, range, quartiles, {}, {}, {}};
+    for (const Column c : set) {
+      median_set.values.push_back(*value[c]);
+      median_set.names.push_back(kColumnNames[c]);
+      median_set.texts.push_back(CellExcerpt(TrimBlanks(text[c])));
+    }
+    const bool lognormal = settings.median == MedianMethod::LogNormal;
+    other = lognormal ? LogNormalEstimate(median_set, settings.decimal)
+                      : QeEstimate(median_set, settings.decimal);
+    result.mean_normal = mean;
+    result.sd_normal = sd;
+    if (other.refusal.empty()) {
+      result.mean_skewed = other.mean;
+      result.sd_skewed = other.sd;
+      result.skewed_method = other.method;
+    }
+    use_other = settings.median != MedianMethod::Auto || skewed;
+    if (use_other && !other.refusal.empty()) {
+      result.sd.reset();
+      result.estimated_mean.reset();
+      result.method = {};
+      result.warning.clear();
+      result.refusal = other.refusal;
+    } else if (use_other) {
+      result.sd = other.sd;
+      result.estimated_mean = other.mean;
+      result.method = other.method;
+    }
+  }
+
   if (settings.working) {
     using F = WorkingLines::Formula;
     WorkingLines out(settings.decimal);
@@ -208,6 +241,22 @@ RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSett
     }
     out.Line() << (skewed ? "Therefore, T reaches the critical value: the data look skewed"
                           : "Therefore, T stays below the critical value: no sign of skewness");
+    if (settings.median != MedianMethod::Normal) {
+      out.Line().Line();
+      if (other.refusal.empty()) {
+        out << other.working;
+      } else {
+        out << "Skewed data: " << other.refusal;
+      }
+      out.Line().Line();
+      if (!use_other) {
+        out << "Therefore, with no sign of skewness, the mean and SD are the normal estimate";
+      } else if (other.refusal.empty()) {
+        out << "Therefore, the mean and SD are the skewed-data estimate (" << other.method << ")";
+      } else {
+        out << "Therefore, the row has no skewed-data estimate";
+      }
+    }
     result.working = out.Take();
   }
   return result;

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -131,11 +132,61 @@ bool SideBySide(const IntervalFigures& figures, double df, const SdOf& sd_of, Ro
 void CheckAgainstInterval(const RowCells& cells, const RowSettings& settings,
                           CriticalValueCache& cache, RowResult& result);
 
+// Wan et al. (2014): the expected range and interquartile range of n normal
+// draws in SDs, xi = 2 z((n - 0.375) / (n + 0.25)) and
+// eta = 2 z((0.75 n - 0.125) / (n + 0.25)).
+double Xi(double n);
+double Eta(double n);
+
+// A median set as the skewed-data methods take it: the values in the
+// order min, q1, median, q3, max of those given, with their names and
+// cells for refusals.
+struct MedianSet {
+  double n = 0, min = 0, q1 = 0, median = 0, q3 = 0, max = 0;
+  bool range = false, quartiles = false;
+  std::vector<double> values;
+  std::vector<std::string_view> names;
+  std::vector<std::string> texts;
+};
+// A skewed-data estimate: its method ("log-normal", "qe gamma", ...), or
+// the refusal that says why there is none.
+struct SkewedEstimate {
+  double mean = 0, sd = 0;
+  std::string_view method;
+  std::string refusal, working;
+};
+SkewedEstimate LogNormalEstimate(const MedianSet& set, char decimal);
+SkewedEstimate QeEstimate(const MedianSet& set, char decimal);
+
 RowResult SeOrIntervalRow(const RowValues& value, const RowCells& cells,
                           const RowSettings& settings, CriticalValueCache& cache);
 RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSettings& settings);
+RowResult MeanRangeRow(const RowValues& value, const RowCells& cells, const RowSettings& settings);
+// A difference of means, between two groups or paired: the source cells
+// (se; ci, or lower and upper; md with t; md with p) to the SE of the
+// difference, and that to an SD by the design's own rule.
+struct DifferenceMethods {
+  std::string_view se, t_statistic, p, user, z, t;
+};
+struct Difference {
+  DifferenceMethods methods;
+  double df = 0;
+  std::function<double(double se)> sd_of_se;
+  bool small = false;  // z is advised against
+  std::string_view small_warning, t_name;
+  std::function<void(WorkingLines&, double df)> df_line;
+  std::function<void(WorkingLines&, double se)> sd_lines;
+};
+RowResult DifferenceRow(const RowValues& value, const RowCells& cells, const RowSettings& settings,
+                        CriticalValueCache& cache, const Difference& design);
+
 RowResult TwoGroupRow(const RowValues& value, const RowCells& cells, const RowSettings& settings,
                       CriticalValueCache& cache);
+RowResult PairedRow(const RowValues& value, const RowCells& cells, const RowSettings& settings,
+                    CriticalValueCache& cache);
+RowResult ChangeRow(const RowValues& value, const RowCells& cells, const RowSettings& settings);
+RowResult RatioRow(const RowValues& value, const RowCells& cells, const RowSettings& settings,
+                   CriticalValueCache& cache);
 RowResult SubgroupRow(const std::vector<SubgroupValues>& values, const RowCells& cells,
                       const RowSettings& settings);
 

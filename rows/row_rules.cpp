@@ -11,7 +11,7 @@
 namespace kelmory::batch {
 namespace {
 
-enum class Kind { SeOrInterval, Median, TwoGroup, Subgroups };
+enum class Kind { SeOrInterval, Median, MeanRange, TwoGroup, Paired, Subgroups, Ratio, Change };
 
 // Whether a row of `kind` may fill column c.
 bool Allowed(Kind kind, int c) {
@@ -20,11 +20,21 @@ bool Allowed(Kind kind, int c) {
       return c < kFirstNewColumn;
     case Kind::Median:
       return c == kN || (c >= kMedian && c <= kMax);
+    case Kind::MeanRange:
+      return c == kN || c == kMean || (c >= kQ1 && c <= kMax);
     case Kind::TwoGroup:
       return c == kSe || c == kCi || c == kLower || c == kUpper || c == kLevel || c == kZ ||
              c >= kN1;
+    case Kind::Paired:
+      return c == kN || c == kSe || c == kCi || c == kLower || c == kUpper || c == kLevel ||
+             c == kZ || c == kMd || c == kT || c == kP || c == kCorr;
     case Kind::Subgroups:
       return false;
+    case Kind::Change:
+      return c == kN || c == kMean || (c >= kSdBaseline && c <= kCorr);
+    case Kind::Ratio:
+      return c == kN || c == kLower || c == kUpper || c == kLevel || c == kP ||
+             (c >= kOr && c <= kHr);
   }
   return false;
 }
@@ -86,13 +96,20 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
     int first, last;
     Kind kind;
   };
-  for (const Marks marks : {Marks{kN1, kP, Kind::TwoGroup}, Marks{kMedian, kMax, Kind::Median}}) {
+  for (const Marks marks :
+       {Marks{kOr, kHr, Kind::Ratio}, Marks{kN1, kP, Kind::TwoGroup},
+        Marks{kMedian, kMax, Kind::Median}, Marks{kSdBaseline, kCorr, Kind::Change}}) {
     const std::uint32_t own = filled >> marks.first & ((1u << (marks.last - marks.first + 1)) - 1);
     if (own != 0 && kind == Kind::SeOrInterval) {
       kind = marks.kind;
       mark = kColumnNames[marks.first + std::countr_zero(own)];
     }
   }
+  const auto has = [&](Column c) { return (filled >> c & 1u) != 0; };
+  // A range or quartiles beside a reported mean and no median.
+  if (kind == Kind::Median && !has(kMedian) && has(kMean)) kind = Kind::MeanRange;
+  // A difference beside n alone is paired.
+  if (kind == Kind::TwoGroup && !has(kN1) && !has(kN2) && has(kN)) kind = Kind::Paired;
   for (std::uint32_t rest = filled; rest != 0; rest &= rest - 1) {
     const int c = std::countr_zero(rest);
     if (!Allowed(kind, c)) {
@@ -106,10 +123,18 @@ RowResult ConvertRow(const RowCells& cells, const RowSettings& settings,
       return SeOrIntervalRow(value, cells, settings, cache);
     case Kind::Median:
       return MedianRow(value, cells, settings);
+    case Kind::MeanRange:
+      return MeanRangeRow(value, cells, settings);
     case Kind::TwoGroup:
       return TwoGroupRow(value, cells, settings, cache);
+    case Kind::Paired:
+      return PairedRow(value, cells, settings, cache);
     case Kind::Subgroups:
       return SubgroupRow(subgroups, cells, settings);
+    case Kind::Ratio:
+      return RatioRow(value, cells, settings, cache);
+    case Kind::Change:
+      return ChangeRow(value, cells, settings);
   }
   return Refused("unknown kind of row");
 }

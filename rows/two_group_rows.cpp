@@ -70,6 +70,30 @@ RowResult TwoGroupRow(const RowValues& value, const RowCells& cells, const RowSe
       return Refused(std::move(*refusal));
   }
   const double n1 = *value[kN1], n2 = *value[kN2];
+  const double root = std::sqrt(1 / n1 + 1 / n2);
+  static constexpr DifferenceMethods kMethods = {"two-group se", "two-group t statistic",
+                                                 "two-group p",  "two-group user",
+                                                 "two-group z",  "two-group t"};
+  Difference design{kMethods, n1 + n2 - 2, [root](double se) { return se / root; }};
+  design.small = n1 < kSmallGroup || n2 < kSmallGroup;
+  design.small_warning =
+      "n1 or n2 is below 60: the Cochrane Handbook advises t with n1 + n2 - 2 degrees of freedom; "
+      "see sd_t";
+  design.t_name = "the t-value with N1 + N2 - 2 degrees of freedom";
+  design.df_line = [n1, n2](WorkingLines& out, double df) {
+    out << "Degrees of freedom = N1 + N2 - 2 = " << n1 << " + " << n2 << " - 2 = " << df;
+  };
+  design.sd_lines = [n1, n2, root](WorkingLines& out, double se) {
+    out << "The Standard Deviation of each group = Standard Error / sqrt(1/N1 + 1/N2)";
+    out.Line() << "sqrt(1/N1 + 1/N2) = sqrt(1/" << n1 << " + 1/" << n2 << ") = " << root;
+    out.Line() << "Which computes to " << se << " / " << root;
+  };
+  return DifferenceRow(value, cells, settings, cache, design);
+}
+
+RowResult DifferenceRow(const RowValues& value, const RowCells& cells, const RowSettings& settings,
+                        CriticalValueCache& cache, const Difference& design) {
+  const auto& text = cells.text;
   if (auto refusal = SourceCellRefusal(value, text)) return Refused(std::move(*refusal));
   for (const Column c : {kT, kP}) {
     if (value[c] && !value[kMd])
@@ -94,8 +118,7 @@ RowResult TwoGroupRow(const RowValues& value, const RowCells& cells, const RowSe
     return Refused("more than one source: " + listed + " are given; " + std::string(kOneSource));
   }
 
-  const double df = n1 + n2 - 2;
-  const double root = std::sqrt(1 / n1 + 1 / n2);
+  const double df = design.df;
   RowResult result;
   if (value[kT] || value[kP]) {
     const Column statistic = value[kT] ? kT : kP;
@@ -116,21 +139,23 @@ RowResult TwoGroupRow(const RowValues& value, const RowCells& cells, const RowSe
     }
   }
   WorkingLines out(settings.decimal);
-  out << "Degrees of freedom = N1 + N2 - 2 = " << n1 << " + " << n2 << " - 2 = " << df;
+  design.df_line(out, df);
   out.Line().Line();
   double se = 0;
   if (value[kSe]) {
-    result.method = "two-group se";
+    result.method = design.methods.se;
     se = *value[kSe];
     out << "Standard Error of the difference = " << se;
   } else if (value[kT]) {
-    result.method = "two-group t statistic";
+    result.method = design.methods.t_statistic;
     se = std::fabs(*value[kMd]) / std::fabs(*value[kT]);
     out << "Standard Error = |MD| / |t| = |" << *value[kMd] << "| / |" << *value[kT]
         << "| = " << se;
     const double t = std::fabs(*value[kT]);
     const double half_unit = 0.5 * std::pow(10.0, LastDigitPower(text[kT], settings.decimal));
-    const auto sd_of = [&](double statistic) { return std::fabs(*value[kMd]) / statistic / root; };
+    const auto sd_of = [&](double statistic) {
+      return design.sd_of_se(std::fabs(*value[kMd]) / statistic);
+    };
     WarnOfRounding("t", text[kT], sd_of(t), sd_of(t + half_unit), sd_of(t - half_unit),
                    settings.decimal, result.warning);
   } else if (value[kP]) {
@@ -139,7 +164,7 @@ RowResult TwoGroupRow(const RowValues& value, const RowCells& cells, const RowSe
     const std::optional<double> critical = p ? StudentTwoSidedP(*p, df) : std::nullopt;
     if (!critical) return Refused(Quoted("p", " gives no usable t value", text[kP]));
     const double t = *critical;
-    result.method = "two-group p";
+    result.method = design.methods.p;
     result.critical_value = t;
     se = std::fabs(*value[kMd]) / t;
     out << "t = t-value at 1 - p/2 with " << df << " degrees of freedom = t-value at 1 - "
@@ -148,26 +173,24 @@ RowResult TwoGroupRow(const RowValues& value, const RowCells& cells, const RowSe
     const double half_unit = 0.5 * std::pow(10.0, LastDigitPower(text[kP], settings.decimal));
     const auto sd_of = [&](double p_end) {
       const std::optional<double> t_end = StudentTwoSidedP(p_end, df);
-      return t_end ? std::fabs(*value[kMd]) / *t_end / root : se / root;
+      return design.sd_of_se(t_end ? std::fabs(*value[kMd]) / *t_end : se);
     };
-    WarnOfRounding("p", text[kP], se / root, sd_of(*value[kP] - half_unit),
+    WarnOfRounding("p", text[kP], design.sd_of_se(se), sd_of(*value[kP] - half_unit),
                    sd_of(*value[kP] + half_unit), settings.decimal, result.warning);
   } else {
     IntervalFigures interval;
     if (!ReadInterval(value, cells, settings, cache, kMd, df, interval, result)) return result;
     using Choice = IntervalFigures::Choice;
-    result.method = interval.choice == Choice::User ? "two-group user"
-                    : interval.choice == Choice::Z  ? "two-group z"
-                                                    : "two-group t";
+    result.method = interval.choice == Choice::User ? design.methods.user
+                    : interval.choice == Choice::Z  ? design.methods.z
+                                                    : design.methods.t;
     const double half = interval.half;
     if (!SideBySide(
-            interval, df, [&](double critical) { return half / critical / root; }, result))
+            interval, df, [&](double critical) { return design.sd_of_se(half / critical); },
+            result))
       return result;
-    if (interval.choice == Choice::Z && (n1 < kSmallGroup || n2 < kSmallGroup)) {
-      AddWarning(result.warning,
-                 "n1 or n2 is below 60: the Cochrane Handbook advises t with n1 + n2 - 2 degrees "
-                 "of freedom; see sd_t");
-    }
+    if (interval.choice == Choice::Z && design.small)
+      AddWarning(result.warning, design.small_warning);
     se = half / interval.divisor;
     if (interval.bounds) {
       out << "Confidence Error = (upper - lower) / 2 = (" << *value[kUpper] << " - "
@@ -175,13 +198,12 @@ RowResult TwoGroupRow(const RowValues& value, const RowCells& cells, const RowSe
       out.Line();
     }
     const std::string_view divisor_name = interval.choice == Choice::User ? "the given z-value"
-                                          : interval.choice == Choice::Z
-                                              ? "the z-value"
-                                              : "the t-value with N1 + N2 - 2 degrees of freedom";
+                                          : interval.choice == Choice::Z  ? "the z-value"
+                                                                          : design.t_name;
     out << "Standard Error = Confidence Error / " << divisor_name << " = " << half << " / "
         << interval.divisor << " = " << se;
   }
-  const double sd = se / root;
+  const double sd = design.sd_of_se(se);
   if (!std::isfinite(sd)) return Refused("sd is too large to be computed");
   if (sd == 0)
     return Refused(
@@ -191,10 +213,8 @@ RowResult TwoGroupRow(const RowValues& value, const RowCells& cells, const RowSe
   if (checked) CheckAgainstInterval(cells, settings, cache, result);
 
   if (settings.working) {
-    out.Line().Line()
-        << "The Standard Deviation of each group = Standard Error / sqrt(1/N1 + 1/N2)";
-    out.Line() << "sqrt(1/N1 + 1/N2) = sqrt(1/" << n1 << " + 1/" << n2 << ") = " << root;
-    out.Line() << "Which computes to " << se << " / " << root;
+    out.Line().Line();
+    design.sd_lines(out, se);
     out.Line().Line() << "Therefore, the SD = " << sd;
     result.working = out.Take();
   }

@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -455,6 +456,7 @@ void Runner::Header() {
   for (std::size_t i = 0; i < count_; ++i) row_view_.push_back(Cell(i));
   columns_ = ReadTableColumns(row_view_);
   if (!columns_.problem.empty()) return FailAtLine(record_line_, columns_.problem);
+  AddSkewedColumns(columns_, options_.median);
   added_ = ResultColumns(columns_, row_view_, options_.working);
   sd_in_block_ = columns_.sd == -1;
   estimated_in_block_ = columns_.extended && !columns_.fill_mean;
@@ -504,6 +506,12 @@ void Runner::Row() {
     row = ConvertTableRow(columns_, row_view_, settings_, cache_, row_cells_);
   }
   if (!result.refusal.empty()) ++summary_.refused;
+  // r of +-1 has no Fisher's z; such a row still counts in the mean as the
+  // bound it is, through a z clamped just inside it.
+  if (result.corr_estimated) {
+    ++summary_.correlations;
+    summary_.fisher_z_sum += std::atanh(std::clamp(*result.corr_estimated, -1 + 1e-12, 1 - 1e-12));
+  }
 
   // A short row is filled out with empty cells so that the added columns
   // stay under their names; cells past the header follow them.
@@ -546,8 +554,9 @@ void Runner::Row() {
     }
   }
   Done();
-  Room(8 * kNumberRoom + 16 + line_end_.size() + FieldRoom(result.method) +
-       FieldRoom(result.warning) + FieldRoom(result.refusal) + FieldRoom(result.working));
+  Room((8 + columns_.figures.size()) * kNumberRoom + 16 + line_end_.size() +
+       FieldRoom(result.skewed_method) + FieldRoom(result.method) + FieldRoom(result.warning) +
+       FieldRoom(result.refusal) + FieldRoom(result.working));
   Separator();
   // The sd is one of sd_z and sd_t: its text is copied, not made again.
   const char* const sd_start = w_;
@@ -563,6 +572,14 @@ void Runner::Row() {
   }
   if (columns_.extended) {
     PutNumber(result.total_n);
+    Separator();
+  }
+  for (const std::string_view figure : columns_.figures) {
+    if (figure == "skewed_method") {
+      PutField(result.skewed_method);
+    } else {
+      PutNumber(ResultNumber(result, figure));
+    }
     Separator();
   }
   const auto put_sd_or = [&](const std::optional<double>& value) {
@@ -683,6 +700,10 @@ void Runner::Start(std::string_view head, std::size_t header_end, bool whole) {
       options_.decimal ? std::nullopt : GuessDecimal(head, delimiter_, whole);
   settings_.decimal = options_.decimal.value_or(found.value_or(delimiter_ == ';' ? ',' : '.'));
   settings_.working = options_.working;
+  settings_.median = options_.median;
+  settings_.corr = options_.corr;
+  settings_.imputed_corr = options_.imputed_corr;
+  settings_.corr_rows = options_.corr_rows;
   summary_.dialect = {delimiter_, settings_.decimal,     line_end_,
                       bom_,       sep_line_.has_value(), found.has_value()};
   csv_set_delim(&parser_, static_cast<unsigned char>(delimiter_));
@@ -966,6 +987,11 @@ BatchSummary Runner::Run(const ByteSource& source, const Progress& progress) {
 }
 
 }  // namespace
+
+std::optional<double> MeanCorrelation(const BatchSummary& summary) {
+  if (summary.correlations == 0) return std::nullopt;
+  return std::tanh(summary.fisher_z_sum / static_cast<double>(summary.correlations));
+}
 
 BatchSummary RunBatch(const ByteSource& source, const ByteSink& sink, const BatchOptions& options,
                       const Progress& progress) {

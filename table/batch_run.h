@@ -29,6 +29,12 @@ struct BatchOptions {
   // otherwise "," with ";" as delimiter, else ".".
   std::optional<char> decimal;
   bool working = false;
+  // The correlation imputed for change rows without corr or sd_change, as
+  // RowSettings takes it.
+  CorrImputation corr = CorrImputation::None;
+  std::optional<double> imputed_corr;
+  std::uint64_t corr_rows = 0;
+  MedianMethod median = MedianMethod::Normal;
   // Told each record's cells as read, the header's first.
   std::function<void(std::span<const std::string_view> cells)> on_record;
 };
@@ -55,10 +61,18 @@ struct BatchSummary {
   std::string message;  // status 2: one line, without the program's name
   std::uint64_t rows = 0, refused = 0;
   Dialect dialect;  // once the header line is read
+  // The correlations the change rows' three SDs give, as Fisher's z:
+  // their count and sum, for --corr table.
+  std::uint64_t correlations = 0;
+  double fisher_z_sum = 0;
   // How the bytes were read: "UTF-8", "UTF-16" (with a byte-order mark) or
   // "Windows-1252" (a file that is not UTF-8); the output is UTF-8.
   std::string_view encoding = "UTF-8";
 };
+
+// The mean correlation of `summary`'s rows, back from the mean of their
+// Fisher's z; nothing when none gives one.
+std::optional<double> MeanCorrelation(const BatchSummary& summary);
 
 BatchSummary RunBatch(const ByteSource& source, const ByteSink& sink, const BatchOptions& options,
                       const Progress& progress = {});

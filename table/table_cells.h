@@ -2,6 +2,7 @@
 // The cells kelmory-batch writes, one at a time: what a program showing a
 // table row by row (review/) needs to show exactly what the writer writes.
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,6 +17,10 @@ namespace kelmory::batch {
 inline constexpr std::size_t kNumberCellRoom = 32;
 char* WriteNumberCell(char* out, double value, char decimal);
 std::string NumberCell(double value, char decimal);
+
+// The figure of a numeric added column; nothing for a text column or an
+// empty cell.
+std::optional<double> ResultNumber(const RowResult& result, std::string_view column);
 
 // The text of the added column `column` for a row's result; empty for a
 // column the writer does not add.

@@ -32,6 +32,11 @@ bool SubgroupName(std::string_view name, int& column, int& k) {
 constexpr std::array<std::string_view, 8> kBlockCore = {
     "method", "critical_value", "df", "sd_z", "sd_t", "z_t_gap_percent", "warning", "refusal"};
 
+// The result columns of later kinds, in the order the writer puts them.
+constexpr std::array<std::string_view, 9> kFigureColumns = {
+    "log_ratio", "se_log_ratio", "sd_within", "corr_estimated", "mean_normal",
+    "sd_normal", "mean_skewed",  "sd_skewed", "skewed_method"};
+
 // A result column's name as the writer heads it, with the suffix as often as
 // the user's own columns made it add one.
 bool IsHeading(std::string_view lower, std::string_view name) {
@@ -43,10 +48,16 @@ bool IsHeading(std::string_view lower, std::string_view name) {
 
 // Whether the first `count` names use a median, two-group or subgroup name.
 bool Extended(const std::vector<std::string>& lower, std::size_t count) {
+  // Beside a ratio, p is the ratio's.
+  const bool ratio = std::any_of(
+      lower.begin(), lower.begin() + static_cast<std::ptrdiff_t>(count),
+      [](const std::string& name) { return name == "or" || name == "rr" || name == "hr"; });
   for (std::size_t i = 0; i < count; ++i) {
+    if (ratio && lower[i] == "p") continue;
     int column = 0, k = 0;
     const auto first_new = kColumnNames.begin() + kFirstNewColumn;
-    if (std::find(first_new, kColumnNames.end(), lower[i]) != kColumnNames.end() ||
+    const auto first_ratio = kColumnNames.begin() + kFirstRatioColumn;
+    if (std::find(first_new, first_ratio, lower[i]) != first_ratio ||
         SubgroupName(lower[i], column, k))
       return true;
   }
@@ -65,6 +76,9 @@ std::size_t EarlierBlock(const std::vector<std::string>& lower, int& method) {
   }
   end -= kBlockCore.size();
   method = static_cast<int>(end);
+  for (auto figure = kFigureColumns.rbegin(); figure != kFigureColumns.rend(); ++figure) {
+    if (end > 0 && IsHeading(lower[end - 1], *figure)) --end;
+  }
   // total_n and estimated_mean only where the user's columns make the
   // writer add them; the sd before estimated_mean is the block's only where
   // a mean column would otherwise have taken the estimated means.
@@ -125,12 +139,29 @@ TableColumns ReadTableColumns(const std::vector<std::string_view>& names) {
   if (!columns.problem.empty()) return columns;
   if (!columns.arms.empty()) return columns;
   columns.fill_mean = columns.sd != -1 && columns.index[kMean] != -1;
-  const bool sized = columns.index[kN] != -1 || columns.index[kN1] != -1 ||
+  const auto named = [&](Column c) { return columns.index[c] != -1; };
+  const bool ratio = named(kOr) || named(kRr) || named(kHr);
+  for (const std::string_view figure : kFigureColumns) {
+    // The skewed-data columns follow the settings (AddSkewedColumns).
+    const bool called = figure == "sd_within"        ? named(kMd) && named(kCorr)
+                        : figure == "corr_estimated" ? named(kSdChange)
+                                                     : figure.ends_with("log_ratio") && ratio;
+    if (called) columns.figures.push_back(figure);
+  }
+  const bool change = named(kSdBaseline) || named(kSdFinal) || named(kSdChange);
+  const bool sized = ratio || change || columns.index[kN] != -1 || columns.index[kN1] != -1 ||
                      columns.index[kN2] != -1 ||
                      std::any_of(columns.subgroups.begin(), columns.subgroups.end(),
                                  [](const SubgroupColumns& s) { return s.index[kSubN] != -1; });
   if (!sized) return fail("the header has no column named 'n'");
   return columns;
+}
+
+void AddSkewedColumns(TableColumns& columns, MedianMethod median) {
+  if (median == MedianMethod::Normal || columns.index[kMedian] == -1) return;
+  for (const std::string_view name :
+       {"mean_normal", "sd_normal", "mean_skewed", "sd_skewed", "skewed_method"})
+    columns.figures.push_back(name);
 }
 
 std::vector<ResultColumn> ResultColumns(const TableColumns& columns,
@@ -154,6 +185,7 @@ std::vector<ResultColumn> ResultColumns(const TableColumns& columns,
   if (columns.sd == -1) add("sd");
   if (columns.extended && !columns.fill_mean) add("estimated_mean");
   if (columns.extended) add("total_n");
+  for (const std::string_view name : columns.figures) add(name);
   for (const std::string_view name : kBlockCore) add(name);
   if (working) add("working");
   return added;
@@ -180,8 +212,9 @@ namespace kelmory::batch {
 namespace {
 
 // The methods whose rows estimate a mean.
-constexpr std::array<std::string_view, 4> kMeanMethods = {"median-five", "median-range",
-                                                          "median-iqr", "combined"};
+constexpr std::array<std::string_view, 10> kMeanMethods = {
+    "median-five", "median-range",  "median-iqr", "combined",   "log-normal",
+    "qe normal",   "qe log-normal", "qe gamma",   "qe weibull", "qe beta"};
 
 std::string_view CellAt(const std::vector<std::string_view>& row, int i) {
   return i >= 0 && static_cast<std::size_t>(i) < row.size() ? row[i] : std::string_view();
@@ -189,8 +222,12 @@ std::string_view CellAt(const std::vector<std::string_view>& row, int i) {
 
 // A median row whose mean is reported keeps it: the method says so.
 std::string_view WithReportedMean(std::string_view method) {
-  static constexpr std::array<std::string_view, 3> kReported = {
-      "median-five (mean reported)", "median-range (mean reported)", "median-iqr (mean reported)"};
+  static constexpr std::array<std::string_view, 9> kReported = {
+      "median-five (mean reported)", "median-range (mean reported)",
+      "median-iqr (mean reported)",  "log-normal (mean reported)",
+      "qe normal (mean reported)",   "qe log-normal (mean reported)",
+      "qe gamma (mean reported)",    "qe weibull (mean reported)",
+      "qe beta (mean reported)"};
   for (const std::string_view reported : kReported) {
     if (reported.starts_with(method) && reported.substr(method.size()).starts_with(" ("))
       return reported;

@@ -47,6 +47,9 @@ struct TableColumns {
   // A median, two-group or subgroup name is used: estimated_mean and
   // total_n follow sd. Otherwise the output is as it always was.
   bool extended = false;
+  // The result columns of later kinds that the header's names call for, in
+  // order after total_n: log_ratio and se_log_ratio beside a ratio, ...
+  std::vector<std::string_view> figures;
   // The user's columns: the header up to the earlier result block, or all
   // of it.
   std::size_t width = 0;
@@ -64,6 +67,11 @@ struct TableColumns {
 
 // `names` as the header holds them (any case, blanks around allowed).
 TableColumns ReadTableColumns(const std::vector<std::string_view>& names);
+
+// With a skewed-data method chosen, a header with a median column gets the
+// two estimates side by side: mean_normal, sd_normal, mean_skewed,
+// sd_skewed and skewed_method.
+void AddSkewedColumns(TableColumns& columns, MedianMethod median);
 
 // The columns the writer adds after the user's, in their order.
 std::vector<ResultColumn> ResultColumns(const TableColumns& columns,

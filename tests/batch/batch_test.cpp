@@ -322,6 +322,11 @@ TEST(RunBatch, GoldenFilesByteForByte) {
       {"review-sep", {}},
       // One file a kind of row, and one with every kind in a single pass.
       {"medians", {Method::T, 95, {}, {}, true}},
+      {"means", {Method::T, 95, {}, {}, true}},
+      {"ratios", {Method::T, 95, {}, {}, true}},
+      {"paired", {Method::Z, 95, {}, {}, false}},
+      {"change", {Method::T, 95, {}, {}, true, CorrImputation::Value, 0.5}},
+      {"skewed", {Method::T, 95, {}, {}, false, {}, {}, 0, MedianMethod::Auto}},
       {"two-groups", {Method::Z, 95, {}, {}, false}},
       {"subgroups", {Method::T, 95, {}, {}, true}},
       {"all-kinds", {Method::T, 95, {}, {}, false}},

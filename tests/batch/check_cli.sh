@@ -54,7 +54,32 @@ no option|,||n,se\n4,1.25\n|n,se,$added\n4,1.25,2.5,se,,,,,,,
 --method z at n 60|,|--method z|n,ci\n60,$z95\n|n,ci,$added\n60,$z95,7.745966692414833,z,$z95,59,7.745966692414833,7.587131838897342,2.0934769144669936,,
 --level 90|,|--level 90|n,ci\n100,$z90\n|n,ci,$added\n100,$z90,9.90642247756372,t,1.6603911560169908,99,10,9.90642247756372,0.9446146946409466,,
 --level 99 --method z|,|--level 99 --method z|n,ci\n100,$z99\n|n,ci,$added\n100,$z99,10,z,$z99,99,10,9.80743204141721,1.9634901141253587,,
+--median lognormal|,|--median lognormal|n,median,min,max\n20,6,2,14\n|n,median,min,max,sd,estimated_mean,total_n,mean_normal,sd_normal,mean_skewed,sd_skewed,skewed_method,method,critical_value,df,sd_z,sd_t,z_t_gap_percent,warning,refusal\n20,6,2,14,3.4426427697958201,6.5314954456032652,,6.5944677601167284,3.2115759673697015,6.5314954456032652,3.4426427697958201,log-normal,log-normal,,,,,,estimated from the median: consider it in a sensitivity analysis,
+--median normal|,|--median normal|n,median,min,max\n20,6,2,14\n|n,median,min,max,sd,estimated_mean,total_n,method,critical_value,df,sd_z,sd_t,z_t_gap_percent,warning,refusal\n20,6,2,14,3.2115759673697015,6.5944677601167284,,median-range,,,,,,estimated from the median: consider it in a sensitivity analysis,
+--corr 0.5|,|--corr 0.5|n,sd_baseline,sd_final\n20,4,5\n|n,sd_baseline,sd_final,$added\n20,4,5,4.58257569495584,change from imputed correlation,,,,,,imputed correlation 0.5: consider a sensitivity analysis,
+--corr -1|,|--corr -1|sd_baseline,sd_final\n4,5\n|sd_baseline,sd_final,$added\n4,5,9,change from imputed correlation,,,,,,imputed correlation -1: consider a sensitivity analysis,
+--corr table|,|--corr table|n,sd_baseline,sd_final,sd_change\n20,4,5,\n20,4,5,3.5\n30,6,6.5,4\n|n,sd_baseline,sd_final,sd_change,sd,corr_estimated,method,critical_value,df,sd_z,sd_t,z_t_gap_percent,warning,refusal\n20,4,5,,3.2480953720568606,,change from imputed correlation,,,,,,"imputed correlation 0.761, the mean of 2 rows' correlations through Fisher's z: consider a sensitivity analysis",\n20,4,5,3.5,3.5,0.71875,correlation,,,,,,,\n30,6,6.5,4,4,0.79807692307692308,correlation,,,,,,,
 TABLE
+# --corr table reads a pipe twice from memory, a file from its start again.
+printf 'sd_baseline,sd_final,sd_change\n4,5,\n4,5,3.5\n' >"$tmp/change.csv"
+"$program" --corr table "$tmp/change.csv" >"$tmp/from-file.csv" 2>"$tmp/err"
+check "--corr table on a file" 0 $?
+cat "$tmp/change.csv" | "$program" --corr table >"$tmp/from-pipe.csv" 2>>"$tmp/err"
+check "--corr table on a pipe" 0 $?
+cmp -s "$tmp/from-file.csv" "$tmp/from-pipe.csv" || fail "--corr table: a pipe and a file differ"
+[[ -s $tmp/err ]] && fail "--corr table: standard error: $(cat "$tmp/err")"
+grep -q "^4,5,,3.4999999999999996,,change from imputed correlation,,,,,,\"imputed correlation 0.719, the mean of 1 row's correlation through" "$tmp/from-file.csv" ||
+  fail "--corr table: one row's correlation is not the one imputed: $(cat "$tmp/from-file.csv")"
+"$program" --median mean "$tmp/change.csv" >"$tmp/out" 2>"$tmp/err"
+check "--median mean gives 2" 2 $?
+[[ $(cat "$tmp/err") == "kelmory-batch: --median must be 'normal', 'qe', 'lognormal' or 'auto' (see --help)" ]] ||
+  fail "--median mean: said $(cat "$tmp/err")"
+for bad in 1.5 x; do
+  "$program" --corr "$bad" "$tmp/change.csv" >"$tmp/out" 2>"$tmp/err"
+  check "--corr $bad gives 2" 2 $?
+  [[ $(cat "$tmp/err") == "kelmory-batch: --corr must be a correlation from -1 to 1 or 'table', not '$bad' (see --help)" ]] ||
+    fail "--corr $bad: said $(cat "$tmp/err")"
+done
 # The working column, whole, with its CR LF lines, written by -o.
 printf 'n,se\n4,1.25\n' >"$tmp/case.csv"
 "$program" --working -o "$tmp/working.csv" "$tmp/case.csv" >"$tmp/stdout" 2>"$tmp/err"

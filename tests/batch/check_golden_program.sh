@@ -37,6 +37,11 @@ review-semicolon --method z
 review-utf16
 review-sep
 medians --working
+means --working
+ratios --working
+paired --method z
+change --corr 0.5 --working
+skewed --median auto
 two-groups --method z
 subgroups --working
 all-kinds

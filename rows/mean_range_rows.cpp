@@ -1,0 +1,112 @@
+// Rows that report the mean with a range or an interquartile range and no
+// median: the mean is the paper's, and the SD needs no median (Wan et al.
+// 2014, as metafor's conv.fivenum takes such rows).
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "rows/cell_number.h"
+#include "rows/row_kinds.h"
+
+namespace kelmory::batch {
+namespace {
+
+std::string Cell(Column column, const std::array<std::string_view, kColumnCount>& text) {
+  return std::string(kColumnNames[column]) + " '" + CellExcerpt(TrimBlanks(text[column])) + "'";
+}
+
+}  // namespace
+
+RowResult MeanRangeRow(const RowValues& value, const RowCells& cells, const RowSettings& settings) {
+  const auto& text = cells.text;
+  if (!value[kN]) return Refused("n is empty");
+  const double n = *value[kN];
+  if (auto refusal = CountRefusal("n", n, text[kN])) return Refused(std::move(*refusal));
+
+  if (n < 5)
+    return Refused(Quoted("n", " is below 5, the least a range or quartiles take", text[kN]));
+
+  const bool range = value[kMin] || value[kMax], quartiles = value[kQ1] || value[kQ3];
+  std::vector<Column> set;
+  if (range) set = {kMin, kMax};
+  if (quartiles)
+    set = range ? std::vector<Column>{kMin, kQ1, kQ3, kMax} : std::vector<Column>{kQ1, kQ3};
+  for (const Column c : set) {
+    if (!value[c]) {
+      return Refused(std::string(kColumnNames[c]) +
+                     " is missing: a mean takes min and max, q1 and q3, or all four");
+    }
+  }
+  for (std::size_t i = 1; i < set.size(); ++i) {
+    if (*value[set[i - 1]] > *value[set[i]]) {
+      return Refused(Cell(set[i - 1], text) + " is above " + Cell(set[i], text) +
+                     ": the values must run min <= q1 <= q3 <= max");
+    }
+  }
+  if (range && !(*value[kMax] > *value[kMin]))
+    return Refused(Cell(kMax, text) + " equals " + Cell(kMin, text) +
+                   ": the range must be positive");
+  if (quartiles && !(*value[kQ3] > *value[kQ1]))
+    return Refused(Cell(kQ3, text) + " equals " + Cell(kQ1, text) +
+                   ": the interquartile range must be positive");
+  const double mean = *value[kMean];
+  // A mean outside the range contradicts it; skewed data may put it beyond
+  // a quartile.
+  if (range && (mean < *value[kMin] || mean > *value[kMax])) {
+    return Refused(Cell(kMean, text) + " lies outside the range from " + Cell(kMin, text) + " to " +
+                   Cell(kMax, text));
+  }
+
+  const double a = range ? *value[kMin] : 0, b = range ? *value[kMax] : 0;
+  const double q1 = quartiles ? *value[kQ1] : 0, q3 = quartiles ? *value[kQ3] : 0;
+  const double xi = range ? Xi(n) : 0, eta = quartiles ? Eta(n) : 0;
+  // All four: the weighted SD of Shi et al. (2020), as for a median set.
+  const double w = range && quartiles ? 1 / (1 + 0.07 * std::pow(n, 0.6)) : range ? 1 : 0;
+  const double sd = (range ? w * (b - a) / xi : 0) + (quartiles ? (1 - w) * (q3 - q1) / eta : 0);
+  if (!std::isfinite(sd)) return Refused("the values are too large to be computed");
+
+  RowResult result;
+  result.method = range && quartiles ? "mean-five" : range ? "mean-range" : "mean-iqr";
+  result.sd = sd;
+  AddWarning(result.warning, std::string("SD estimated from ") +
+                                 (range && quartiles ? "the range and quartiles"
+                                  : range            ? "the range"
+                                                     : "the interquartile range") +
+                                 ": consider it in a sensitivity analysis");
+  if (settings.working) {
+    using F = WorkingLines::Formula;
+    WorkingLines out(settings.decimal);
+    out << "The mean is reported: the SD needs no median.";
+    out.Line().Line() << (range && quartiles ? "Standard Deviation (Shi et al. 2020):"
+                                             : "Standard Deviation (Wan et al. 2014):");
+    if (range && quartiles) {
+      out.Line() << "SD = w * (max - min) / xi + (1 - w) * (q3 - q1) / eta";
+      out.Line() << F{"w = 1 / (1 + 0.07 * N^0.6) = "} << w;
+    } else {
+      out.Line() << (range ? "SD = (max - min) / xi" : "SD = (q3 - q1) / eta");
+    }
+    if (range) {
+      out.Line() << F{"xi = 2 * z((N - 0.375) / (N + 0.25)) = 2 * z(("} << n << F{" - 0.375) / ("}
+                 << n << F{" + 0.25)) = "} << xi;
+    }
+    if (quartiles) {
+      out.Line() << F{"eta = 2 * z((0.75 * N - 0.125) / (N + 0.25)) = 2 * z((0.75 * "} << n
+                 << F{" - 0.125) / ("} << n << F{" + 0.25)) = "} << eta;
+    }
+    out.Line() << "with z the standard normal quantile";
+    if (range && quartiles) {
+      out.Line() << "Which computes to " << w << " * (" << b << " - " << a << ") / " << xi << " + "
+                 << 1 - w << " * (" << q3 << " - " << q1 << ") / " << eta;
+    } else if (range) {
+      out.Line() << "Which computes to (" << b << " - " << a << ") / " << xi;
+    } else {
+      out.Line() << "Which computes to (" << q3 << " - " << q1 << ") / " << eta;
+    }
+    out.Line().Line() << "Therefore, the SD = " << sd;
+    result.working = out.Take();
+  }
+  return result;
+}
+
+}  // namespace kelmory::batch
