@@ -87,7 +87,7 @@ ScaleFit FitWithScale(const std::vector<double>& p, const std::vector<double>& q
         scale_for(shape, value);
         return value;
       },
-      shape_lo, shape_hi, 400);
+      shape_lo, shape_hi, 150);
   ScaleFit fit;
   if (!std::isfinite(best.value)) return fit;
   fit.shape = best.x;
