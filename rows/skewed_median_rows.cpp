@@ -87,12 +87,69 @@ ScaleFit FitWithScale(const std::vector<double>& p, const std::vector<double>& q
         scale_for(shape, value);
         return value;
       },
-      shape_lo, shape_hi, 400);
+      shape_lo, shape_hi, 150);
   ScaleFit fit;
   if (!std::isfinite(best.value)) return fit;
   fit.shape = best.x;
   fit.scale = scale_for(best.x, fit.value);
   return fit;
+}
+
+// Nelder-Mead in two dimensions within a box (points held to it), from
+// `start`, restarted from its best point so that a collapsed simplex gets
+// a second look.
+std::array<double, 2> NelderMead(const std::function<double(double, double)>& f,
+                                 std::array<double, 2> start, double lo, double hi) {
+  using Point = std::array<double, 2>;
+  const auto held = [&](Point x) {
+    for (double& v : x) v = std::clamp(v, lo, hi);
+    return x;
+  };
+  Point best = held(start);
+  for (int round = 0; round < 3; ++round) {
+    std::array<Point, 3> x = {best, held({best[0] * 1.2 + 0.05, best[1]}),
+                              held({best[0], best[1] * 1.2 + 0.05})};
+    std::array<double, 3> v{};
+    for (int i = 0; i < 3; ++i) v[i] = f(x[i][0], x[i][1]);
+    for (int step = 0; step < 300; ++step) {
+      std::array<int, 3> order = {0, 1, 2};
+      std::sort(order.begin(), order.end(), [&](int a, int b) { return v[a] < v[b]; });
+      const Point lowest = x[order[0]], middle = x[order[1]], worst = x[order[2]];
+      const double v0 = v[order[0]], v1 = v[order[1]], v2 = v[order[2]];
+      x = {lowest, middle, worst};
+      v = {v0, v1, v2};
+      const Point c = {(lowest[0] + middle[0]) / 2, (lowest[1] + middle[1]) / 2};
+      const auto along = [&](double t) {
+        return held({c[0] + t * (worst[0] - c[0]), c[1] + t * (worst[1] - c[1])});
+      };
+      const Point r = along(-1);
+      const double fr = f(r[0], r[1]);
+      if (fr < v0) {
+        const Point e = along(-2);
+        const double fe = f(e[0], e[1]);
+        x[2] = fe < fr ? e : r;
+        v[2] = std::min(fe, fr);
+      } else if (fr < v1) {
+        x[2] = r;
+        v[2] = fr;
+      } else {
+        const Point k = along(0.5);
+        const double fk = f(k[0], k[1]);
+        if (fk < v2) {
+          x[2] = k;
+          v[2] = fk;
+        } else {
+          for (int i = 1; i < 3; ++i) {
+            x[i] = held({(x[0][0] + x[i][0]) / 2, (x[0][1] + x[i][1]) / 2});
+            v[i] = f(x[i][0], x[i][1]);
+          }
+        }
+      }
+      if (std::fabs(v[2] - v[0]) <= 1e-15 * (std::fabs(v[0]) + 1e-300)) break;
+    }
+    best = x[std::min_element(v.begin(), v.end()) - v.begin()];
+  }
+  return best;
 }
 
 }  // namespace
@@ -255,7 +312,13 @@ SkewedEstimate QeEstimate(const MedianSet& set, char decimal) {
     if (!std::isfinite(w.mean) || !std::isfinite(w.sd)) w.value = kInf;
   }
   if (least >= 0 && most <= 1) {
-    // Beta has no scale: each shape1 takes its best shape2.
+    // Beta has no scale: both shapes are searched, from those whose mean
+    // and SD are the median and the normal-theory SD, as the authors'
+    // software starts.
+    const double m0 = set.median;
+    const double s0 = set.quartiles ? (set.q3 - set.q1) / Eta(n) : (set.max - set.min) / Xi(n);
+    double a0 = m0 * (m0 * (1 - m0) / (s0 * s0) - 1), b0 = a0 * (1 - m0) / m0;
+    if (!(a0 > 0 && b0 > 0 && std::isfinite(a0) && std::isfinite(b0))) a0 = b0 = 1;
     const auto distance = [&](double alpha, double beta) {
       double value = 0;
       for (std::size_t i = 0; i < p.size(); ++i) {
@@ -264,14 +327,10 @@ SkewedEstimate QeEstimate(const MedianSet& set, char decimal) {
       }
       return std::isfinite(value) ? value : kInf;
     };
-    const Minimum best = Minimize(
-        [&](double alpha) {
-          return Minimize([&](double beta) { return distance(alpha, beta); }, 1e-3, 40, 60).value;
-        },
-        1e-3, 40, 60);
+    const std::array<double, 2> shapes = NelderMead(distance, {a0, b0}, 1e-3, 40);
     Family& f = families[4];
-    f.first = best.x;
-    f.second = Minimize([&](double beta) { return distance(best.x, beta); }, 1e-3, 40, 60).x;
+    f.first = shapes[0];
+    f.second = shapes[1];
     f.value = distance(f.first, f.second);
     const double sum = f.first + f.second;
     f.mean = f.first / sum;

@@ -90,6 +90,15 @@ TEST(SkewedMedians, QeAgreesWithPublishedAndIndependentFits) {
   }
 }
 
+// The quartiles of Beta(2, 5), to six digits: QE's beta fit gives back its
+// mean 2/7 and SD sqrt(10/392).
+TEST(SkewedMedians, QeRecoversTheBetaDistributionOfItsQuantiles) {
+  const RowResult r = Convert("n=50|q1=0.161163|median=0.26445|q3=0.389479", MedianMethod::Qe);
+  EXPECT_EQ(r.skewed_method, "qe beta");
+  ExpectNear(r.mean_skewed, 0.28571428571428571429, 1e-5, "mean_skewed");
+  ExpectNear(r.sd_skewed, 0.15971914124998497831, 1e-5, "sd_skewed");
+}
+
 // auto: the normal estimate unless the skewness test fires, then QE; both
 // are shown either way.
 TEST(SkewedMedians, AutoTakesQeOnlyWhereTheTestFires) {
