@@ -65,6 +65,9 @@ std::string_view LastSuffix(std::string_view lower, std::string_view name) {
 
 constexpr std::array<std::string_view, 8> kArmBlockCore = {
     "method", "critical_value", "df", "sd_z", "sd_t", "z_t_gap_percent", "warning", "refusal"};
+// The figures of later kinds an arm may have, in the writer's order.
+constexpr std::array<std::string_view, 6> kArmFigures = {
+    "corr_estimated", "mean_normal", "sd_normal", "mean_skewed", "sd_skewed", "skewed_method"};
 
 // Whether the names before `end` give arm `suffix` a median column, which
 // makes the writer add estimated_mean.
@@ -96,6 +99,9 @@ std::optional<Block> BlockEndingAt(const std::vector<std::string>& lower, std::s
   }
   end -= kArmBlockCore.size();
   Block block{end, {std::string(suffix), static_cast<int>(end)}};
+  for (auto figure = kArmFigures.rbegin(); figure != kArmFigures.rend(); ++figure) {
+    if (end > 0 && IsArmHeading(lower[end - 1], *figure, suffix)) --end;
+  }
   // An arm holds no subgroups, so no total_n; estimated_mean only where a
   // median name makes the writer add it.
   if (end > 0 && IsArmHeading(lower[end - 1], "estimated_mean", suffix) &&
@@ -278,6 +284,7 @@ void AddArmResultColumns(const TableColumns& columns, const std::vector<std::str
     };
     if (arm.sd == -1) add("sd");
     if (arm.extended && !arm.fill_mean) add("estimated_mean");
+    for (const std::string_view name : arm.figures) add(name);
     for (const std::string_view name : kArmBlockCore) add(name);
     if (working) add("working");
   }

@@ -137,7 +137,12 @@ TableColumns ReadTableColumns(const std::vector<std::string_view>& names) {
   }
   ReadArms(names, lower, arm_blocks, columns);
   if (!columns.problem.empty()) return columns;
-  if (!columns.arms.empty()) return columns;
+  if (!columns.arms.empty()) {
+    for (ArmColumns& arm : columns.arms) {
+      if (arm.index[kSdChange] != -1) arm.figures.push_back("corr_estimated");
+    }
+    return columns;
+  }
   columns.fill_mean = columns.sd != -1 && columns.index[kMean] != -1;
   const auto named = [&](Column c) { return columns.index[c] != -1; };
   const bool ratio = named(kOr) || named(kRr) || named(kHr);
@@ -158,10 +163,16 @@ TableColumns ReadTableColumns(const std::vector<std::string_view>& names) {
 }
 
 void AddSkewedColumns(TableColumns& columns, MedianMethod median) {
-  if (median == MedianMethod::Normal || columns.index[kMedian] == -1) return;
-  for (const std::string_view name :
-       {"mean_normal", "sd_normal", "mean_skewed", "sd_skewed", "skewed_method"})
-    columns.figures.push_back(name);
+  if (median == MedianMethod::Normal) return;
+  const auto add = [](std::vector<std::string_view>& figures) {
+    for (const std::string_view name :
+         {"mean_normal", "sd_normal", "mean_skewed", "sd_skewed", "skewed_method"})
+      figures.push_back(name);
+  };
+  if (columns.index[kMedian] != -1) add(columns.figures);
+  for (ArmColumns& arm : columns.arms) {
+    if (arm.index[kMedian] != -1) add(arm.figures);
+  }
 }
 
 std::vector<ResultColumn> ResultColumns(const TableColumns& columns,

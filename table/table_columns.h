@@ -37,6 +37,9 @@ struct ArmColumns {
   int sd = -1;
   bool fill_mean = false;
   bool extended = false;  // a median name: estimated_mean follows
+  // As TableColumns::figures, for this arm: corr_estimated beside an
+  // sd_change, the skewed-data estimates beside a median.
+  std::vector<std::string_view> figures;
   int earlier_method = -1;
   int last = -1;  // the arm's last column in the header
 };

@@ -141,6 +141,36 @@ TEST(Arms, TheDifferenceBetweenTheArms) {
   for (const Case& c : cases) Check(c);
 }
 
+// The later kinds in arms: a change arm's correlation from its three SDs,
+// (16 + 25 - 20.25) / (2 * 4 * 5) = 0.51875, and a median arm's skewed
+// estimate beside the normal one, as the same cells give in a row of their
+// own. Read again, the output is the same.
+TEST(Arms, TakeTheLaterKindsWithTheirOwnFigures) {
+  BatchOptions options;
+  options.median = MedianMethod::LogNormal;
+  std::string alone;
+  ASSERT_EQ(RunOver("n,median,min,max\n22,4,2,9\n", options, alone).status, 0);
+  std::string median_cells = alone.substr(alone.find("\n22,4,2,9,") + 10);
+  // An arm has no total_n, which the row of its own leaves empty.
+  median_cells.erase(median_cells.find(',', median_cells.find(',') + 1), 1);
+  const std::string input =
+      "study,n.e,sd_baseline.e,sd_final.e,sd_change.e,n.c,median.c,min.c,max.c\n"
+      "A,20,4,5,4.5,22,4,2,9\n";
+  std::string output;
+  ASSERT_EQ(RunOver(input, options, output).status, 0);
+  EXPECT_EQ(output,
+            "study,n.e,sd_baseline.e,sd_final.e,sd_change.e,n.c,median.c,min.c,max.c,sd.e,"
+            "estimated_mean.e,corr_estimated.e," +
+                Block(".e") +
+                ",sd.c,estimated_mean.c,mean_normal.c,sd_normal.c,mean_skewed.c,sd_skewed.c,"
+                "skewed_method.c," +
+                Block(".c") + "\nA,20,4,5,4.5,22,4,2,9,4.5,,0.51875,correlation,,,,,,,," +
+                median_cells);
+  std::string again;
+  ASSERT_EQ(RunOver(output, options, again).status, 0);
+  EXPECT_EQ(again, output);
+}
+
 TEST(Arms, HeadersThatCannotBeRead) {
   const struct {
     std::string header, message;
