@@ -71,6 +71,8 @@ void SetCell(WebTable& table, int row, int column, const std::string& text) {
   table.SetCell(row, column, text);
 }
 
+int KindOf(const WebTable& table, int column) { return static_cast<int>(table.KindOf(column)); }
+
 int MarkOf(const WebTable& table, int row) { return static_cast<int>(table.MarkOf(row)); }
 
 val TallyOf(const WebTable& table) {
@@ -157,6 +159,7 @@ EMSCRIPTEN_BINDINGS(kelmory_web) {
       .function("columnName", &WebTable::ColumnName)
       .function("cell", &WebTable::Cell)
       .function("isFilledIn", &WebTable::IsFilledIn)
+      .function("kind", &KindOf)
       .function("mark", &MarkOf)
       .function("message", &WebTable::MessageOf)
       .function("working", &WebTable::Working)

@@ -75,6 +75,7 @@ class WebTable {
   std::string Cell(int row, int column) const;
   // An input cell the row's result fills (an empty sd or mean).
   bool IsFilledIn(int row, int column) const;
+  CellKind KindOf(int column) const;  // Text for the added columns
   Mark MarkOf(int row) const;
   // The row's warning or refusal; "" when it has none.
   std::string MessageOf(int row) const;
@@ -118,7 +119,6 @@ class WebTable {
   void ComputeStale();
   bool IsFilled(const Row& row) const;
   Row EmptyRow() const;
-  CellKind KindOf(int column) const;
   std::string Stored(std::string cell, CellKind kind) const;
   void Push(int first, int count, std::vector<Row> rows, std::optional<Record> header);
   void Swap(Step& step);

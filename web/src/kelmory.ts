@@ -28,6 +28,7 @@ export interface Table {
   columnName(column: number): string;
   cell(row: number, column: number): string;
   isFilledIn(row: number, column: number): boolean;
+  kind(column: number): number; // 0 text, 1 number, 2 percent
   mark(row: number): number; // 0 none, 1 warning, 2 refusal
   message(row: number): string;
   working(row: number): string;

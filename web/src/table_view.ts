@@ -16,6 +16,7 @@ import {
   type ValueSetterParams,
 } from 'ag-grid-community';
 import type { Rules, Table } from './kelmory';
+import { exportXlsx } from './xlsx';
 
 ModuleRegistry.registerModules([AllCommunityModule]);
 
@@ -401,6 +402,12 @@ export class TableView {
     this.download(saved.bytes, this.fileName, 'text/csv');
   }
 
+  private async saveXlsx(): Promise<void> {
+    const bytes = await exportXlsx(this.table, this.decimal);
+    this.download(bytes, this.fileName.replace(/\.[^.]*$/, '') + '.xlsx',
+      'application/vnd.openxmlformats-officedocument.spreadsheetml.sheet');
+  }
+
   private wireToolbar(): void {
     const input = byId<HTMLInputElement>('open-file');
     input.addEventListener('change', () => {
@@ -408,6 +415,7 @@ export class TableView {
       if (file) void this.openFile(file).then(() => (input.value = ''));
     });
     byId('save-csv').addEventListener('click', () => this.save());
+    byId('save-xlsx').addEventListener('click', () => void this.saveXlsx());
     byId('undo').addEventListener('click', () => this.undo());
     byId('redo').addEventListener('click', () => this.redo());
     byId('insert-row').addEventListener('click', () => {
