@@ -7,6 +7,8 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <string>
 
 #include "engine/critical_values.h"
@@ -120,7 +122,7 @@ val TTable(const std::string& decimal) {
       const auto exact = kelmory::ReadExactDecimal(level, '.');
       const auto value = df.size() == 3 && df[0] == '\xE2'
                              ? kelmory::NormalCritical(*exact)
-                             : kelmory::StudentCritical(*exact, std::stod(df));
+                             : kelmory::StudentCritical(*exact, std::strtod(df.c_str(), nullptr));
       char text[64] = "";
       if (value) std::snprintf(text, sizeof text, "%.3f", *value);
       std::string cell = text;
@@ -133,6 +135,16 @@ val TTable(const std::string& decimal) {
 }
 
 }  // namespace
+
+// Built without exceptions: Boost reports through these, which its
+// ignore_error policies never reach.
+namespace boost {
+struct source_location;
+[[noreturn]] void throw_exception(const std::exception&) { std::abort(); }
+[[noreturn]] void throw_exception(const std::exception&, const boost::source_location&) {
+  std::abort();
+}
+}  // namespace boost
 
 EMSCRIPTEN_BINDINGS(kelmory_web) {
   using emscripten::allow_raw_pointers;

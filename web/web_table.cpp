@@ -199,7 +199,8 @@ CellKind WebTable::KindOf(int column) const {
 }
 
 std::string WebTable::Stored(std::string cell, CellKind kind) const {
-  if (kind == CellKind::Text) return cell;
+  // Most cells hold no separator to move: they are kept as they are.
+  if (kind == CellKind::Text || cell.find_first_of(".,") == std::string::npos) return cell;
   return FromUser(cell, user_, dialect_.decimal, kind == CellKind::Percent);
 }
 
@@ -236,7 +237,10 @@ void WebTable::Swap(Step& step) {
   const int incoming = static_cast<int>(step.rows.size());
   const int common = std::min(step.count, incoming);
   for (int i = 0; i < common; ++i) std::swap(rows_[first + i], step.rows[i]);
-  if (incoming > step.count) {
+  if (rows_.empty() && step.count == 0) {
+    // A paste into an empty table: the rows change places whole.
+    std::swap(rows_, step.rows);
+  } else if (incoming > step.count) {
     rows_.insert(rows_.begin() + first + step.count,
                  std::make_move_iterator(step.rows.begin() + step.count),
                  std::make_move_iterator(step.rows.end()));
@@ -301,12 +305,14 @@ Outcome WebTable::Paste(std::string_view text, int top, int left) {
         row.cells = std::move(block[r]);
         if (row.cells.size() > header.size()) row.cells.resize(header.size());
         for (std::size_t j = 0; j < row.cells.size(); ++j) {
-          if (map.kind[j] != CellKind::Text) row.cells[j] = Stored(row.cells[j], map.kind[j]);
+          if (map.kind[j] != CellKind::Text)
+            row.cells[j] = Stored(std::move(row.cells[j]), map.kind[j]);
         }
       } else {
         row.cells.resize(header.size());
         for (std::size_t j = 0; j < block[r].size() && j < target.size(); ++j) {
-          if (target[j] >= 0) row.cells[target[j]] = Stored(block[r][j], map.kind[target[j]]);
+          if (target[j] >= 0)
+            row.cells[target[j]] = Stored(std::move(block[r][j]), map.kind[target[j]]);
         }
       }
       rows.push_back(std::move(row));

@@ -11,7 +11,7 @@ export interface Table {
   setSettings(method: string, level: string): Outcome;
   open(bytes: Uint8Array): Outcome;
   clear(): void;
-  paste(text: string, top: number, left: number): Outcome;
+  paste(text: string | Uint8Array, top: number, left: number): Outcome;
   setCell(row: number, column: number, text: string): void;
   clearCells(top: number, left: number, bottom: number, right: number): void;
   insertRow(row: number): void;
@@ -37,6 +37,7 @@ export interface Table {
   save(): Outcome & { bytes: Uint8Array };
   decimal(): string;
   delimiter(): string;
+  delete(): void; // frees the C++ object
 }
 
 export interface Derivation {

@@ -43,6 +43,9 @@ export async function openPage({ lang = 'en-US', dark = false, url = pageUrl } =
   });
   await page.goto(url);
   await page.waitForSelector('body[data-ready="true"]', { timeout: 10_000 });
+  // The page warms its WebAssembly up on the main thread just after; the
+  // tests start once it is done, so that their steps never wait on it.
+  await page.waitForSelector('body[data-warm="true"]', { timeout: 30_000 });
   return {
     context, page, folder, requests, problems,
     async close() {
