@@ -73,6 +73,14 @@ void SetCell(WebTable& table, int row, int column, const std::string& text) {
   table.SetCell(row, column, text);
 }
 
+void DeleteRows(WebTable& table, const val& rows) {
+  table.DeleteRows(emscripten::vecFromJSArray<int>(rows));
+}
+
+void ClearRows(WebTable& table, const val& rows) {
+  table.ClearRows(emscripten::vecFromJSArray<int>(rows));
+}
+
 int KindOf(const WebTable& table, int column) { return static_cast<int>(table.KindOf(column)); }
 
 int MarkOf(const WebTable& table, int row) { return static_cast<int>(table.MarkOf(row)); }
@@ -158,7 +166,8 @@ EMSCRIPTEN_BINDINGS(kelmory_web) {
       .function("setCell", &SetCell)
       .function("clearCells", &WebTable::ClearCells)
       .function("insertRow", &WebTable::InsertRow)
-      .function("deleteRows", &WebTable::DeleteRows)
+      .function("deleteRows", &DeleteRows)
+      .function("clearRows", &ClearRows)
       .function("undo", &WebTable::Undo)
       .function("redo", &WebTable::Redo)
       .function("canUndo", &WebTable::CanUndo)

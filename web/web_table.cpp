@@ -394,6 +394,49 @@ void WebTable::DeleteRows(int first, int count) {
   Push(first, count, {}, std::nullopt);
 }
 
+namespace {
+
+// The rows that exist, ascending, once each.
+std::vector<int> Existing(std::vector<int> rows, int count) {
+  std::erase_if(rows, [count](int row) { return row < 0 || row >= count; });
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  return rows;
+}
+
+}  // namespace
+
+void WebTable::DeleteRows(std::vector<int> rows) {
+  rows = Existing(std::move(rows), this->rows());
+  if (rows.empty()) return;
+  const int first = rows.front(), last = rows.back();
+  std::vector<Row> kept;
+  for (int r = first, k = 0; r <= last; ++r) {
+    if (rows[k] == r) {
+      ++k;
+      continue;
+    }
+    kept.push_back(rows_[r]);
+  }
+  Push(first, last - first + 1, std::move(kept), std::nullopt);
+}
+
+void WebTable::ClearRows(std::vector<int> rows) {
+  rows = Existing(std::move(rows), this->rows());
+  if (rows.empty()) return;
+  const int first = rows.front(), last = rows.back();
+  std::vector<Row> changed(rows_.begin() + first, rows_.begin() + last + 1);
+  bool any = false;
+  for (const int r : rows) {
+    Row& row = changed[r - first];
+    if (!IsFilled(row)) continue;
+    for (std::string& cell : row.cells) cell.clear();
+    row.stamp = 0;
+    any = true;
+  }
+  if (any) Push(first, last - first + 1, std::move(changed), std::nullopt);
+}
+
 std::string WebTable::Heading(int column) const {
   if (column < 0 || column >= columns()) return {};
   return IsResultColumn(column) ? added_headings_[column - inputColumns()] : header_[column];

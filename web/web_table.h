@@ -58,6 +58,9 @@ class WebTable {
   void ClearCells(int top, int left, int bottom, int right);
   void InsertRow(int row);
   void DeleteRows(int first, int count);
+  // Rows anywhere in the table, in one step each.
+  void DeleteRows(std::vector<int> rows);
+  void ClearRows(std::vector<int> rows);
   bool Undo();
   bool Redo();
   bool CanUndo() const { return !undo_.empty(); }

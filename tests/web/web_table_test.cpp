@@ -156,6 +156,24 @@ TEST(WebTableTest, EveryChangeIsUndoneAndRedone) {
   EXPECT_EQ(Row(table, 1).substr(0, 4), "B|||");
 }
 
+TEST(WebTableTest, RowsChosenAnywhereGoOrClearInOneStep) {
+  WebTable table('.');
+  ASSERT_TRUE(table.Paste("study\tn\tse\nA\t4\t1\nB\t9\t1\nC\t16\t1\nD\t25\t1\n", 0, 0).ok);
+  table.DeleteRows({2, 0, 2});
+  ASSERT_EQ(table.rows(), 2);
+  EXPECT_EQ(table.Cell(0, 0) + table.Cell(1, 0), "BD");
+  table.ClearRows({1, 0});
+  // Emptied rows stay, with nothing to show.
+  EXPECT_EQ(table.tally().rows, 2U);
+  EXPECT_EQ(Row(table, 0), std::string(11, '|'));
+  EXPECT_EQ(Row(table, 1), std::string(11, '|'));
+  ASSERT_TRUE(table.Undo());
+  EXPECT_EQ(table.Cell(1, 3), "5");
+  ASSERT_TRUE(table.Undo());
+  EXPECT_EQ(table.Cell(0, 0) + table.Cell(1, 0) + table.Cell(2, 0) + table.Cell(3, 0), "ABCD");
+  EXPECT_EQ(table.Cell(2, 3), "4");
+}
+
 TEST(WebTableTest, CopyGivesTheCellsWithTheirHeader) {
   WebTable table('.');
   ASSERT_TRUE(table.Paste("study\tn\tse\n\"Baker, J.\t2010\"\t25\t2\n", 0, 0).ok);

@@ -15,7 +15,8 @@ export interface Table {
   setCell(row: number, column: number, text: string): void;
   clearCells(top: number, left: number, bottom: number, right: number): void;
   insertRow(row: number): void;
-  deleteRows(first: number, count: number): void;
+  deleteRows(rows: number[]): void; // one undo step
+  clearRows(rows: number[]): void; // one undo step
   undo(): boolean;
   redo(): boolean;
   canUndo(): boolean;

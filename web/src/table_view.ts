@@ -79,7 +79,7 @@ export class TableView {
     const method = localStorage.getItem(kMethodKey);
     if (method === 'z') byId<HTMLInputElement>('method-z').checked = true;
     const level = localStorage.getItem(kLevelKey);
-    this.level.value = level ?? (this.decimal === ',' ? '95' : '95');
+    this.level.value = level ?? '95';
     if (!this.applySettings(false)) {
       this.level.value = '95';
       this.applySettings(false);
@@ -215,9 +215,9 @@ export class TableView {
       this.api.refreshCells({ force: true });
     }
     const tally = this.table.tally();
-    const plural = (k: number, word: string) => `${k} ${word}${k === 1 ? '' : 's'}`;
-    this.tallyText.textContent = `${plural(tally.rows, 'study')
-      .replace('studys', 'studies')}, ${plural(tally.warnings, 'warning')}, ${tally.refused} refused`;
+    const studies = `${tally.rows} ${tally.rows === 1 ? 'study' : 'studies'}`;
+    const warnings = `${tally.warnings} ${tally.warnings === 1 ? 'warning' : 'warnings'}`;
+    this.tallyText.textContent = `${studies}, ${warnings}, ${tally.refused} refused`;
     byId<HTMLButtonElement>('undo').disabled = !this.table.canUndo();
     byId<HTMLButtonElement>('redo').disabled = !this.table.canRedo();
     this.showCurrent();
@@ -351,7 +351,7 @@ export class TableView {
   private clearSelection(): void {
     const selected = this.api.getSelectedNodes().length > 1;
     if (selected) {
-      for (const r of this.selectedRows()) this.table.clearCells(r, 0, r, this.table.inputColumns() - 1);
+      this.table.clearRows(this.selectedRows());
     } else {
       const at = this.focused();
       this.table.clearCells(at.row, at.column, at.row, at.column);
@@ -424,8 +424,7 @@ export class TableView {
       this.changed();
     });
     byId('delete-rows').addEventListener('click', () => {
-      const rows = this.selectedRows();
-      for (let i = rows.length - 1; i >= 0; --i) this.table.deleteRows(rows[i], 1);
+      this.table.deleteRows(this.selectedRows());
       this.api.deselectAll();
       this.changed();
     });

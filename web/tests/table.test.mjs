@@ -90,6 +90,26 @@ test('a broken file names its line and leaves the table as it was', async () => 
   });
 });
 
+test('a file dropped on the table opens as the picker opens it', async () => {
+  await withPage({}, async (page) => {
+    const transfer = await page.evaluateHandle(() => {
+      const data = new DataTransfer();
+      data.items.add(new File(['sep=;\r\nstudy;n;se\r\nAbel;25;1,5\r\n'], 'dropped.csv', { type: 'text/csv' }));
+      return data;
+    });
+    await page.dispatchEvent('#grid', 'dragover', { dataTransfer: transfer });
+    await page.dispatchEvent('#grid', 'drop', { dataTransfer: transfer });
+    await studies(page).getByRole('gridcell', { name: 'Abel' }).waitFor();
+    // Read as kelmory-batch reads it: the sep= line, decimal commas, CR LF;
+    // shown in the user's separator, saved in the file's.
+    assert.equal(await cellText(page, 0, 'sd'), '7.5');
+    const saved = await download(page, page.getByRole('button', { name: 'Save CSV' }));
+    assert.equal(saved.toString('utf8'),
+      'sep=;\r\nstudy;n;se;sd;method;critical_value;df;sd_z;sd_t;z_t_gap_percent;warning;refusal;working\r\n' +
+      'Abel;25;1,5;7,5;se;;;;;;;;"Standard Deviation = sqrt(N) * Standard Error\r\nWhich computes to 5 * 1,5\r\n\r\nTherefore, the SD = 7,5"\r\n');
+  });
+});
+
 test('the method and the default level are kept in the browser', async () => {
   await withPage({}, async (page) => {
     await paste(page, 'study\tn\tci\nA\t10\t3.92\n');
