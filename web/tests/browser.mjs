@@ -105,3 +105,9 @@ export async function cellText(page, row, heading) {
   return grid.locator(`[role="row"][aria-rowindex="${row + 2}"] [role="gridcell"][aria-colindex="${column}"]`)
     .innerText();
 }
+
+// Opens a file through the Open CSV… picker, once the page has read it.
+export async function openFile(page, path) {
+  await page.getByLabel('Open CSV…').setInputFiles(path);
+  await page.waitForFunction(() => document.getElementById('open-file').value === '');
+}

@@ -5,7 +5,7 @@ import assert from 'node:assert/strict';
 import { readFile } from 'node:fs/promises';
 import { join } from 'node:path';
 import {
-  openPage, goldenDir, download, parseCsv, toTsv, readClipboard, writeClipboard, studies,
+  openPage, goldenDir, download, parseCsv, toTsv, readClipboard, writeClipboard, studies, openFile,
 } from './browser.mjs';
 
 // The golden pairs written with --working and the default method and level.
@@ -19,7 +19,7 @@ for (const name of working) {
     const browser = await openPage();
     try {
       const { page } = browser;
-      await page.getByLabel('Open CSV…').setInputFiles(join(goldenDir, `${name}.csv`));
+      await openFile(page, join(goldenDir, `${name}.csv`));
       await studies(page).getByRole('gridcell').first().waitFor();
       const saved = await download(page, page.getByRole('button', { name: 'Save CSV' }));
       assert.equal(bytesText(saved), bytesText(await golden(`${name}.expected.csv`)));
@@ -66,3 +66,38 @@ for (const name of ['medians', 'subgroups']) {
     }
   });
 }
+
+// Every golden input, in every dialect the reader takes (UTF-16, sep= lines,
+// semicolons, decimal commas, a saved table), opened and saved under both
+// methods: the bytes native kelmory-batch --working writes for it. Needs the
+// program (KELMORY_BATCH; scripts/test-web names the native build's).
+const batch = process.env.KELMORY_BATCH;
+test('every golden input opened saves as native kelmory-batch --working writes it',
+  { skip: batch ? false : 'KELMORY_BATCH is not set' }, async () => {
+    const { execFileSync } = await import('node:child_process');
+    const browser = await openPage();
+    try {
+      const { page } = browser;
+      for (const name of ['review', 'review-semicolon', 'review-utf16', 'review-sep', 'medians', 'two-groups',
+        'subgroups', 'all-kinds', 'extraction', 'german-calc', 'review.expected']) {
+        for (const method of ['t', 'z']) {
+          await page.getByRole('radio', { name: method === 't' ? "Student's t (n - 1 df)" : 'Normal z' }).check();
+          await openFile(page, join(goldenDir, `${name}.csv`));
+          await studies(page).getByRole('gridcell').first().waitFor();
+          const saved = await download(page, page.getByRole('button', { name: 'Save CSV' }));
+          let expected;
+          try {
+            expected = execFileSync(batch, ['--working', '--method', method, join(goldenDir, `${name}.csv`)]);
+          } catch (error) {
+            assert.equal(error.status, 1, `${name}: ${error.stderr}`);
+            expected = error.stdout;
+          }
+          assert.equal(bytesText(saved), bytesText(expected), `${name} --method ${method}`);
+        }
+      }
+      assert.deepEqual(browser.requests, []);
+      assert.deepEqual(browser.problems, []);
+    } finally {
+      await browser.close();
+    }
+  });
