@@ -11,17 +11,26 @@ export function userDecimal(): string {
   return parts.find((p) => p.type === 'decimal')?.value === ',' ? ',' : '.';
 }
 
+// The view last chosen comes back with the page.
+const kViewKey = 'kelmory.view';
+
 function wireTabs(): void {
   const tabs = Array.from(document.querySelectorAll<HTMLButtonElement>('[role="tab"]'));
-  const select = (tab: HTMLButtonElement) => {
+  const show = (tab: HTMLButtonElement) => {
     for (const other of tabs) {
       const chosen = other === tab;
       other.setAttribute('aria-selected', String(chosen));
       other.tabIndex = chosen ? 0 : -1;
       document.getElementById(other.getAttribute('aria-controls')!)!.hidden = !chosen;
     }
+    localStorage.setItem(kViewKey, tab.id);
+  };
+  const select = (tab: HTMLButtonElement) => {
+    show(tab);
     tab.focus();
   };
+  const kept = tabs.find((tab) => tab.id === localStorage.getItem(kViewKey));
+  if (kept) show(kept);
   tabs.forEach((tab, i) => {
     tab.addEventListener('click', () => select(tab));
     tab.addEventListener('keydown', (e) => {

@@ -5,7 +5,10 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFile } from 'node:fs/promises';
 import { join } from 'node:path';
+import { createRequire } from 'node:module';
 import { openPage, webDir } from './browser.mjs';
+
+const axeSource = await readFile(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
 
 const kAdvisory =
   "Your sample is less than 31 and we would suggest that you use a more conservative estimate " +
@@ -93,10 +96,19 @@ test('typed keys are filtered as in the desktop boxes, and the t-table is the en
     }
     await page.getByRole('button', { name: 't-Table' }).click();
     const table = page.getByRole('dialog', { name: 't-Table' }).getByRole('table');
+    await page.evaluate(axeSource);
+    assert.deepEqual(await page.evaluate(async () => (await window.axe.run(document)).violations.map((v) => v.id)), []);
     const shown = await table.evaluate((t) => [...t.rows].map((r) => [...r.cells].map((c) => c.textContent).join(',')));
     // ttable/cutoff.csv: the desktop's data file, made with Boost.Math.
     const cutoff = (await readFile(join(webDir, '..', 'ttable', 'cutoff.csv'), 'utf8')).trimEnd().split('\n');
     assert.deepEqual(shown.map((line) => line.replace(/^DF,/, 'df,')), cutoff);
+    // Escape closes it; the calculator is the view the page opens with next.
+    await page.keyboard.press('Escape');
+    assert.equal(await page.getByRole('dialog', { name: 't-Table' }).isVisible(), false);
+    await page.reload();
+    await page.waitForSelector('body[data-ready="true"]');
+    assert.equal(await page.getByRole('tab', { name: 'Calculator' }).getAttribute('aria-selected'), 'true');
+    assert.equal(await page.getByRole('button', { name: 'Compute' }).isVisible(), true);
   });
 });
 
