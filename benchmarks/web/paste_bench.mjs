@@ -1,0 +1,95 @@
+// A paste of 100,000 study rows into the page, in headless Chromium: from
+// the paste event until every row has its result and the first screen of
+// them is drawn, against the floor of the same texts entered into the same
+// grid (split into cells, set as its rows, drawn) without computing. Also
+// how long the page takes to open, ready to paste. Best of five each. The
+// paste comes once the page has warmed its WebAssembly up (data-warm), as a
+// reviewer's does, a second or so after it opens.
+//   node benchmarks/web/paste_bench.mjs         (after scripts/web --build-only)
+import { openPage } from '../../web/tests/browser.mjs';
+
+const rows = Number(process.env.ROWS ?? 100_000);
+const runs = 5;
+
+// Studies of every common kind: se, a half-width, bounds with a mean and a
+// level, and a refused one now and then.
+function review() {
+  let text = 'study\tn\tse\tci\tlower\tupper\tmean\tlevel\tnotes\n';
+  for (let r = 0; r < rows; ++r) {
+    const n = 10 + (r % 90);
+    switch (r % 4) {
+      case 0: text += `Study ${r}\t${n}\t${(1 + (r % 13) / 10).toFixed(1)}\t\t\t\t\t\tse\n`; break;
+      case 1: text += `Study ${r}\t${n}\t\t${(2 + (r % 7) / 4).toFixed(2)}\t\t\t\t\thalf-width\n`; break;
+      case 2: text += `Study ${r}\t${n}\t\t\t${r % 5}\t${(r % 5) + 4}\t${(r % 5) + 2}\t90%\tbounds\n`; break;
+      default: text += `Study ${r}\t${r % 50 === 3 ? 1 : n}\t0.5\t\t\t\t\t\t\n`;
+    }
+  }
+  return text;
+}
+
+const browser = await openPage();
+const { page } = browser;
+try {
+  const opened = [];
+  for (let run = 0; run < runs; ++run) {
+    await page.reload();
+    await page.waitForSelector('body[data-ready="true"]');
+    opened.push(await page.evaluate(() => performance.getEntriesByName('kelmory-ready')[0].startTime));
+  }
+
+  const text = review();
+  const floor = [], paste = [];
+  for (let run = 0; run < runs; ++run) {
+    await page.reload();
+    await page.waitForSelector('body[data-ready="true"]');
+    // The floor: the grid of the page alone, its columns plain fields.
+    floor.push(await page.evaluate(async (text) => {
+      const api = window.kelmory.table.api;
+      const start = performance.now();
+      const lines = text.split('\n');
+      const names = lines[0].split('\t');
+      api.setGridOption('columnDefs', names.map((field) => ({ field, editable: true })));
+      const data = [];
+      for (let i = 1; i < lines.length - 1; ++i) {
+        const cells = lines[i].split('\t');
+        const row = {};
+        names.forEach((name, j) => (row[name] = cells[j]));
+        data.push(row);
+      }
+      api.setGridOption('rowData', data);
+      await new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve, 0)));
+      return performance.now() - start;
+    }, text));
+
+    await page.reload();
+    await page.waitForSelector('body[data-ready="true"]');
+    await page.waitForSelector('body[data-warm="true"]');
+    await page.waitForTimeout(1000);
+    await page.getByRole('grid', { name: 'Studies' }).getByRole('gridcell').first().click();
+    paste.push(await page.evaluate(async ({ text, rows }) => {
+      const cell = document.activeElement;
+      const data = new DataTransfer();
+      data.setData('text/plain', text);
+      const start = performance.now();
+      cell.dispatchEvent(new ClipboardEvent('paste', { clipboardData: data, bubbles: true, cancelable: true }));
+      await new Promise((resolve) => queueMicrotask(resolve));
+      await new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve, 0)));
+      const took = performance.now() - start;
+      const table = window.kelmory.table.table;
+      if (table.rows() !== rows || table.tally().rows !== rows) throw new Error(`${table.rows()} rows pasted`);
+      // The last study's result is there.
+      if (table.cell(rows - 1, table.inputColumns()) !== '2.179449471770337') throw new Error('no result in the last row');
+      return took;
+    }, { text, rows }));
+  }
+  const best = (times) => Math.min(...times);
+  const round = (times) => times.map((t) => Math.round(t));
+  console.log(JSON.stringify({ benchmark: 'page ready', bestMs: Math.round(best(opened)), allMs: round(opened), limitMs: 1000 }));
+  console.log(JSON.stringify({ benchmark: 'paste, no computing (floor)', rows, bestMs: Math.round(best(floor)), allMs: round(floor) }));
+  console.log(JSON.stringify({ benchmark: 'paste with every result', rows, bestMs: Math.round(best(paste)), allMs: round(paste) }));
+  const ratio = best(paste) / best(floor);
+  console.log(JSON.stringify({ benchmark: 'paste / floor', ratio: Number(ratio.toFixed(3)), limit: 1.5 }));
+  process.exitCode = ratio <= 1.5 && best(opened) < 1000 ? 0 : 1;
+} finally {
+  await browser.close();
+}
