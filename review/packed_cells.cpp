@@ -38,7 +38,7 @@ PackedCells::PackedCells(std::size_t count) {
 
 PackedCells::PackedCells(const PackedCells& other) {
   if (!other.data_) return;
-  data_ = std::make_unique_for_overwrite<char[]>(other.Bytes());
+  data_ = std::unique_ptr<char[]>(new char[other.Bytes()]);
   std::memcpy(data_.get(), other.data_.get(), other.Bytes());
 }
 
@@ -60,7 +60,7 @@ void PackedCells::Pack(std::span<const std::string_view> cells) {
   const std::size_t word = wide ? 4 : 2;
   const std::size_t head = kHead + word * cells.size();
   // Built apart: the cells may be views into the block it replaces.
-  auto data = std::make_unique_for_overwrite<char[]>(head + text);
+  auto data = std::unique_ptr<char[]>(new char[head + text]);
   Store<std::uint32_t>(data.get(), cells.size() | (wide ? kWide : 0));
   std::size_t end = 0;
   for (std::size_t i = 0; i < cells.size(); ++i) {

@@ -259,7 +259,11 @@ Outcome WebTable::Paste(std::string_view text, int top, int left) {
   auto parsed = review::ParseTabBlock(text);
   if (const auto* error = std::get_if<review::BlockError>(&parsed))
     return {false, BlockMessage(*error)};
-  auto& block = std::get<std::vector<Record>>(parsed);
+  std::vector<Record> block;
+  for (review::PackedCells& cells : std::get<std::vector<review::PackedCells>>(parsed)) {
+    block.push_back(cells.ToStrings());
+    cells = {};
+  }
   if (block.empty()) return {};
 
   // A header is one the batch can read (it names n) with one more of the
