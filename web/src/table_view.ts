@@ -162,7 +162,7 @@ export class TableView {
       defs.push({
         colId: `c${c}`,
         headerName: this.table.heading(c),
-        width: name === 'warning' || name === 'refusal' ? 320 : name === 'study' ? 160 : 150,
+        width: name === 'warning' || name === 'refusal' ? 320 : result ? 150 : name === 'study' || name === 'notes' ? 160 : 96,
         editable: (p) => !result && !this.table.isFilledIn(p.data?.r ?? 0, c),
         valueGetter: (p: ValueGetterParams<RowData>) => this.table.cell(p.data?.r ?? 0, c),
         valueSetter: (p: ValueSetterParams<RowData>) => {
