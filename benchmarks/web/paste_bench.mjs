@@ -48,7 +48,7 @@ try {
       const start = performance.now();
       const lines = text.split('\n');
       const names = lines[0].split('\t');
-      api.setGridOption('columnDefs', names.map((field) => ({ field, editable: true })));
+      const columnDefs = names.map((field) => ({ field, editable: true }));
       const data = [];
       for (let i = 1; i < lines.length - 1; ++i) {
         const cells = lines[i].split('\t');
@@ -56,7 +56,7 @@ try {
         names.forEach((name, j) => (row[name] = cells[j]));
         data.push(row);
       }
-      api.setGridOption('rowData', data);
+      api.updateGridOptions({ columnDefs, rowData: data });
       await new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve, 0)));
       return performance.now() - start;
     }, text));

@@ -42,13 +42,16 @@ try {
     times.native.push(run(native, [], join(folder, 'native.csv')));
     times.wasm.push(run(process.execPath, [wasm], join(folder, 'wasm.csv')));
   }
-  const [a, b] = [await readFile(join(folder, 'native.csv'), 'utf8'), await readFile(join(folder, 'wasm.csv'), 'utf8')];
-  const same = a === b;
+  // The outputs run to a gigabyte: compared as bytes.
+  const [a, b] = [await readFile(join(folder, 'native.csv')), await readFile(join(folder, 'wasm.csv'))];
+  const same = a.equals(b);
   if (!same) {
-    // The first row that differs, for the report: the bytes must agree.
-    const [x, y] = [a.split('\n'), b.split('\n')];
-    const i = x.findIndex((line, k) => line !== y[k]);
-    console.log(JSON.stringify({ firstDifference: i + 1, native: x[i]?.slice(0, 120), wasm: y[i]?.slice(0, 120) }));
+    // The first line that differs, for the report: the bytes must agree.
+    let i = 0;
+    while (i < a.length && i < b.length && a[i] === b[i]) ++i;
+    const start = a.lastIndexOf(10, i) + 1;
+    const line = (buffer) => buffer.subarray(start, Math.min(buffer.indexOf(10, i) >>> 0, start + 160)).toString();
+    console.log(JSON.stringify({ firstDifferenceAtByte: i, native: line(a), wasm: line(b) }));
   }
   const best = (t) => Math.min(...t);
   const speed = best(times.native) / best(times.wasm);

@@ -162,7 +162,7 @@ export class TableView {
       defs.push({
         colId: `c${c}`,
         headerName: this.table.heading(c),
-        width: name === 'warning' || name === 'refusal' ? 320 : name === 'study' ? 160 : 150,
+        width: name === 'warning' || name === 'refusal' ? 320 : result ? 150 : name === 'study' || name === 'notes' ? 160 : 96,
         editable: (p) => !result && !this.table.isFilledIn(p.data?.r ?? 0, c),
         valueGetter: (p: ValueGetterParams<RowData>) => this.table.cell(p.data?.r ?? 0, c),
         valueSetter: (p: ValueSetterParams<RowData>) => {
@@ -197,20 +197,25 @@ export class TableView {
 
   // After any change to the table: the columns, the rows and the texts.
   refresh(): void {
+    // New columns and new rows go to the grid together: it lays them out once.
+    const options: { columnDefs?: ColDef<RowData>[]; rowData?: RowData[] } = {};
     const columns = this.table.columns();
     let headings = '';
     for (let c = 0; c < columns; ++c) headings += this.table.heading(c) + '\t';
     if (columns !== this.shownColumns || headings !== this.shownHeadings) {
       this.shownColumns = columns;
       this.shownHeadings = headings;
-      this.api.setGridOption('columnDefs', this.columnDefs());
+      options.columnDefs = this.columnDefs();
     }
     const rows = this.table.rows();
     if (rows !== this.shownRows) {
       this.shownRows = rows;
       const data: RowData[] = new Array(rows + 1);
       for (let r = 0; r <= rows; ++r) data[r] = { r };
-      this.api.setGridOption('rowData', data);
+      options.rowData = data;
+    }
+    if (options.columnDefs || options.rowData) {
+      this.api.updateGridOptions(options);
     } else {
       this.api.refreshCells({ force: true });
     }
