@@ -86,23 +86,7 @@ RowResult MeanRangeRow(const RowValues& value, const RowCells& cells, const RowS
     } else {
       out.Line() << (range ? "SD = (max - min) / xi" : "SD = (q3 - q1) / eta");
     }
-    if (range) {
-      out.Line() << F{"xi = 2 * z((N - 0.375) / (N + 0.25)) = 2 * z(("} << n << F{" - 0.375) / ("}
-                 << n << F{" + 0.25)) = "} << xi;
-    }
-    if (quartiles) {
-      out.Line() << F{"eta = 2 * z((0.75 * N - 0.125) / (N + 0.25)) = 2 * z((0.75 * "} << n
-                 << F{" - 0.125) / ("} << n << F{" + 0.25)) = "} << eta;
-    }
-    out.Line() << "with z the standard normal quantile";
-    if (range && quartiles) {
-      out.Line() << "Which computes to " << w << " * (" << b << " - " << a << ") / " << xi << " + "
-                 << 1 - w << " * (" << q3 << " - " << q1 << ") / " << eta;
-    } else if (range) {
-      out.Line() << "Which computes to (" << b << " - " << a << ") / " << xi;
-    } else {
-      out.Line() << "Which computes to (" << q3 << " - " << q1 << ") / " << eta;
-    }
+    AddWanSdLines(out, {range, quartiles, n, xi, eta, w, a, b, q1, q3});
     out.Line().Line() << "Therefore, the SD = " << sd;
     result.working = out.Take();
   }

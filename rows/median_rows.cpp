@@ -40,6 +40,28 @@ std::string Listed(const std::vector<Column>& columns) {
 double Xi(double n) { return 2 * UpperNormal(0.625 / (n + 0.25)); }
 double Eta(double n) { return 2 * UpperNormal((0.25 * n + 0.375) / (n + 0.25)); }
 
+void AddWanSdLines(WorkingLines& out, const WanSd& sd) {
+  using F = WorkingLines::Formula;
+  const auto& [range, quartiles, n, xi, eta, w, a, b, q1, q3] = sd;
+  if (range) {
+    out.Line() << F{"xi = 2 * z((N - 0.375) / (N + 0.25)) = 2 * z(("} << n << F{" - 0.375) / ("}
+               << n << F{" + 0.25)) = "} << xi;
+  }
+  if (quartiles) {
+    out.Line() << F{"eta = 2 * z((0.75 * N - 0.125) / (N + 0.25)) = 2 * z((0.75 * "} << n
+               << F{" - 0.125) / ("} << n << F{" + 0.25)) = "} << eta;
+  }
+  out.Line() << "with z the standard normal quantile";
+  if (range && quartiles) {
+    out.Line() << "Which computes to " << w << " * (" << b << " - " << a << ") / " << xi << " + "
+               << 1 - w << " * (" << q3 << " - " << q1 << ") / " << eta;
+  } else if (range) {
+    out.Line() << "Which computes to (" << b << " - " << a << ") / " << xi;
+  } else {
+    out.Line() << "Which computes to (" << q3 << " - " << q1 << ") / " << eta;
+  }
+}
+
 RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSettings& settings) {
   const auto& text = cells.text;
   if (!value[kN]) return Refused("n is empty");
@@ -201,23 +223,7 @@ RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSett
       out << "Standard Deviation (Wan et al. 2014):";
       out.Line() << "SD = (q3 - q1) / eta";
     }
-    if (range) {
-      out.Line() << F{"xi = 2 * z((N - 0.375) / (N + 0.25)) = 2 * z(("} << n << F{" - 0.375) / ("}
-                 << n << F{" + 0.25)) = "} << xi;
-    }
-    if (quartiles) {
-      out.Line() << F{"eta = 2 * z((0.75 * N - 0.125) / (N + 0.25)) = 2 * z((0.75 * "} << n
-                 << F{" - 0.125) / ("} << n << F{" + 0.25)) = "} << eta;
-    }
-    out.Line() << "with z the standard normal quantile";
-    if (range && quartiles) {
-      out.Line() << "Which computes to " << ws << " * (" << b << " - " << a << ") / " << xi << " + "
-                 << 1 - ws << " * (" << q3 << " - " << q1 << ") / " << eta;
-    } else if (range) {
-      out.Line() << "Which computes to (" << b << " - " << a << ") / " << xi;
-    } else {
-      out.Line() << "Which computes to (" << q3 << " - " << q1 << ") / " << eta;
-    }
+    AddWanSdLines(out, {range, quartiles, n, xi, eta, ws, a, b, q1, q3});
     out.Line().Line() << "Therefore, the SD = " << sd;
     out.Line().Line();
 

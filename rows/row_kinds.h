@@ -138,6 +138,14 @@ void CheckAgainstInterval(const RowCells& cells, const RowSettings& settings,
 double Xi(double n);
 double Eta(double n);
 
+// The working of that SD from the range (xi), the quartiles (eta) or both,
+// weighted by w where both are given.
+struct WanSd {
+  bool range, quartiles;
+  double n, xi, eta, w, min, max, q1, q3;
+};
+void AddWanSdLines(WorkingLines& out, const WanSd& sd);
+
 // A median set as the skewed-data methods take it: the values in the
 // order min, q1, median, q3, max of those given, with their names and
 // cells for refusals.
