@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <unordered_map>
 
 #include "engine/bit_cast.h"
 
@@ -380,6 +381,63 @@ std::optional<double> CriticalValueCache::Find(const ExactDecimal& level, Key ke
   entries_[slot] = {key, df, value.value_or(0)};
   ++used_;
   return value;
+}
+
+namespace {
+
+// Results by their arguments' bits. A table's rows take turns among their
+// n, so entries must not evict each other: a map, emptied when it grows
+// past what any review holds.
+struct Memo {
+  struct Key {
+    std::uint64_t x, y;
+    bool operator==(const Key&) const = default;
+  };
+  struct Hash {
+    std::size_t operator()(const Key& key) const {
+      return static_cast<std::size_t>((key.x * 0x9E3779B97F4A7C15ULL) ^
+                                      (key.y * 0xBF58476D1CE4E5B9ULL));
+    }
+  };
+  std::unordered_map<Key, double, Hash> values;
+  template <class Compute>
+  double Find(double x, double y, Compute compute) {
+    const Key key{BitCast<std::uint64_t>(x), BitCast<std::uint64_t>(y)};
+    if (const auto found = values.find(key); found != values.end()) return found->second;
+    if (values.size() >= (std::size_t{1} << 16)) values.clear();
+    const double value = compute();
+    values.emplace(key, value);
+    return value;
+  }
+};
+
+}  // namespace
+
+std::optional<double> UpperNormalQuantile(double tail) {
+  if (!(tail > 0 && tail < 1)) return std::nullopt;
+  thread_local Memo memo;
+  const double value = memo.Find(tail, 0, [tail] {
+    // The double exactly: its 53-bit significand over a power of two.
+    int exponent = 0;
+    const double significand = std::frexp(tail, &exponent);
+    const Fraction exact{cpp_int(static_cast<std::uint64_t>(std::ldexp(significand, 53))),
+                         cpp_int(1) << (53 - exponent)};
+    return CorrectlyRounded(std::optional<Fraction>(exact), [](auto t) { return NormalUpper(t); })
+        .value_or(std::numeric_limits<double>::quiet_NaN());
+  });
+  if (std::isnan(value)) return std::nullopt;
+  return value;
+}
+
+double WidePow(double x, double y) {
+  thread_local Memo memo;
+  return memo.Find(x, y, [x, y] { return static_cast<double>(pow(Quad(x), Quad(y))); });
+}
+
+double WideLog(double x) {
+  if (!(x > 0)) return std::log(x);  // NaN or -infinity, as the C library gives
+  thread_local Memo memo;
+  return memo.Find(x, 0, [x] { return static_cast<double>(log(Quad(x))); });
 }
 
 double SdFromHalfWidth(double n, double half_width, double divisor) {

@@ -81,4 +81,15 @@ class CriticalValueCache {
 // the window computes it.
 double SdFromHalfWidth(double n, double half_width, double divisor);
 
+// The same digits on every platform, where the C library's pow, log and
+// Boost's quantiles in double differ in the last place from one system to
+// the next. Each is remembered for its arguments, as a table repeats its n.
+//
+// The normal quantile z with P(Z > z) = tail, correctly rounded, for a tail
+// below 1/2 (a positive z).
+std::optional<double> UpperNormalQuantile(double tail);
+// x^y and ln x, computed in 113 bits and rounded once.
+double WidePow(double x, double y);
+double WideLog(double x);
+
 }  // namespace kelmory

@@ -62,7 +62,7 @@ RowResult MeanRangeRow(const RowValues& value, const RowCells& cells, const RowS
   const double q1 = quartiles ? *value[kQ1] : 0, q3 = quartiles ? *value[kQ3] : 0;
   const double xi = range ? Xi(n) : 0, eta = quartiles ? Eta(n) : 0;
   // All four: the weighted SD of Shi et al. (2020), as for a median set.
-  const double w = range && quartiles ? 1 / (1 + 0.07 * std::pow(n, 0.6)) : range ? 1 : 0;
+  const double w = range && quartiles ? 1 / (1 + 0.07 * WidePow(n, 0.6)) : range ? 1 : 0;
   const double sd = (range ? w * (b - a) / xi : 0) + (quartiles ? (1 - w) * (q3 - q1) / eta : 0);
   if (!std::isfinite(sd)) return Refused("the values are too large to be computed");
 

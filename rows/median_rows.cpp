@@ -3,8 +3,8 @@
 // (2020), and the skewness test of Shi et al. (2023).
 
 #include <algorithm>
-#include <boost/math/distributions/normal.hpp>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "rows/cell_number.h"
@@ -16,9 +16,10 @@ namespace {
 constexpr double kLeastN = 5;
 
 // The normal quantile at 1 - tail: the tail is formed in closed form, not
-// as 1 - p, so that large n keep their digits.
+// as 1 - p, so that large n keep their digits; correctly rounded, so that
+// every platform writes the same SD.
 double UpperNormal(double tail) {
-  return boost::math::quantile(boost::math::complement(boost::math::normal_distribution<>(), tail));
+  return UpperNormalQuantile(tail).value_or(std::numeric_limits<double>::quiet_NaN());
 }
 
 // "min '7'"
@@ -116,21 +117,21 @@ RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSett
   double w = 0, w2 = 0, ws = 0, scale = 0;
   if (range && quartiles) {
     result.method = "median-five";
-    w = 2.2 / (2.2 + std::pow(n, 0.75));
-    w2 = 0.7 - 0.72 / std::pow(n, 0.55);
+    w = 2.2 / (2.2 + WidePow(n, 0.75));
+    w2 = 0.7 - 0.72 / WidePow(n, 0.55);
     mean = w * (a + b) / 2 + w2 * (q1 + q3) / 2 + (1 - w - w2) * m;
-    ws = 1 / (1 + 0.07 * std::pow(n, 0.6));
+    ws = 1 / (1 + 0.07 * WidePow(n, 0.6));
     sd = ws * (b - a) / xi + (1 - ws) * (q3 - q1) / eta;
-    scale = 2.65 * std::log(0.6 * n) / std::sqrt(n);
+    scale = 2.65 * WideLog(0.6 * n) / std::sqrt(n);
     skew = std::max(scale * t_range, t_quartiles);
     critical = 3 / std::sqrt(n) - 40 / (n * n * n);
   } else if (range) {
     result.method = "median-range";
-    w = 4 / (4 + std::pow(n, 0.75));
+    w = 4 / (4 + WidePow(n, 0.75));
     mean = w * (a + b) / 2 + (1 - w) * m;
     sd = (b - a) / xi;
     skew = t_range;
-    critical = 1 / std::log(n + 9) + 2.5 / (n + 1);
+    critical = 1 / WideLog(n + 9) + 2.5 / (n + 1);
   } else {
     result.method = "median-iqr";
     w = 0.7 + 0.39 / n;

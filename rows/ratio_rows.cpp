@@ -3,8 +3,8 @@
 // (Cochrane Handbook 6.3.2), SE = (ln upper - ln lower) / (2 z) or
 // |ln ratio| / z(1 - p/2), with z the normal quantile.
 
-#include <boost/math/distributions/normal.hpp>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -29,7 +29,7 @@ std::string Upper(std::string_view name) {
 }
 
 double UpperNormal(double tail) {
-  return boost::math::quantile(boost::math::complement(boost::math::normal_distribution<>(), tail));
+  return UpperNormalQuantile(tail).value_or(std::numeric_limits<double>::quiet_NaN());
 }
 
 }  // namespace
@@ -66,7 +66,7 @@ RowResult RatioRow(const RowValues& value, const RowCells& cells, const RowSetti
   if (p && !(*value[kP] > 0 && *value[kP] < 1))
     return Refused(Quoted("p", " is not between 0 and 1", text[kP]));
 
-  const double estimate = std::log(*value[ratio]);
+  const double estimate = WideLog(*value[ratio]);
   RowResult result;
   WorkingLines out(settings.decimal);
   const std::string label = "ln(" + Upper(name) + ")";
@@ -101,7 +101,7 @@ RowResult RatioRow(const RowValues& value, const RowCells& cells, const RowSetti
                          ? "the level box gives no usable critical value"
                          : "--level gives no usable critical value");
     }
-    const double ln_lower = std::log(lower), ln_upper = std::log(upper);
+    const double ln_lower = WideLog(lower), ln_upper = WideLog(upper);
     const double width = ln_upper - ln_lower;
     se = width / (2 * *z);
     result.method = "log-ratio interval";

@@ -5,6 +5,8 @@
 // Weibull and beta distributions to the quantiles by least squares and takes
 // the best fit.
 
+#include <fast_float/fast_float.h>
+#include <fmt/format.h>
 #include <algorithm>
 #include <array>
 #include <boost/math/distributions/normal.hpp>
@@ -21,6 +23,18 @@
 
 namespace kelmory::batch {
 namespace {
+
+// The fit settles the first seven digits or so; those after them are the
+// optimiser's, and differ from one platform's C library to the next. The
+// estimate keeps seven, so that every platform writes the same figure.
+double FitDigits(double value) {
+  if (!std::isfinite(value)) return value;
+  char text[40];
+  const char* end = fmt::format_to_n(text, sizeof text, "{:.7g}", value).out;
+  double kept = value;
+  fast_float::from_chars(text, end, kept);
+  return kept;
+}
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
@@ -344,8 +358,8 @@ SkewedEstimate QeEstimate(const MedianSet& set, char decimal) {
   }
   SkewedEstimate estimate;
   estimate.method = families[chosen].method;
-  estimate.mean = families[chosen].mean;
-  estimate.sd = families[chosen].sd;
+  estimate.mean = FitDigits(families[chosen].mean);
+  estimate.sd = FitDigits(families[chosen].sd);
   if (!std::isfinite(estimate.mean) || !std::isfinite(estimate.sd)) {
     estimate.refusal = "the QE estimate cannot be computed from these values";
     return estimate;

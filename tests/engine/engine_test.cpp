@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/critical_values.h"
 #include "engine/number_text.h"
 #include "engine/sd_deriver.h"
 
@@ -277,6 +278,28 @@ TEST(ParseNumber, DigitsWithAtMostOneSeparator) {
   for (const Row& row : rows)
     EXPECT_EQ(ParseNumber(row.text, NumberLocale{row.separator}), row.value)
         << "[" << row.text << "]";
+}
+
+// The same digits on every platform: the correctly rounded value, from
+// mpmath at 60 digits, where the C library's functions and Boost's double
+// quantiles were seen a unit in the last place off.
+TEST(WideFunctions, GiveTheCorrectlyRoundedValue) {
+  const struct {
+    double tail, z;
+  } quantiles[] = {
+      {0.085, 1.3722038089987258},  // z(1 - p/2) for p 0.17
+      {0.625 / 12.25, 1.6350392668017106}, {(0.25 * 77 + 0.375) / (77 + 0.25), 0.6618137157158426},
+      {1e-20, 9.262340089798407},          {1e-300, 37.0470962993612},
+  };
+  for (const auto& q : quantiles) EXPECT_EQ(UpperNormalQuantile(q.tail), q.z) << q.tail;
+  EXPECT_EQ(UpperNormalQuantile(0), std::nullopt);
+  EXPECT_EQ(UpperNormalQuantile(0.5), std::nullopt);  // no positive quantile
+  EXPECT_EQ(WidePow(20, 0.75), 9.457416090031758);
+  EXPECT_EQ(WidePow(77, 0.55), 10.903599695614322);
+  EXPECT_EQ(WidePow(1000, 0.6), 63.095734448019314);
+  EXPECT_EQ(WideLog(0.64), -0.4462871026284195);
+  EXPECT_EQ(WideLog(12 * 0.6), 1.9740810260220096);
+  EXPECT_EQ(WideLog(86), 4.454347296253507);
 }
 
 }  // namespace
