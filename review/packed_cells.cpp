@@ -64,7 +64,8 @@ void PackedCells::Pack(std::span<const std::string_view> cells) {
   Store<std::uint32_t>(data.get(), cells.size() | (wide ? kWide : 0));
   std::size_t end = 0;
   for (std::size_t i = 0; i < cells.size(); ++i) {
-    std::memcpy(data.get() + head + end, cells[i].data(), cells[i].size());
+    // An empty view may hold no pointer at all, which memcpy must not see.
+    if (!cells[i].empty()) std::memcpy(data.get() + head + end, cells[i].data(), cells[i].size());
     end += cells[i].size();
     char* at = data.get() + kHead + word * i;
     wide ? Store<std::uint32_t>(at, end) : Store<std::uint16_t>(at, end);
