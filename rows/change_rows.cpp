@@ -17,10 +17,6 @@ namespace {
 // A given corr further than this from the one the SDs give is warned of.
 constexpr double kCorrDisagreement = 0.1;
 
-std::string Cell(Column column, const std::array<std::string_view, kColumnCount>& text) {
-  return std::string(kColumnNames[column]) + " '" + CellExcerpt(TrimBlanks(text[column])) + "'";
-}
-
 }  // namespace
 
 RowResult ChangeRow(const RowValues& value, const RowCells& cells, const RowSettings& settings) {
@@ -55,15 +51,17 @@ RowResult ChangeRow(const RowValues& value, const RowCells& cells, const RowSett
     out.Line() << "Which computes to (" << b << "^2 + " << f << "^2 - " << c << "^2) / (2 * " << b
                << " * " << f << ") = " << r;
     if (r < -1 || r > 1) {
-      return Refused(Cell(kSdBaseline, text) + ", " + Cell(kSdFinal, text) + " and " +
-                     Cell(kSdChange, text) + " contradict each other: they give a correlation of " +
-                     NumberText(r, locale) + ", outside -1 to 1");
+      return Refused(QuotedCell(kSdBaseline, text) + ", " + QuotedCell(kSdFinal, text) + " and " +
+                     QuotedCell(kSdChange, text) +
+                     " contradict each other: they give a correlation of " + NumberText(r, locale) +
+                     ", outside -1 to 1");
     }
     result.method = "correlation";
     result.sd = c;
     result.corr_estimated = r;
     if (value[kCorr] && std::fabs(*value[kCorr] - r) > kCorrDisagreement) {
-      AddWarning(result.warning, Cell(kCorr, text) + " and the three SDs disagree: they give " +
+      AddWarning(result.warning, QuotedCell(kCorr, text) +
+                                     " and the three SDs disagree: they give " +
                                      NumberText(r, locale));
     }
     out.Line().Line() << "Therefore, the correlation = " << r
@@ -105,7 +103,7 @@ RowResult ChangeRow(const RowValues& value, const RowCells& cells, const RowSett
     const double sd = std::sqrt(b * b + f * f - 2 * r * b * f);
     if (!std::isfinite(sd)) return Refused("the SDs are too large to be computed");
     if (sd == 0) {
-      return Refused(ZeroSd(Cell(kSdBaseline, text) + " and " + Cell(kSdFinal, text) +
+      return Refused(ZeroSd(QuotedCell(kSdBaseline, text) + " and " + QuotedCell(kSdFinal, text) +
                             " are equal with a correlation of 1: the change has no spread"));
     }
     result.sd = sd;

@@ -10,13 +10,7 @@
 #include "rows/row_kinds.h"
 
 namespace kelmory::batch {
-namespace {
-
-std::string Cell(Column column, const std::array<std::string_view, kColumnCount>& text) {
-  return std::string(kColumnNames[column]) + " '" + CellExcerpt(TrimBlanks(text[column])) + "'";
-}
-
-}  // namespace
+namespace {}  // namespace
 
 RowResult MeanRangeRow(const RowValues& value, const RowCells& cells, const RowSettings& settings) {
   const auto& text = cells.text;
@@ -38,24 +32,14 @@ RowResult MeanRangeRow(const RowValues& value, const RowCells& cells, const RowS
                      " is missing: a mean takes min and max, q1 and q3, or all four");
     }
   }
-  for (std::size_t i = 1; i < set.size(); ++i) {
-    if (*value[set[i - 1]] > *value[set[i]]) {
-      return Refused(Cell(set[i - 1], text) + " is above " + Cell(set[i], text) +
-                     ": the values must run min <= q1 <= q3 <= max");
-    }
-  }
-  if (range && !(*value[kMax] > *value[kMin]))
-    return Refused(Cell(kMax, text) + " equals " + Cell(kMin, text) +
-                   ": the range must be positive");
-  if (quartiles && !(*value[kQ3] > *value[kQ1]))
-    return Refused(Cell(kQ3, text) + " equals " + Cell(kQ1, text) +
-                   ": the interquartile range must be positive");
+  if (auto refusal = SpreadRefusal(value, text, set, range, quartiles, "min <= q1 <= q3 <= max"))
+    return Refused(std::move(*refusal));
   const double mean = *value[kMean];
   // A mean outside the range contradicts it; skewed data may put it beyond
   // a quartile.
   if (range && (mean < *value[kMin] || mean > *value[kMax])) {
-    return Refused(Cell(kMean, text) + " lies outside the range from " + Cell(kMin, text) + " to " +
-                   Cell(kMax, text));
+    return Refused(QuotedCell(kMean, text) + " lies outside the range from " +
+                   QuotedCell(kMin, text) + " to " + QuotedCell(kMax, text));
   }
 
   const double a = range ? *value[kMin] : 0, b = range ? *value[kMax] : 0;

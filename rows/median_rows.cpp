@@ -22,11 +22,6 @@ double UpperNormal(double tail) {
   return UpperNormalQuantile(tail).value_or(std::numeric_limits<double>::quiet_NaN());
 }
 
-// "min '7'"
-std::string Cell(Column column, const std::array<std::string_view, kColumnCount>& text) {
-  return std::string(kColumnNames[column]) + " '" + CellExcerpt(TrimBlanks(text[column])) + "'";
-}
-
 std::string Listed(const std::vector<Column>& columns) {
   std::string text;
   for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -40,6 +35,29 @@ std::string Listed(const std::vector<Column>& columns) {
 
 double Xi(double n) { return 2 * UpperNormal(0.625 / (n + 0.25)); }
 double Eta(double n) { return 2 * UpperNormal((0.25 * n + 0.375) / (n + 0.25)); }
+
+std::string QuotedCell(Column column, const std::array<std::string_view, kColumnCount>& text) {
+  return std::string(kColumnNames[column]) + " '" + CellExcerpt(TrimBlanks(text[column])) + "'";
+}
+
+std::optional<std::string> SpreadRefusal(const RowValues& value,
+                                         const std::array<std::string_view, kColumnCount>& text,
+                                         const std::vector<Column>& set, bool range, bool quartiles,
+                                         std::string_view order) {
+  for (std::size_t i = 1; i < set.size(); ++i) {
+    if (*value[set[i - 1]] > *value[set[i]]) {
+      return QuotedCell(set[i - 1], text) + " is above " + QuotedCell(set[i], text) +
+             ": the values must run " + std::string(order);
+    }
+  }
+  if (range && !(*value[kMax] > *value[kMin]))
+    return QuotedCell(kMax, text) + " equals " + QuotedCell(kMin, text) +
+           ": the range must be positive";
+  if (quartiles && !(*value[kQ3] > *value[kQ1]))
+    return QuotedCell(kQ3, text) + " equals " + QuotedCell(kQ1, text) +
+           ": the interquartile range must be positive";
+  return std::nullopt;
+}
 
 void AddWanSdLines(WorkingLines& out, const WanSd& sd) {
   using F = WorkingLines::Formula;
@@ -91,18 +109,9 @@ RowResult MedianRow(const RowValues& value, const RowCells& cells, const RowSett
                    (missing.size() == 1 ? " is" : " are") +
                    " missing; give min, median and max, q1, median and q3, or all five");
   }
-  for (std::size_t i = 1; i < set.size(); ++i) {
-    if (*value[set[i - 1]] > *value[set[i]]) {
-      return Refused(Cell(set[i - 1], text) + " is above " + Cell(set[i], text) +
-                     ": the values must run min <= q1 <= median <= q3 <= max");
-    }
-  }
-  if (range && !(*value[kMax] > *value[kMin]))
-    return Refused(Cell(kMax, text) + " equals " + Cell(kMin, text) +
-                   ": the range must be positive");
-  if (quartiles && !(*value[kQ3] > *value[kQ1]))
-    return Refused(Cell(kQ3, text) + " equals " + Cell(kQ1, text) +
-                   ": the interquartile range must be positive");
+  if (auto refusal =
+          SpreadRefusal(value, text, set, range, quartiles, "min <= q1 <= median <= q3 <= max"))
+    return Refused(std::move(*refusal));
 
   const double m = *value[kMedian];
   const double a = range ? *value[kMin] : 0, b = range ? *value[kMax] : 0;

@@ -17,10 +17,6 @@ namespace {
 constexpr double kAsymmetry = 0.1;     // of the interval's log width
 constexpr double kDisagreement = 0.1;  // between the SEs of the interval and of p
 
-std::string Cell(Column column, const std::array<std::string_view, kColumnCount>& text) {
-  return std::string(kColumnNames[column]) + " '" + CellExcerpt(TrimBlanks(text[column])) + "'";
-}
-
 // "OR", "RR", "HR" in the working text.
 std::string Upper(std::string_view name) {
   std::string text(name);
@@ -83,12 +79,12 @@ RowResult RatioRow(const RowValues& value, const RowCells& cells, const RowSetti
   if (bounds) {
     const double lower = *value[kLower], upper = *value[kUpper];
     if (!(upper > lower)) {
-      return Refused(Cell(kUpper, text) + (upper == lower ? " equals " : " is below ") +
-                     Cell(kLower, text));
+      return Refused(QuotedCell(kUpper, text) + (upper == lower ? " equals " : " is below ") +
+                     QuotedCell(kLower, text));
     }
     if (*value[ratio] < lower || *value[ratio] > upper) {
-      return Refused(Cell(ratio, text) + " lies outside the interval from " + Cell(kLower, text) +
-                     " to " + Cell(kUpper, text));
+      return Refused(QuotedCell(ratio, text) + " lies outside the interval from " +
+                     QuotedCell(kLower, text) + " to " + QuotedCell(kUpper, text));
     }
     std::optional<Level> cell_level;
     if (value[kLevel]) cell_level = Level::Read(text[kLevel], settings.decimal);
@@ -127,7 +123,7 @@ RowResult RatioRow(const RowValues& value, const RowCells& cells, const RowSetti
     }
   } else {
     if (estimate == 0) {
-      return Refused(Cell(ratio, text) + " with " + Cell(kP, text) +
+      return Refused(QuotedCell(ratio, text) + " with " + QuotedCell(kP, text) +
                      " contradicts itself: a ratio of 1 gives p = 1");
     }
     se = *se_of_p;

@@ -146,6 +146,16 @@ struct WanSd {
 };
 void AddWanSdLines(WorkingLines& out, const WanSd& sd);
 
+// "min '7'": a cell as a refusal quotes it.
+std::string QuotedCell(Column column, const std::array<std::string_view, kColumnCount>& text);
+// The refusal of a set of values that do not run in the order `order`
+// states ("min <= q1 <= q3 <= max"), or whose range or interquartile range
+// is zero.
+std::optional<std::string> SpreadRefusal(const RowValues& value,
+                                         const std::array<std::string_view, kColumnCount>& text,
+                                         const std::vector<Column>& set, bool range, bool quartiles,
+                                         std::string_view order);
+
 // A median set as the skewed-data methods take it: the values in the
 // order min, q1, median, q3, max of those given, with their names and
 // cells for refusals.
