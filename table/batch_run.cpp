@@ -248,6 +248,8 @@ class Runner {
   void Row();
   // A table of arms: each arm's block of results after the user's columns.
   void ArmsRow();
+  // The cells past the header, carried as they were, and the line end.
+  void EndRow();
   void PutHeader();
   void Start(std::string_view head, std::size_t header_end, bool whole);
   std::size_t ReadHead(std::string& head, const std::function<std::string_view()>& next,
@@ -610,20 +612,7 @@ void Runner::Row() {
     PutField(result.working);
   }
   Done();
-  if (!extra_.empty()) {
-    Room(std::min(extra_.size(), kFlushAt));
-    for (std::string_view rest = extra_; !rest.empty();) {
-      const std::string_view piece = rest.substr(0, kFlushAt);
-      Room(piece.size());
-      Put(piece);
-      Done();
-      rest.remove_prefix(piece.size());
-    }
-  }
-  Room(line_end_.size());
-  Put(line_end_);
-  Done();
-  if (used_ >= kFlushAt) Flush();
+  EndRow();
 }
 
 void Runner::ArmsRow() {
@@ -671,6 +660,10 @@ void Runner::ArmsRow() {
     PutField(text);
     Done();
   }
+  EndRow();
+}
+
+void Runner::EndRow() {
   if (!extra_.empty()) {
     for (std::string_view rest = extra_; !rest.empty();) {
       const std::string_view piece = rest.substr(0, kFlushAt);
