@@ -14,7 +14,6 @@
 namespace kelmory::batch {
 namespace {
 
-constexpr double kAsymmetry = 0.1;     // of the interval's log width
 constexpr double kDisagreement = 0.1;  // between the SEs of the interval and of p
 
 // "OR", "RR", "HR" in the working text.
@@ -102,15 +101,10 @@ RowResult RatioRow(const RowValues& value, const RowCells& cells, const RowSetti
     se = width / (2 * *z);
     result.method = "log-ratio interval";
     result.critical_value = *z;
-    const double gap = std::fabs((estimate - ln_lower) - (ln_upper - estimate));
-    if (gap > kAsymmetry * width * (1 + 1e-12)) {
-      AddWarning(
-          result.warning,
-          "asymmetric on the log scale: its halves differ by " +
-              FixedText(gap / width * 100, PlacesApart(gap / width * 100, kAsymmetry * 100, 1),
-                        settings.decimal) +
-              "% of its log width; the figures may be rounded, or the interval not "
-              "computed on the log scale");
+    if (auto percent = AsymmetryPercent(ln_lower, estimate, ln_upper, settings.decimal)) {
+      AddWarning(result.warning, "asymmetric on the log scale: its halves differ by " + *percent +
+                                     "% of its log width; the figures may be rounded, or the "
+                                     "interval not computed on the log scale");
     }
     out.Line() << "SE = (ln(upper) - ln(lower)) / (2 * z) = (ln(" << upper << ") - ln(" << lower
                << ")) / (2 * " << *z << ") = " << width << " / " << 2 * *z << " = " << se;

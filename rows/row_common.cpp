@@ -15,6 +15,16 @@ constexpr double kAsymmetry = 0.1;  // of the interval's width
 
 }  // namespace
 
+std::optional<std::string> AsymmetryPercent(double lower, double centre, double upper,
+                                            char decimal) {
+  const double width = upper - lower, gap = std::fabs((centre - lower) - (upper - centre));
+  // The cells are decimals held as doubles: halves that differ by exactly
+  // 10 % as typed may come out some units in the last place above it.
+  if (!(gap > kAsymmetry * width * (1 + 1e-12))) return std::nullopt;
+  const double percent = gap / width * 100;
+  return FixedText(percent, PlacesApart(percent, kAsymmetry * 100, 1), decimal);
+}
+
 RowResult Refused(std::string message) {
   RowResult result;
   result.refusal = std::move(message);
@@ -117,16 +127,9 @@ bool ReadInterval(const RowValues& value, const RowCells& cells, const RowSettin
                       lower + " to " + upper);
       }
       const double width = *value[kUpper] - *value[kLower];
-      const double gap = std::fabs((mean - *value[kLower]) - (*value[kUpper] - mean));
-      // The cells are decimals held as doubles: halves that differ by exactly
-      // 10 % as typed may come out some units in the last place above it.
-      if (gap > kAsymmetry * width * (1 + 1e-12)) {
-        AddWarning(
-            result.warning,
-            "asymmetric interval: its halves differ by " +
-                FixedText(gap / width * 100, PlacesApart(gap / width * 100, kAsymmetry * 100, 1),
-                          settings.decimal) +
-                "% of its width; it may have been computed on a log scale");
+      if (auto percent = AsymmetryPercent(*value[kLower], mean, *value[kUpper], settings.decimal)) {
+        AddWarning(result.warning, "asymmetric interval: its halves differ by " + *percent +
+                                       "% of its width; it may have been computed on a log scale");
       }
     }
   } else {

@@ -37,6 +37,11 @@ std::string ZeroSd(std::string what);
 // figure beside its threshold, "10.0%" under a rule of more than 10 %, reads
 // as a contradiction.
 int PlacesApart(double a, double b, int places);
+// How far, in percent of the whole, the halves of an interval differ, with
+// the digits that tell it from the 10 % it is judged by; none when they
+// differ by no more.
+std::optional<std::string> AsymmetryPercent(double lower, double centre, double upper,
+                                            char decimal);
 // A count such as n, n1 or n_3: a refusal unless it is a whole number >= 2
 // (one observation has no SD).
 std::optional<std::string> CountRefusal(std::string_view column, double value,
