@@ -440,6 +440,12 @@ double WideLog(double x) {
   return memo.Find(x, 0, [x] { return static_cast<double>(log(Quad(x))); });
 }
 
+double WideExp(double x) {
+  if (std::isnan(x)) return x;
+  thread_local Memo memo;
+  return memo.Find(x, 0, [x] { return static_cast<double>(exp(Quad(x))); });
+}
+
 double SdFromHalfWidth(double n, double half_width, double divisor) {
   const double se = half_width / divisor;  // stored: one rounding
   return std::sqrt(n) * se;

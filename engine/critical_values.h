@@ -88,8 +88,9 @@ double SdFromHalfWidth(double n, double half_width, double divisor);
 // The normal quantile z with P(Z > z) = tail, correctly rounded, for a tail
 // below 1/2 (a positive z).
 std::optional<double> UpperNormalQuantile(double tail);
-// x^y and ln x, computed in 113 bits and rounded once.
+// x^y, ln x and e^x, computed in 113 bits and rounded once.
 double WidePow(double x, double y);
 double WideLog(double x);
+double WideExp(double x);
 
 }  // namespace kelmory

@@ -179,29 +179,29 @@ SkewedEstimate LogNormalEstimate(const MedianSet& set, char decimal) {
     }
   }
   const double n = set.n;
-  const double a = set.range ? std::log(set.min) : 0, b = set.range ? std::log(set.max) : 0;
-  const double q1 = set.quartiles ? std::log(set.q1) : 0, q3 = set.quartiles ? std::log(set.q3) : 0;
-  const double m = std::log(set.median);
-  const double log_n = std::log(n);
+  const double a = set.range ? WideLog(set.min) : 0, b = set.range ? WideLog(set.max) : 0;
+  const double q1 = set.quartiles ? WideLog(set.q1) : 0, q3 = set.quartiles ? WideLog(set.q3) : 0;
+  const double m = WideLog(set.median);
+  const double log_n = WideLog(n);
   double mu = 0, sigma = 0, s4 = 0, phi = 0, phi_1 = 0, phi_2 = 0, raw = 0;
   // Each set's weights for the log mean, its correction of the log SD, and
   // the constants of the back-transformation (Shi et al. 2020, Table 1).
   if (set.range && set.quartiles) {
-    const double w1 = 2.2 / (2.2 + std::pow(n, 0.75)), w2 = 0.7 - 0.72 / std::pow(n, 0.55);
+    const double w1 = 2.2 / (2.2 + WidePow(n, 0.75)), w2 = 0.7 - 0.72 / WidePow(n, 0.55);
     mu = w1 * (a + b) / 2 + w2 * (q1 + q3) / 2 + (1 - w1 - w2) * m;
-    const double w = 1 / (1 + 0.07 * std::pow(n, 0.6));
+    const double w = 1 / (1 + 0.07 * WidePow(n, 0.6));
     raw = w * (b - a) / Xi(n) + (1 - w) * (q3 - q1) / Eta(n);
     sigma = raw / std::sqrt(1 + 0.28 / (log_n * log_n));
-    s4 = std::pow(raw, 4) / (1 + 3.93 / n);
+    s4 = WidePow(raw, 4) / (1 + 3.93 / n);
     phi = 1 + 0.405 * sigma * sigma / n + 0.315 * s4 / n;
     phi_1 = 1 + 1.62 * sigma * sigma / n + 5.04 * s4 / n;
     phi_2 = 1 + 1.62 * sigma * sigma / n + 1.26 * s4 / n;
   } else if (set.range) {
-    const double w = 4 / (4 + std::pow(n, 0.75));
+    const double w = 4 / (4 + WidePow(n, 0.75));
     mu = w * (a + b) / 2 + (1 - w) * m;
     raw = (b - a) / Xi(n);
     sigma = raw / std::sqrt(1.01 + 0.25 / (log_n * log_n));
-    s4 = std::pow(raw, 4) / (1 + 2.23 / (log_n * log_n));
+    s4 = WidePow(raw, 4) / (1 + 2.23 / (log_n * log_n));
     phi = 1 + 0.565 * sigma * sigma / n + 0.37 * s4 / n;
     phi_1 = 1 + 2.26 * sigma * sigma / n + 5.92 * s4 / n;
     phi_2 = 1 + 2.26 * sigma * sigma / n + 1.48 * s4 / n;
@@ -210,14 +210,14 @@ SkewedEstimate LogNormalEstimate(const MedianSet& set, char decimal) {
     mu = w * (q1 + q3) / 2 + (1 - w) * m;
     raw = (q3 - q1) / Eta(n);
     sigma = raw / std::sqrt(1 + 1.58 / n);
-    s4 = std::pow(raw, 4) / (1 + 19.2 / std::pow(n, 1.2));
+    s4 = WidePow(raw, 4) / (1 + 19.2 / WidePow(n, 1.2));
     phi = 1 + 0.57 * sigma * sigma / n + 0.75 * s4 / n;
     phi_1 = 1 + 2.28 * sigma * sigma / n + 12 * s4 / n;
     phi_2 = 1 + 2.28 * sigma * sigma / n + 3 * s4 / n;
   }
-  estimate.mean = std::exp(mu + sigma * sigma / 2) / phi;
+  estimate.mean = WideExp(mu + sigma * sigma / 2) / phi;
   const double second =
-      std::exp(2 * mu + 2 * sigma * sigma) / phi_1 - std::exp(2 * mu + sigma * sigma) / phi_2;
+      WideExp(2 * mu + 2 * sigma * sigma) / phi_1 - WideExp(2 * mu + sigma * sigma) / phi_2;
   estimate.sd = std::sqrt(second);
   if (!std::isfinite(estimate.mean) || !std::isfinite(estimate.sd) || !(estimate.sd > 0)) {
     estimate.refusal = "the log-normal estimate cannot be computed from these values";
