@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 #include <algorithm>
 #include <array>
+#include <boost/math/policies/policy.hpp>
 #include <boost/math/distributions/normal.hpp>
 #include <boost/math/special_functions/beta.hpp>
 #include <boost/math/special_functions/gamma.hpp>
@@ -23,6 +24,11 @@
 
 namespace kelmory::batch {
 namespace {
+
+// Boost computes in long double by default: 80 bits on x86, 128 in software
+// on WebAssembly (a dozen times slower there), so that the fits differ
+// between platforms. In double they take the same steps everywhere.
+using InDouble = boost::math::policies::policy<boost::math::policies::promote_double<false>>;
 
 // The fit settles the first seven digits or so; those after them are the
 // optimiser's, and differ from one platform's C library to the next. The
@@ -39,7 +45,7 @@ double FitDigits(double value) {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 double NormalQuantile(double p) {
-  return boost::math::quantile(boost::math::normal_distribution<>(), p);
+  return boost::math::quantile(boost::math::normal_distribution<double, InDouble>(), p);
 }
 
 // The smallest f over [lo, hi]: the best of a grid (logarithmic where the
@@ -304,7 +310,7 @@ SkewedEstimate QeEstimate(const MedianSet& set, char decimal) {
   if (least >= 0) {
     // Gamma: quantiles scale with 1 / rate, the rate within [1e-3, 100].
     const ScaleFit gamma = FitWithScale(
-        p, q, [](double shape, double pi) { return boost::math::gamma_p_inv(shape, pi); }, 1e-3,
+        p, q, [](double shape, double pi) { return boost::math::gamma_p_inv(shape, pi, InDouble()); }, 1e-3,
         100, 1.0 / 100, 1.0 / 1e-3);
     Family& g = families[2];
     g.first = gamma.shape;
@@ -336,7 +342,7 @@ SkewedEstimate QeEstimate(const MedianSet& set, char decimal) {
     const auto distance = [&](double alpha, double beta) {
       double value = 0;
       for (std::size_t i = 0; i < p.size(); ++i) {
-        const double d = boost::math::ibeta_inv(alpha, beta, p[i]) - q[i];
+        const double d = boost::math::ibeta_inv(alpha, beta, p[i], InDouble()) - q[i];
         value += d * d;
       }
       return std::isfinite(value) ? value : kInf;
