@@ -27,7 +27,7 @@ std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes,
   LoadedTable table;
   bool header = true;
   batch::TableColumns columns;
-  Record record;
+  table::Record record;
   batch::BatchOptions options;
   options.delimiter = delimiter;
   options.decimal = decimal;

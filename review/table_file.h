@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "review/file_guard.h"
-#include "review/table_text.h"
 #include "table/batch_run.h"
+#include "table/table_text.h"
 
 namespace kelmory::review {
 
 struct LoadedTable {
-  Record header;
-  std::vector<PackedCells> rows;
+  table::Record header;
+  std::vector<table::PackedCells> rows;
   batch::Dialect dialect;
   // How the file's bytes were read (batch::BatchSummary::encoding): a
   // file that is not UTF-8 says so, and is saved as UTF-8.
