@@ -108,6 +108,8 @@ class ReviewModel final : public QAbstractTableModel {
   // The table as its file holds it: the input cells in the table's
   // dialect, for kelmory-batch's reader.
   std::string InputText() const { return table_.InputText(); }
+  // What kelmory-batch --working takes to write it as the window shows it.
+  batch::BatchOptions saveOptions() const { return table_.SaveOptions(); }
 
   // One undo step each.
   // False when `progress` stopped it, the table unchanged.

@@ -429,9 +429,7 @@ bool ReviewWindow::saveFile(const QString& path) {
     return false;
   }
   auto saved = review::SaveTable(QFile::encodeName(path).toStdString(), model_->InputText(),
-                                 model_->dialect(), model_->method(), model_->level(),
-                                 {model_->correlation(), model_->imputedCorrelation(),
-                                  model_->correlationRows(), model_->median()});
+                                 model_->saveOptions());
   if (const auto* error = std::get_if<std::string>(&saved)) {
     // The output file's own line names the file, with its cause.
     QString text = QString::fromStdString(*error);

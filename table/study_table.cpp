@@ -503,7 +503,7 @@ std::string StudyTable::InputText() const {
   return text;
 }
 
-Outcome StudyTable::Save(std::string& out) const {
+batch::BatchOptions StudyTable::SaveOptions() const {
   batch::BatchOptions options;
   options.method = settings_.method;
   options.level = settings_.default_level;
@@ -514,6 +514,10 @@ Outcome StudyTable::Save(std::string& out) const {
   options.imputed_corr = settings_.imputed_corr;
   options.corr_rows = settings_.corr_rows;
   options.median = settings_.median;
+  return options;
+}
+
+Outcome StudyTable::Save(std::string& out) const {
   out.clear();
   const std::string input = InputText();
   const batch::BatchSummary summary = batch::RunBatch(
@@ -522,7 +526,7 @@ Outcome StudyTable::Save(std::string& out) const {
         out.append(bytes);
         return true;
       },
-      options);
+      SaveOptions());
   if (summary.status == 2) {
     out.clear();
     return {false, summary.message};
@@ -773,6 +777,27 @@ std::optional<Step> StudyTable::ClearRowsStep(std::vector<int> rows) const {
   }
   if (!any) return std::nullopt;
   return Step{first, last - first + 1, std::move(changed), std::nullopt};
+}
+
+void StepStack::Push(std::optional<Step> step) {
+  if (!step) return;
+  table_.Swap(*step);
+  undo_.push_back(std::move(*step));
+  redo_.clear();
+}
+
+// Swapping the step back takes it back; swapping again makes it again.
+bool StepStack::Move(std::vector<Step>& from, std::vector<Step>& to) {
+  if (from.empty()) return false;
+  table_.Swap(from.back());
+  to.push_back(std::move(from.back()));
+  from.pop_back();
+  return true;
+}
+
+void StepStack::Clear() {
+  undo_.clear();
+  redo_.clear();
 }
 
 }  // namespace kelmory::table

@@ -175,8 +175,10 @@ class StudyTable {
   // The table as its file holds it: the input cells in the table's
   // dialect, for kelmory-batch's reader.
   std::string InputText() const;
-  // What kelmory-batch --working writes for the table with its settings.
+  // What kelmory-batch --working writes for the table with its settings,
+  // and the options it takes for them.
   Outcome Save(std::string& bytes) const;
+  batch::BatchOptions SaveOptions() const;
 
   // The steps of the edits, made but not yet applied.
   // A block with a header joins its columns to the table's; without, its
@@ -246,6 +248,26 @@ class StudyTable {
   mutable std::vector<std::string_view> row_view_;
   mutable Record moved_;
   mutable batch::RowCells row_cells_;
+};
+
+// Undo and redo over a table's steps, for a front without an undo stack of
+// its own.
+class StepStack {
+ public:
+  explicit StepStack(StudyTable& table) : table_(table) {}
+  // Applies the step and keeps it to be taken back; no step, no change.
+  void Push(std::optional<Step> step);
+  bool Undo() { return Move(undo_, redo_); }
+  bool Redo() { return Move(redo_, undo_); }
+  bool CanUndo() const { return !undo_.empty(); }
+  bool CanRedo() const { return !redo_.empty(); }
+  void Clear();
+
+ private:
+  bool Move(std::vector<Step>& from, std::vector<Step>& to);
+
+  StudyTable& table_;
+  std::vector<Step> undo_, redo_;
 };
 
 }  // namespace kelmory::table

@@ -100,33 +100,17 @@ class WebTable {
   void DeleteRows(std::vector<int> rows) { Push(table_.DeleteRowsStep(std::move(rows))); }
   void ClearRows(std::vector<int> rows) { Push(table_.ClearRowsStep(std::move(rows))); }
 
-  bool Undo() { return Move(undo_, redo_); }
-  bool Redo() { return Move(redo_, undo_); }
-  bool CanUndo() const { return !undo_.empty(); }
-  bool CanRedo() const { return !redo_.empty(); }
+  bool Undo() { return steps_.Undo(); }
+  bool Redo() { return steps_.Redo(); }
+  bool CanUndo() const { return steps_.CanUndo(); }
+  bool CanRedo() const { return steps_.CanRedo(); }
 
  private:
-  void Push(std::optional<Step> step) {
-    if (!step) return;
-    table_.Swap(*step);
-    undo_.push_back(std::move(*step));
-    redo_.clear();
-  }
-  // Swapping the step back takes it back; swapping again does it again.
-  bool Move(std::vector<Step>& from, std::vector<Step>& to) {
-    if (from.empty()) return false;
-    table_.Swap(from.back());
-    to.push_back(std::move(from.back()));
-    from.pop_back();
-    return true;
-  }
-  void Forget() {
-    undo_.clear();
-    redo_.clear();
-  }
+  void Push(std::optional<Step> step) { steps_.Push(std::move(step)); }
+  void Forget() { steps_.Clear(); }
 
   StudyTable table_;
-  std::vector<Step> undo_, redo_;
+  kelmory::table::StepStack steps_{table_};
 };
 
 val ToJs(const Outcome& outcome) {

@@ -60,33 +60,21 @@ std::string Row(const StudyTable& table, int row, Digits digits = Digits::Shorte
 }
 
 // The edits applied to a table, each step kept to be taken back.
-class Edits {
+class Edits : public StepStack {
  public:
-  explicit Edits(StudyTable& table) : table_(table) {}
+  explicit Edits(StudyTable& table) : StepStack(table), table_(table) {}
   void Do(std::optional<Step> step) {
     ASSERT_TRUE(step.has_value());
-    table_.Swap(*step);
-    done_.push_back(std::move(*step));
-    undone_.clear();
+    Push(std::move(step));
   }
   void Paste(std::string_view text, int top = 0, int left = 0) {
     auto parsed = ParseTabBlock(text);
     ASSERT_TRUE(std::holds_alternative<std::vector<PackedCells>>(parsed));
     Do(table_.PasteStep(std::get<std::vector<PackedCells>>(std::move(parsed)), top, left));
   }
-  bool Undo() { return Move(done_, undone_); }
-  bool Redo() { return Move(undone_, done_); }
 
  private:
-  bool Move(std::vector<Step>& from, std::vector<Step>& to) {
-    if (from.empty()) return false;
-    table_.Swap(from.back());
-    to.push_back(std::move(from.back()));
-    from.pop_back();
-    return true;
-  }
   StudyTable& table_;
-  std::vector<Step> done_, undone_;
 };
 
 TEST(StudyTableTest, GoldenFilesOpenAndSaveAsTheBatchWritesThem) {
