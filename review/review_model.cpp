@@ -193,8 +193,10 @@ void ReviewModel::SetMedian(batch::MedianMethod median) {
 }
 
 void ReviewModel::Recompute() {
-  table_.SetUser(UserDecimal());
-  table_.Recompute();
+  if (const char user = UserDecimal(); user != table_.user())
+    table_.SetUser(user);  // which computes every row again
+  else
+    table_.Recompute();
   AllChanged();
   emit tableChanged();
 }
