@@ -8,7 +8,6 @@
 #include <QStyle>
 #include <QUndoStack>
 #include <algorithm>
-#include <cmath>
 
 #include "rows/cell_number.h"
 #include "table/arm_columns.h"

@@ -1,7 +1,7 @@
 #pragma once
-// The rows of the review window: the cells as typed, pasted or read (in the
-// table's own decimal separator), each row's result from kelmory-batch's
-// row rules, and every change as a step on an undo stack.
+// The rows of the review window: table/'s table of studies (the cells as
+// typed, pasted or read, each row's result from kelmory-batch's row rules)
+// shown in a view, every change a step on the window's undo stack.
 
 #include <QAbstractTableModel>
 #include <QString>
@@ -19,16 +19,12 @@ class QUndoStack;
 namespace kelmory::review {
 
 using table::CellKind;
-using table::ColumnMap;
 using table::ComputedRow;
-using table::kNumber;
 using table::kPercent;
 using table::kText;
-using table::MapHeader;
 using table::PackedCells;
 using table::Progress;
 using table::Record;
-using table::RowMark;
 using table::Tally;
 using ReviewRow = table::StudyRow;
 

@@ -203,7 +203,6 @@ class StudyTable {
   bool Swap(Step& step);
 
  private:
-  // `user`: the user's decimal separator, read once for many rows.
   void Compute(const PackedCells& cells, const ColumnMap& map, bool working,
                ComputedRow& row) const;
   void Mark(StudyRow& row, const ColumnMap& map, std::uint32_t stamp) const;
