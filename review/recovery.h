@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "review/file_guard.h"
-#include "review/packed_cells.h"
 #include "table/batch_run.h"
+#include "table/packed_cells.h"
+
+namespace kelmory::table {
+struct StudyRow;
+}  // namespace kelmory::table
 
 namespace kelmory::review {
-
-struct ReviewRow;
 
 struct Recovery {
   QString path;  // the table's file, empty for an untitled table
@@ -25,7 +27,7 @@ struct Recovery {
   batch::Dialect dialect;
   std::optional<FileStamp> stamp;  // the file as the table last read or wrote it
   std::vector<std::string> header;
-  std::vector<PackedCells> rows;  // as read back; written from a model's rows
+  std::vector<table::PackedCells> rows;  // as read back; written from a model's rows
 };
 
 // $XDG_STATE_HOME/kelmory-review, or the program's data folder without it.
@@ -40,7 +42,7 @@ class RecoveryFile {
 
   // `recovery` with `rows` for its rows, written all or nothing; nullopt on
   // success, else the cause.
-  std::optional<std::string> Write(const Recovery& recovery, std::span<const ReviewRow> rows);
+  std::optional<std::string> Write(const Recovery& recovery, std::span<const table::StudyRow> rows);
   void Remove();
 
   // The files of windows that are gone, oldest first.

@@ -429,9 +429,7 @@ bool ReviewWindow::saveFile(const QString& path) {
     return false;
   }
   auto saved = review::SaveTable(QFile::encodeName(path).toStdString(), model_->InputText(),
-                                 model_->dialect(), model_->method(), model_->level(),
-                                 {model_->correlation(), model_->imputedCorrelation(),
-                                  model_->correlationRows(), model_->median()});
+                                 model_->saveOptions());
   if (const auto* error = std::get_if<std::string>(&saved)) {
     // The output file's own line names the file, with its cause.
     QString text = QString::fromStdString(*error);
@@ -580,11 +578,11 @@ void ReviewWindow::pasteText(const QString& text) {
       return !dialog->wasCanceled();
     };
   };
-  auto parsed = review::ParseTabBlock(text.toStdString(), step(0, 300));
+  auto parsed = table::ParseTabBlock(text.toStdString(), step(0, 300));
   if (dialog && dialog->wasCanceled()) return;
-  if (const auto* error = std::get_if<review::BlockError>(&parsed)) {
+  if (const auto* error = std::get_if<table::BlockError>(&parsed)) {
     dialog.reset();
-    using Kind = review::BlockError::Kind;
+    using Kind = table::BlockError::Kind;
     const QString where =
         tr("Row %1, column %2 of the pasted cells").arg(error->row).arg(error->column);
     const QString why =
@@ -600,7 +598,7 @@ void ReviewWindow::pasteText(const QString& text) {
     complain(tr("Nothing was pasted.") + QLatin1Char(' ') + why.arg(where));
     return;
   }
-  model_->PasteBlock(std::get<std::vector<review::PackedCells>>(std::move(parsed)),
+  model_->PasteBlock(std::get<std::vector<table::PackedCells>>(std::move(parsed)),
                      ui_->studyTable->currentIndex(), step(300, 1000));
 }
 
@@ -1056,8 +1054,8 @@ std::optional<QString> ReviewWindow::tooLongToSave() const {
     std::size_t bytes = 0;
     for (std::size_t c = 0; c < row.cells.size(); ++c) {
       bytes += row.cells[c].size() + 1;
-      const bool cell = row.cells[c].size() > review::kMaxCellBytes;
-      if (!cell && bytes <= review::kMaxRowBytes) continue;
+      const bool cell = row.cells[c].size() > table::kMaxCellBytes;
+      if (!cell && bytes <= table::kMaxRowBytes) continue;
       const QString study =
           QString::fromUtf8(row.cells.empty() ? std::string_view() : row.cells[0]).left(80);
       const QString column = QString::fromStdString(c < header.size() ? header[c] : "");

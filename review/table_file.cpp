@@ -27,7 +27,7 @@ std::variant<LoadedTable, std::string> ParseTable(const std::string& bytes,
   LoadedTable table;
   bool header = true;
   batch::TableColumns columns;
-  Record record;
+  table::Record record;
   batch::BatchOptions options;
   options.delimiter = delimiter;
   options.decimal = decimal;
@@ -68,20 +68,9 @@ std::variant<LoadedTable, std::string> LoadTable(const std::string& path,
 }
 
 std::variant<FileStamp, std::string> SaveTable(const std::string& path, const std::string& input,
-                                               const batch::Dialect& dialect, batch::Method method,
-                                               double level, const SavedChoices& choices) {
+                                               const batch::BatchOptions& options) {
   batch::OutputFile file(path);
   if (auto error = file.Open()) return std::move(*error);
-  batch::BatchOptions options;
-  options.method = method;
-  options.level = level;
-  options.delimiter = dialect.delimiter;
-  options.decimal = dialect.decimal;
-  options.working = true;
-  options.corr = choices.corr;
-  options.imputed_corr = choices.imputed;
-  options.corr_rows = choices.rows;
-  options.median = choices.median;
   std::optional<std::string> write_error;
   StampBuilder stamp;
   const batch::BatchSummary summary = batch::RunBatch(

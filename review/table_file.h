@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "review/file_guard.h"
-#include "review/table_text.h"
 #include "table/batch_run.h"
+#include "table/table_text.h"
 
 namespace kelmory::review {
 
 struct LoadedTable {
-  Record header;
-  std::vector<PackedCells> rows;
+  table::Record header;
+  std::vector<table::PackedCells> rows;
   batch::Dialect dialect;
   // How the file's bytes were read (batch::BatchSummary::encoding): a
   // file that is not UTF-8 says so, and is saved as UTF-8.
@@ -40,19 +40,10 @@ std::variant<LoadedTable, std::string> LoadTable(const std::string& path,
                                                  std::optional<char> delimiter = std::nullopt,
                                                  std::optional<char> decimal = std::nullopt);
 
-// kelmory-batch's output for `input` (a table in `dialect`) written all or
-// nothing to `path`: what the file then holds, or the error.
-// The window's other choices: the median rows' estimate, and the
-// correlation with its figures as the window imputes it, so that the file
-// holds what the window shows.
-struct SavedChoices {
-  batch::CorrImputation corr = batch::CorrImputation::None;
-  std::optional<double> imputed;
-  std::uint64_t rows = 0;
-  batch::MedianMethod median = batch::MedianMethod::Normal;
-};
+// kelmory-batch's output for `input` with `options` (the table's dialect
+// and the window's choices, so that the file holds what the window shows)
+// written all or nothing to `path`: what the file then holds, or the error.
 std::variant<FileStamp, std::string> SaveTable(const std::string& path, const std::string& input,
-                                               const batch::Dialect& dialect, batch::Method method,
-                                               double level, const SavedChoices& choices = {});
+                                               const batch::BatchOptions& options);
 
 }  // namespace kelmory::review

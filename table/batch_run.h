@@ -7,6 +7,9 @@
 // so memory stays flat whatever the number of rows. kelmory-batch (batch/)
 // is a command line around it; kelmory-review (review/) reads and writes its
 // files through it. The namespace stays kelmory::batch.
+// StudyTable (study_table.h, namespace kelmory::table) is the table of
+// studies being edited, with its packed rows, clipboard blocks and undo
+// steps: review/'s model and web/'s binding are views over it.
 
 #include <array>
 #include <cstddef>

@@ -1,26 +1,117 @@
-// The page's way into the C++ rules (embind): the table of studies, the
-// calculator of the main window and the t-table, each as the desktop
-// programs compute them.
+// web/: the page, a static site whose calculations all run here, in C++
+// built for WebAssembly (embind). The table of studies is table/'s
+// StudyTable, the one the review window edits, with the page's undo and redo
+// over its steps; the calculator is the main window's SdDeriver and the
+// t-table its critical values. web/src shows them; nothing else is shared
+// with the windows' Qt code.
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
+#include <variant>
+#include <vector>
 
 #include "engine/critical_values.h"
 #include "engine/sd_deriver.h"
 #include "rows/cell_number.h"
-#include "web/web_table.h"
+#include "table/study_table.h"
+#include "table/table_cells.h"
 
 namespace {
 
 using emscripten::val;
-using kelmory::web::Outcome;
-using kelmory::web::WebTable;
+using kelmory::table::Outcome;
+using kelmory::table::Step;
+using kelmory::table::StudyTable;
+
+std::string BlockMessage(const kelmory::table::BlockError& error) {
+  using Kind = kelmory::table::BlockError::Kind;
+  const std::string where =
+      "row " + std::to_string(error.row) + ", column " + std::to_string(error.column);
+  switch (error.kind) {
+    case Kind::LongCell:
+      return "The pasted cell at " + where + " is longer than 1 MiB";
+    case Kind::LongRow:
+      return "The pasted row " + std::to_string(error.row) + " is longer than 2 MiB";
+    case Kind::OpenQuote:
+      return "The quote opening the pasted cell at " + where + " is never closed";
+  }
+  return {};
+}
+
+// The page's table: the shared table of studies, each edit a step on the
+// page's own undo stack. Columns count the table's columns, inputs and
+// added ones as the table orders them.
+class WebTable {
+ public:
+  explicit WebTable(char user) : table_(user) {}
+  StudyTable& table() { return table_; }
+  const StudyTable& table() const { return table_; }
+
+  // A file read, or an empty table, is a table of its own: no undo steps.
+  Outcome Open(const std::string& bytes) {
+    Outcome outcome = table_.Open(bytes);
+    if (outcome.ok) Forget();
+    return outcome;
+  }
+  void Clear() {
+    table_.Reset(StudyTable::NewHeader(), {}, StudyTable::NewDialect(table_.user()));
+    Forget();
+  }
+
+  Outcome Paste(const std::string& text, int top, int left) {
+    auto parsed = kelmory::table::ParseTabBlock(text);
+    if (const auto* error = std::get_if<kelmory::table::BlockError>(&parsed))
+      return {false, BlockMessage(*error)};
+    auto& block = std::get<std::vector<kelmory::table::PackedCells>>(parsed);
+    if (block.empty()) return {};
+    // A block without header goes from the input cell nearest `left`.
+    left = std::clamp(left, 0, std::max(table_.columns() - 1, 0));
+    int input = table_.InputOf(left);
+    for (int c = left; input < 0 && c >= 0; --c) input = table_.InputOf(c);
+    // A table emptied of its rows takes a pasted table's dialect afresh.
+    Push(table_.PasteStep(std::move(block), top, std::max(input, 0), {},
+                          kelmory::table::PasteDialect::Fresh));
+    return {};
+  }
+  void SetCell(int row, int column, const std::string& text) {
+    // Blanks typed after the last row add no study.
+    if (row == table_.storedRows() && kelmory::batch::IsEmptyCell(text)) return;
+    Push(table_.EditStep(row, table_.InputOf(column), text));
+  }
+  void ClearCells(int top, int left, int bottom, int right) {
+    std::vector<kelmory::table::InputCell> cells;
+    top = std::max(top, 0);
+    bottom = std::min(bottom, table_.storedRows() - 1);
+    for (int r = top; r <= bottom; ++r) {
+      for (int c = std::max(left, 0); c <= right && c < table_.columns(); ++c) {
+        if (table_.InputOf(c) >= 0) cells.push_back({r, table_.InputOf(c)});
+      }
+    }
+    Push(table_.ClearCellsStep(cells));
+  }
+  void InsertRow(int row) { Push(table_.InsertRowStep(row)); }
+  void DeleteRows(std::vector<int> rows) { Push(table_.DeleteRowsStep(std::move(rows))); }
+  void ClearRows(std::vector<int> rows) { Push(table_.ClearRowsStep(std::move(rows))); }
+
+  bool Undo() { return steps_.Undo(); }
+  bool Redo() { return steps_.Redo(); }
+  bool CanUndo() const { return steps_.CanUndo(); }
+  bool CanRedo() const { return steps_.CanRedo(); }
+
+ private:
+  void Push(std::optional<Step> step) { steps_.Push(std::move(step)); }
+  void Forget() { steps_.Clear(); }
+
+  StudyTable table_;
+  kelmory::table::StepStack steps_{table_};
+};
 
 val ToJs(const Outcome& outcome) {
   val object = val::object();
@@ -47,8 +138,8 @@ val SetSettings(WebTable& table, const std::string& method, const std::string& l
   if (level.kind != CellNumber::Kind::Number || !(level.value >= 1) || !(level.value < 100))
     return ToJs({false, "The default level is a percentage from 1 to under 100, such as 95"});
   const auto exact = kelmory::batch::Level::Read(level_text, separator);
-  table.SetSettings(method == "z" ? kelmory::batch::Method::Z : kelmory::batch::Method::T,
-                    exact.value_or(kelmory::batch::Level(level.value)));
+  table.table().SetSettings(method == "z" ? kelmory::batch::Method::Z : kelmory::batch::Method::T,
+                            exact.value_or(kelmory::batch::Level(level.value)));
   return ToJs({});
 }
 
@@ -61,7 +152,7 @@ val Paste(WebTable& table, const std::string& text, int top, int left) {
 // The bytes as a Uint8Array of their own, or the message.
 val Save(const WebTable& table) {
   std::string bytes;
-  const Outcome outcome = table.Save(bytes);
+  const Outcome outcome = table.table().Save(bytes);
   val object = ToJs(outcome);
   object.set("bytes", val::global("Uint8Array")
                           .new_(emscripten::typed_memory_view(
@@ -81,12 +172,67 @@ void ClearRows(WebTable& table, const val& rows) {
   table.ClearRows(emscripten::vecFromJSArray<int>(rows));
 }
 
-int KindOf(const WebTable& table, int column) { return static_cast<int>(table.KindOf(column)); }
+// What the page shows; columns are the table's, rows past the stored ones
+// show nothing.
+int Rows(const WebTable& table) { return table.table().storedRows(); }
+int Columns(const WebTable& table) { return table.table().columns(); }
+int InputColumns(const WebTable& table) { return table.table().inputColumns(); }
+bool IsResultColumn(const WebTable& table, int column) {
+  return table.table().IsResultColumn(column);
+}
+std::string Heading(const WebTable& table, int column) { return table.table().Heading(column); }
+std::string ColumnName(const WebTable& table, int column) {
+  return table.table().ColumnName(column);
+}
+// As the file holds a number: the shortest text that reads back.
+std::string Cell(const WebTable& table, int row, int column) {
+  return table.table().Cell(row, column, kelmory::table::Digits::Shortest);
+}
+bool IsFilledIn(const WebTable& table, int row, int column) {
+  return table.table().IsFilledIn(row, table.table().InputOf(column));
+}
 
-int MarkOf(const WebTable& table, int row) { return static_cast<int>(table.MarkOf(row)); }
+// 0 text, 1 number, 2 percent.
+int KindOf(const WebTable& table, int column) {
+  const StudyTable& core = table.table();
+  switch (core.KindOf(core.InputOf(column))) {
+    case kelmory::table::kNumber:
+      return 1;
+    case kelmory::table::kPercent:
+      return 2;
+    default:
+      return 0;
+  }
+}
+
+const kelmory::batch::RowResult* ResultOf(const WebTable& table, int row) {
+  if (row < 0 || row >= table.table().storedRows()) return nullptr;
+  return &table.table().ResultOf(row).result;
+}
+
+// 0 none, 1 warning, 2 refusal.
+int MarkOf(const WebTable& table, int row) {
+  if (row < 0 || row >= table.table().storedRows()) return 0;
+  return static_cast<int>(table.table().rows()[row].mark);
+}
+
+// The row's warning or refusal; "" when it has none.
+std::string MessageOf(const WebTable& table, int row) {
+  const kelmory::batch::RowResult* result = ResultOf(table, row);
+  if (!result) return {};
+  return result->refusal.empty() ? result->warning : result->refusal;
+}
+
+std::string Working(const WebTable& table, int row) { return table.table().WorkingText(row); }
+
+std::string CopyBlock(const WebTable& table, int top, int left, int bottom, int right,
+                      bool header) {
+  return table.table().CopyBlock(top, left, bottom, right, header,
+                                 kelmory::table::Digits::Shortest);
+}
 
 val TallyOf(const WebTable& table) {
-  const auto tally = table.tally();
+  const auto tally = table.table().tally();
   val object = val::object();
   object.set("rows", static_cast<double>(tally.rows));
   object.set("warnings", static_cast<double>(tally.warnings));
@@ -94,8 +240,8 @@ val TallyOf(const WebTable& table) {
   return object;
 }
 
-std::string DialectDecimal(const WebTable& table) { return {table.dialect().decimal}; }
-std::string DialectDelimiter(const WebTable& table) { return {table.dialect().delimiter}; }
+std::string DialectDecimal(const WebTable& table) { return {table.table().dialect().decimal}; }
+std::string DialectDelimiter(const WebTable& table) { return {table.table().dialect().delimiter}; }
 
 // The calculator: the main window's Compute on the four box texts.
 val Derive(const std::string& se, const std::string& n, const std::string& ci, const std::string& z,
@@ -172,20 +318,20 @@ EMSCRIPTEN_BINDINGS(kelmory_web) {
       .function("redo", &WebTable::Redo)
       .function("canUndo", &WebTable::CanUndo)
       .function("canRedo", &WebTable::CanRedo)
-      .function("rows", &WebTable::rows)
-      .function("columns", &WebTable::columns)
-      .function("inputColumns", &WebTable::inputColumns)
-      .function("isResultColumn", &WebTable::IsResultColumn)
-      .function("heading", &WebTable::Heading)
-      .function("columnName", &WebTable::ColumnName)
-      .function("cell", &WebTable::Cell)
-      .function("isFilledIn", &WebTable::IsFilledIn)
+      .function("rows", &Rows)
+      .function("columns", &Columns)
+      .function("inputColumns", &InputColumns)
+      .function("isResultColumn", &IsResultColumn)
+      .function("heading", &Heading)
+      .function("columnName", &ColumnName)
+      .function("cell", &Cell)
+      .function("isFilledIn", &IsFilledIn)
       .function("kind", &KindOf)
       .function("mark", &MarkOf)
-      .function("message", &WebTable::MessageOf)
-      .function("working", &WebTable::Working)
+      .function("message", &MessageOf)
+      .function("working", &Working)
       .function("tally", &TallyOf)
-      .function("copyBlock", &WebTable::CopyBlock)
+      .function("copyBlock", &CopyBlock)
       .function("save", &Save)
       .function("decimal", &DialectDecimal)
       .function("delimiter", &DialectDelimiter);

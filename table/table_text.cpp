@@ -1,10 +1,10 @@
-#include "review/table_text.h"
+#include "table/table_text.h"
 
 #include <algorithm>
 
 #include "rows/cell_number.h"
 
-namespace kelmory::review {
+namespace kelmory::table {
 // By hand rather than through a CSV reader: a paste of many rows must not
 // make the window wait, and the block's rules are few.
 std::variant<std::vector<PackedCells>, BlockError> ParseTabBlock(std::string_view text,
@@ -123,4 +123,4 @@ std::string FromUser(std::string_view cell, char user, char stored, bool percent
   return std::string(cell);
 }
 
-}  // namespace kelmory::review
+}  // namespace kelmory::table

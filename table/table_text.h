@@ -1,5 +1,5 @@
 #pragma once
-// Cell texts between the review window and the outside: the tab-separated
+// Cell texts between the table of studies and the outside: the tab-separated
 // blocks spreadsheets put on the clipboard, and numbers moved between a
 // file's decimal separator and the user's.
 
@@ -9,9 +9,9 @@
 #include <variant>
 #include <vector>
 
-#include "review/packed_cells.h"
+#include "table/packed_cells.h"
 
-namespace kelmory::review {
+namespace kelmory::table {
 
 using Record = std::vector<std::string>;
 
@@ -51,4 +51,4 @@ std::string MoveDecimal(std::string_view cell, char from, char to, bool percent)
 // comma a point is taken too), written with `stored`.
 std::string FromUser(std::string_view cell, char user, char stored, bool percent);
 
-}  // namespace kelmory::review
+}  // namespace kelmory::table

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "review/table_text.h"
+#include "table/table_text.h"
 
-namespace kelmory::review {
+namespace kelmory::table {
 namespace {
 
 TEST(Decimal, OnlyNumbersChangeTheirSeparator) {
@@ -114,4 +114,4 @@ TEST(PackedCellsTest, EditsChangeOnlyTheirCell) {
 }
 
 }  // namespace
-}  // namespace kelmory::review
+}  // namespace kelmory::table

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kelmory::review {
+namespace kelmory::table {
 
 class PackedCells {
  public:
@@ -49,4 +49,4 @@ class PackedCells {
   std::unique_ptr<char[]> data_;
 };
 
-}  // namespace kelmory::review
+}  // namespace kelmory::table

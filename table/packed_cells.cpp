@@ -1,9 +1,9 @@
-#include "review/packed_cells.h"
+#include "table/packed_cells.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace kelmory::review {
+namespace kelmory::table {
 namespace {
 
 // The first word holds the count, its top bit set where the ends take four
@@ -132,4 +132,4 @@ bool PackedCells::operator==(const PackedCells& other) const {
   return true;
 }
 
-}  // namespace kelmory::review
+}  // namespace kelmory::table
