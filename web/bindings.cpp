@@ -143,6 +143,37 @@ val SetSettings(WebTable& table, const std::string& method, const std::string& l
   return ToJs({});
 }
 
+// Which estimate fills a median row's sd and mean, by kelmory-batch's
+// --median names; true when the columns or results moved.
+bool SetMedian(WebTable& table, const std::string& name) {
+  using kelmory::batch::MedianMethod;
+  const MedianMethod median = name == "qe"          ? MedianMethod::Qe
+                              : name == "lognormal" ? MedianMethod::LogNormal
+                              : name == "auto"      ? MedianMethod::Auto
+                                                    : MedianMethod::Normal;
+  return table.table().SetMedian(median);
+}
+
+// The correlation imputed for changes from baseline without corr or
+// sd_change: "none", "table" (the table's own mean) or "value" with the
+// value in either separator, from -1 to 1.
+val SetCorrelation(WebTable& table, const std::string& kind, const std::string& value_text) {
+  using kelmory::batch::CellNumber;
+  using kelmory::batch::CorrImputation;
+  if (kind == "value") {
+    auto value = kelmory::batch::ParseCellNumber(value_text, '.', false);
+    if (value.kind != CellNumber::Kind::Number)
+      value = kelmory::batch::ParseCellNumber(value_text, ',', false);
+    if (value.kind != CellNumber::Kind::Number || !(value.value >= -1) || !(value.value <= 1))
+      return ToJs({false, "The correlation is a number from -1 to 1, such as 0.5"});
+    table.table().SetCorrelation(CorrImputation::Value, value.value);
+    return ToJs({});
+  }
+  table.table().SetCorrelation(kind == "table" ? CorrImputation::Table : CorrImputation::None,
+                               std::nullopt);
+  return ToJs({});
+}
+
 val Open(WebTable& table, const std::string& bytes) { return ToJs(table.Open(bytes)); }
 
 val Paste(WebTable& table, const std::string& text, int top, int left) {
@@ -306,6 +337,8 @@ EMSCRIPTEN_BINDINGS(kelmory_web) {
   emscripten::class_<WebTable>("WebTable")
       .constructor(&NewTable, allow_raw_pointers())
       .function("setSettings", &SetSettings)
+      .function("setMedian", &SetMedian)
+      .function("setCorrelation", &SetCorrelation)
       .function("open", &Open)
       .function("clear", &WebTable::Clear)
       .function("paste", &Paste)

@@ -9,6 +9,8 @@ export interface Outcome {
 
 export interface Table {
   setSettings(method: string, level: string): Outcome;
+  setMedian(median: string): boolean; // normal, qe, lognormal or auto
+  setCorrelation(kind: string, value: string): Outcome; // none, value or table
   open(bytes: Uint8Array): Outcome;
   clear(): void;
   paste(text: string | Uint8Array, top: number, left: number): Outcome;

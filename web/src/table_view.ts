@@ -26,6 +26,9 @@ interface RowData {
 
 const kMethodKey = 'kelmory.method';
 const kLevelKey = 'kelmory.level';
+const kMedianKey = 'kelmory.median';
+const kCorrKey = 'kelmory.corr';
+const kCorrValueKey = 'kelmory.corrValue';
 
 function byId<T extends HTMLElement>(id: string): T {
   return document.getElementById(id) as T;
@@ -56,6 +59,9 @@ export class TableView {
   private readonly announce = byId<HTMLDivElement>('announce');
   private readonly working = byId<HTMLTextAreaElement>('working');
   private readonly level = byId<HTMLInputElement>('level');
+  private readonly median = byId<HTMLSelectElement>('median');
+  private readonly corr = byId<HTMLSelectElement>('corr');
+  private readonly corrValue = byId<HTMLInputElement>('corr-value');
 
   constructor(
     private readonly rules: Rules,
@@ -84,6 +90,34 @@ export class TableView {
       this.level.value = '95';
       this.applySettings(false);
     }
+    const median = localStorage.getItem(kMedianKey);
+    if (median && [...this.median.options].some((o) => o.value === median)) this.median.value = median;
+    this.table.setMedian(this.median.value);
+    const corr = localStorage.getItem(kCorrKey);
+    if (corr && [...this.corr.options].some((o) => o.value === corr)) this.corr.value = corr;
+    this.corrValue.value = localStorage.getItem(kCorrValueKey) ?? `0${this.decimal}5`;
+    if (!this.applyCorrelation(false)) {
+      this.corr.value = 'none';
+      this.applyCorrelation(false);
+    }
+  }
+
+  // False when the correlation box holds no correlation; the table keeps
+  // the last choice.
+  private applyCorrelation(store: boolean): boolean {
+    const value = this.corr.value === 'value';
+    this.corrValue.hidden = !value;
+    const outcome = this.table.setCorrelation(this.corr.value, this.corrValue.value.trim());
+    this.corrValue.setAttribute('aria-invalid', outcome.ok ? 'false' : 'true');
+    if (!outcome.ok) {
+      this.say(outcome.message);
+      return false;
+    }
+    if (store) {
+      localStorage.setItem(kCorrKey, this.corr.value);
+      if (value) localStorage.setItem(kCorrValueKey, this.corrValue.value.trim());
+    }
+    return true;
   }
 
   // False when the level box holds no level; the table keeps the last one.
@@ -214,11 +248,10 @@ export class TableView {
       for (let r = 0; r <= rows; ++r) data[r] = { r };
       options.rowData = data;
     }
-    if (options.columnDefs || options.rowData) {
-      this.api.updateGridOptions(options);
-    } else {
-      this.api.refreshCells({ force: true });
-    }
+    if (options.columnDefs || options.rowData) this.api.updateGridOptions(options);
+    // Rows the grid keeps show their cells again: a change of the settings
+    // moves their results.
+    if (!options.rowData) this.api.refreshCells({ force: true });
     const tally = this.table.tally();
     const studies = `${tally.rows} ${tally.rows === 1 ? 'study' : 'studies'}`;
     const warnings = `${tally.warnings} ${tally.warnings === 1 ? 'warning' : 'warnings'}`;
@@ -444,5 +477,19 @@ export class TableView {
         this.changed();
       }
     });
+    this.median.addEventListener('change', () => {
+      this.table.setMedian(this.median.value);
+      localStorage.setItem(kMedianKey, this.median.value);
+      this.changed();
+    });
+    for (const box of [this.corr, this.corrValue]) {
+      box.addEventListener('change', () => {
+        if (this.applyCorrelation(true)) {
+          this.say('');
+          this.changed();
+        }
+        if (box === this.corr && this.corr.value === 'value') this.corrValue.focus();
+      });
+    }
   }
 }

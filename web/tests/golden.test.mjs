@@ -101,3 +101,62 @@ test('every golden input opened saves as native kelmory-batch --working writes i
       await browser.close();
     }
   });
+
+// The later kinds of row, and the choices of the median estimate and the
+// imputed correlation, against native kelmory-batch with the same options;
+// the choices are the user's again after a reload.
+test('the median and correlation choices save as kelmory-batch --median and --corr write them',
+  { skip: batch ? false : 'KELMORY_BATCH is not set' }, async () => {
+    const { execFileSync } = await import('node:child_process');
+    const native = (name, options) => {
+      try {
+        return execFileSync(batch, ['--working', ...options, join(goldenDir, `${name}.csv`)]);
+      } catch (error) {
+        assert.equal(error.status, 1, `${name}: ${error.stderr}`);
+        return error.stdout;
+      }
+    };
+    const browser = await openPage();
+    try {
+      const { page } = browser;
+      const medians = page.getByLabel('Medians');
+      const corr = page.getByLabel('Changes from baseline');
+      const cases = [
+        ['means', [], {}], ['ratios', [], {}], ['paired', [], {}], ['arms-meta', [], {}],
+        ['arms-metafor', [], {}], ['arms-labels', [], {}],
+        ['skewed', [], { median: 'normal' }], ['skewed', ['--median', 'qe'], { median: 'qe' }],
+        ['skewed', ['--median', 'lognormal'], { median: 'lognormal' }],
+        ['skewed', ['--median', 'auto'], { median: 'auto' }],
+        ['medians', ['--median', 'auto'], { median: 'auto' }],
+        ['change', [], { corr: 'none' }], ['change', ['--corr', '0.5'], { corr: 'value', value: '0.5' }],
+        ['change', ['--corr', '-0.25'], { corr: 'value', value: '-0.25' }],
+        ['change', ['--corr', 'table'], { corr: 'table' }],
+      ];
+      for (const [name, options, choice] of cases) {
+        if (choice.median) await medians.selectOption(choice.median);
+        if (choice.corr) await corr.selectOption(choice.corr);
+        if (choice.value) {
+          await page.getByLabel('Imputed correlation, from -1 to 1').fill(choice.value);
+          await page.getByLabel('Imputed correlation, from -1 to 1').press('Tab');
+        }
+        await openFile(page, join(goldenDir, `${name}.csv`));
+        await studies(page).getByRole('gridcell').first().waitFor();
+        const saved = await download(page, page.getByRole('button', { name: 'Save CSV' }));
+        assert.equal(bytesText(saved), bytesText(native(name, options)), `${name} ${options.join(' ')}`);
+      }
+      await page.reload();
+      await page.waitForSelector('body[data-ready="true"]');
+      assert.equal(await medians.inputValue(), 'auto');
+      assert.equal(await corr.inputValue(), 'table');
+      // A correlation outside -1 to 1 is refused, and the last one kept.
+      await corr.selectOption('value');
+      await page.getByLabel('Imputed correlation, from -1 to 1').fill('1.5');
+      await page.getByLabel('Imputed correlation, from -1 to 1').press('Tab');
+      assert.equal(await page.locator('#table-message').innerText(),
+        'The correlation is a number from -1 to 1, such as 0.5');
+      assert.deepEqual(browser.requests, []);
+      assert.deepEqual(browser.problems, []);
+    } finally {
+      await browser.close();
+    }
+  });
