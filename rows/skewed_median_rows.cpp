@@ -9,8 +9,8 @@
 #include <fmt/format.h>
 #include <algorithm>
 #include <array>
-#include <boost/math/policies/policy.hpp>
 #include <boost/math/distributions/normal.hpp>
+#include <boost/math/policies/policy.hpp>
 #include <boost/math/special_functions/beta.hpp>
 #include <boost/math/special_functions/gamma.hpp>
 #include <boost/math/tools/minima.hpp>
@@ -310,8 +310,9 @@ SkewedEstimate QeEstimate(const MedianSet& set, char decimal) {
   if (least >= 0) {
     // Gamma: quantiles scale with 1 / rate, the rate within [1e-3, 100].
     const ScaleFit gamma = FitWithScale(
-        p, q, [](double shape, double pi) { return boost::math::gamma_p_inv(shape, pi, InDouble()); }, 1e-3,
-        100, 1.0 / 100, 1.0 / 1e-3);
+        p, q,
+        [](double shape, double pi) { return boost::math::gamma_p_inv(shape, pi, InDouble()); },
+        1e-3, 100, 1.0 / 100, 1.0 / 1e-3);
     Family& g = families[2];
     g.first = gamma.shape;
     g.second = 1 / gamma.scale;  // rate
@@ -387,8 +388,10 @@ SkewedEstimate QeEstimate(const MedianSet& set, char decimal) {
       out << "not fitted to these values";
       continue;
     }
-    out << parameters[i] << " = " << f.first << ", " << f.second << "; distance " << f.value
-        << "; mean " << f.mean << ", SD " << f.sd;
+    // The fit's figures to the digits it settles, as the estimate.
+    out << parameters[i] << " = " << FitDigits(f.first) << ", " << FitDigits(f.second)
+        << "; distance " << FitDigits(f.value) << "; mean " << FitDigits(f.mean) << ", SD "
+        << FitDigits(f.sd);
   }
   out.Line() << "The best fit is the " << families[chosen].name
              << " distribution: mean = " << estimate.mean << ", SD = " << estimate.sd;
