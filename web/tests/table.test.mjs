@@ -90,6 +90,17 @@ test('a broken file names its line and leaves the table as it was', async () => 
   });
 });
 
+test('a pasted block with a quote never closed is refused and leaves the table as it was', async () => {
+  await withPage({}, async (page) => {
+    await paste(page, 'study\tn\tse\nAbel\t25\t2\n');
+    await paste(page, 'study\tn\tse\nBaker\t"10\t3\n');
+    await assert.doesNotReject(page.getByRole('alert')
+      .getByText('The quote opening the pasted cell at row 2, column 2 is never closed').waitFor());
+    assert.equal(await cellText(page, 0, 'sd'), '10');
+    assert.equal(await page.locator('#tally').innerText(), '1 study, 0 warnings, 0 refused');
+  });
+});
+
 test('a file dropped on the table opens as the picker opens it', async () => {
   await withPage({}, async (page) => {
     const transfer = await page.evaluateHandle(() => {
