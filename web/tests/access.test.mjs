@@ -1,6 +1,7 @@
 // What assistive technology and the eye meet: the desktop window's
-// accessible names, no axe-core violation in light and dark, the dark
-// scheme followed, marks announced, and not one network request.
+// accessible names, no axe-core violation in light and dark (the credits
+// open too), the dark scheme followed, marks announced, and not one network
+// request.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFile } from 'node:fs/promises';
@@ -48,6 +49,8 @@ for (const dark of [false, true]) {
       assert.equal(background, dark ? 'rgb(28, 31, 36)' : 'rgb(255, 255, 255)');
       assert.deepEqual(await violations(page), []);
       await page.getByRole('tab', { name: 'Calculator' }).click();
+      assert.deepEqual(await violations(page), []);
+      await page.getByRole('button', { name: 'Credits' }).click();
       assert.deepEqual(await violations(page), []);
       await page.screenshot({ path: `${browser.folder}/page.png` });
       assert.deepEqual(browser.requests, []);
