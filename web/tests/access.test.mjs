@@ -41,6 +41,9 @@ for (const dark of [false, true]) {
       assert.equal(await studies(page).getByRole('gridcell', { name: '2 ⚠ warning' }).count(), 1);
       assert.equal(await studies(page).getByRole('gridcell', { name: '3 ✖ refused' }).count(), 1);
       await studies(page).getByRole('gridcell', { name: 'Ford' }).click();
+      // The focus reaches the grid's handler a moment after the click on a busy machine.
+      await page.waitForFunction(() => document.querySelector('[aria-live="assertive"]').textContent !== '', null, { timeout: 5000 })
+        .catch(() => {});
       assert.equal(await page.locator('[aria-live="assertive"]').innerText(),
         'Row 3 refused: n is 1: a single observation has no standard deviation');
       assert.equal(await page.locator('#tally').innerText(), '3 studies, 1 warning, 1 refused');
