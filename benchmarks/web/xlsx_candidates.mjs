@@ -1,8 +1,9 @@
 // The .xlsx writers the page could use, measured alike under Node.js: a
 // workbook of 100,000 study rows (20 columns, half of them numbers, every
 // tenth row shaded) and a working sheet, best of three, with the size each
-// writes. exceljs is not among the page's packages: it is measured when
-// installed beside them (npm install --no-save exceljs in web/).
+// writes. exceljs and excelts (a maintained fork of it) are not among the
+// page's packages: each is measured when installed beside them
+// (npm install --no-save exceljs @cj-tech-master/excelts in web/).
 //   node benchmarks/web/xlsx_candidates.mjs
 import { createRequire } from 'node:module';
 import { join } from 'node:path';
@@ -31,8 +32,7 @@ async function writeExcelFile(data) {
   return (await write([{ data: sheet, sheet: 'Studies' }, { data: working, sheet: 'Working' }]).toBuffer()).length;
 }
 
-async function exceljs(data) {
-  const ExcelJS = require('exceljs');
+async function exceljs(data, ExcelJS = require('exceljs')) {
   const book = new ExcelJS.Workbook();
   const sheet = book.addWorksheet('Studies');
   data.forEach((row, r) => {
@@ -46,11 +46,16 @@ async function exceljs(data) {
 
 const data = table();
 const candidates = [['write-excel-file', writeExcelFile]];
-try {
-  require.resolve('exceljs');
-  candidates.push(['exceljs', exceljs]);
-} catch {
-  console.log('exceljs is not installed: measured alone');
+for (const [name, write] of [
+  ['exceljs', exceljs],
+  ['@cj-tech-master/excelts', async (data) => exceljs(data, await import(require.resolve('@cj-tech-master/excelts')))],
+]) {
+  try {
+    require.resolve(name);
+    candidates.push([name, write]);
+  } catch {
+    console.log(`${name} is not installed: not measured`);
+  }
 }
 for (const [name, write] of candidates) {
   const times = [];

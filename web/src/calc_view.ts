@@ -1,7 +1,42 @@
 // The main window's calculator: the three boxes with their key filters, the
-// level with its z or t box, Compute, Reset All, the result and the working,
-// refusals and the small-sample advisory as message dialogs, and the t-table.
+// level with its z or t box, Compute, Reset All, Exit, the result and the
+// working, refusals and the small-sample advisory as message dialogs, the
+// t-table, and Credits with the window's access keys.
 import type { Rules } from './kelmory';
+
+// The credits window's texts as the desktop shows them, line ends and the
+// blank before each of them included.
+const kMakerWebsite = 'https://www.varonel.example/';
+const kCitationText =
+  'Tarrowmere, H. J. M. (2011). Varonel Software - Kelmory (v1.00). \n' +
+  'https://www.varonel.example/ Brennholme upon Aske, Ostreland.\n';
+const kTermsOfUseText = [
+  'I. Summary',
+  'This software is provided to you free of charge, on an as-is basis. You may use it, and you may ',
+  'pass it on to other people, as long as it stays whole and all of its credits remain in place.',
+  '',
+  'II. Limitations',
+  'II. a. Good Faith',
+  'The programme was coded in good faith. Anyone who doubts the honesty of its code may ',
+  'be given insight into the code through a trusted organisation, such as a university, within ',
+  'limits: for example a single copy, for a limited time, to be removed when the evaluation ends.',
+  '',
+  'II. b. Warranty',
+  'The makers have tried to make the code as stable as they could. They warrant that no code was placed ',
+  'in the programme to harm your system, and that no spyware or similar malware is in it or attached to it.',
+  '',
+  'II.c. Liability',
+  'The programme was written with care, and it was tested on a good number of systems before its release. ',
+  'So far nobody has reported any damage to their system from using it. Even so, the makers are not ',
+  'liable for any damage however caused, including any damage that you might do to your own system with it.',
+  '',
+  'II.d. Use of application in whole',
+  'Use of this software is limited to the application in whole; using only ',
+  'parts of it, on their own or inside other software, is not permitted.',
+  '',
+  'Kelmory is written and given away freely by Varonel.',
+  '',
+].join('\n');
 
 function byId<T extends HTMLElement>(id: string): T {
   return document.getElementById(id) as T;
@@ -41,6 +76,62 @@ export class CalcView {
     });
     byId('calc-reset').addEventListener('click', () => this.reset());
     byId('calc-ttable').addEventListener('click', () => this.showTTable());
+    byId('calc-exit').addEventListener('click', () => this.exit());
+    this.wireCredits();
+    document.addEventListener('keydown', (e) => this.accessKey(e));
+  }
+
+  // A page cannot close its own tab, so Exit leaves the calculator for the
+  // table of studies.
+  private exit(): void {
+    byId('tab-table').click();
+  }
+
+  private wireCredits(): void {
+    // Each box opens at its first line, not at the line end its text ends with.
+    for (const [id, text] of [['credits-citation', kCitationText], ['credits-terms', kTermsOfUseText]]) {
+      const box = byId<HTMLTextAreaElement>(id);
+      box.value = text;
+      box.setSelectionRange(0, 0);
+    }
+    // A link the user follows in a tab of its own; the page itself fetches nothing.
+    byId<HTMLAnchorElement>('credits-website').href = kMakerWebsite;
+    const credits = byId<HTMLDialogElement>('credits');
+    byId('calc-credits').addEventListener('click', () => {
+      // Modeless, as the desktop's: the calculator stays usable beside it.
+      credits.show();
+      byId('credits-terms').focus();
+    });
+    const close = () => {
+      credits.close();
+      const opener = byId('calc-credits');
+      if (opener.checkVisibility()) opener.focus();
+    };
+    byId('credits-close').addEventListener('click', close);
+    credits.addEventListener('keydown', (e) => {
+      if (e.key === 'Escape') {
+        e.preventDefault();
+        close();
+      }
+    });
+  }
+
+  // Alt and a caption's underlined letter click its button, as in the
+  // desktop windows: the credits' own while the focus is in them.
+  private accessKey(e: KeyboardEvent): void {
+    if (!e.altKey || e.ctrlKey || e.metaKey || e.shiftKey || e.key.length !== 1) return;
+    if (document.querySelector('dialog:modal')) return;
+    const credits = byId<HTMLDialogElement>('credits');
+    const inCredits = credits.open && credits.contains(document.activeElement);
+    const keys: Record<string, string> = inCredits
+      ? { v: 'credits-website', c: 'credits-close' }
+      : byId('view-calc').hidden
+        ? {}
+        : { c: 'calc-compute', r: 'calc-reset', x: 'calc-exit', e: 'calc-credits' };
+    const id = keys[e.key.toLowerCase()];
+    if (!id) return;
+    e.preventDefault();
+    byId(id).click();
   }
 
   private filter(box: HTMLInputElement, allowed: (text: string, key: string) => boolean): void {

@@ -128,3 +128,109 @@ test('a German browser shows decimal commas in the results and the t-table', asy
       '1 1,000 1,376 1,963 3,078 6,314 12,706 15,895 31,821 63,657 127,321 318,309 636,619');
   });
 });
+
+const kCitation =
+  'Tarrowmere, H. J. M. (2011). Varonel Software - Kelmory (v1.00). \n' +
+  'https://www.varonel.example/ Brennholme upon Aske, Ostreland.\n';
+const kTerms = `I. Summary
+This software is provided to you free of charge, on an as-is basis. You may use it, and you may 
+pass it on to other people, as long as it stays whole and all of its credits remain in place.
+
+II. Limitations
+II. a. Good Faith
+The programme was coded in good faith. Anyone who doubts the honesty of its code may 
+be given insight into the code through a trusted organisation, such as a university, within 
+limits: for example a single copy, for a limited time, to be removed when the evaluation ends.
+
+II. b. Warranty
+The makers have tried to make the code as stable as they could. They warrant that no code was placed 
+in the programme to harm your system, and that no spyware or similar malware is in it or attached to it.
+
+II.c. Liability
+The programme was written with care, and it was tested on a good number of systems before its release. 
+So far nobody has reported any damage to their system from using it. Even so, the makers are not 
+liable for any damage however caused, including any damage that you might do to your own system with it.
+
+II.d. Use of application in whole
+Use of this software is limited to the application in whole; using only 
+parts of it, on their own or inside other software, is not permitted.
+
+Kelmory is written and given away freely by Varonel.
+`;
+
+test('Credits shows the credits window\'s texts beside the calculator, and Exit returns to the table', async () => {
+  await withCalculator({}, async (page, messages, answer) => {
+    const box = (name) => page.getByRole('textbox', { name, exact: true });
+    const credits = page.getByRole('dialog', { name: 'Programme Credits' });
+    const focused = () => page.evaluate(() => document.activeElement.id);
+    // The desktop's captions, their access letters underlined.
+    assert.deepEqual(
+      await page.locator('#view-calc .commands button, #calc-credits').evaluateAll((all) => all.map((b) => b.innerHTML)),
+      ['<u>C</u>ompute', '<u>R</u>eset All', 'E<u>x</u>it', 'Cr<u>e</u>dits']);
+
+    await page.keyboard.press('Alt+E');
+    assert.equal(await credits.isVisible(), true);
+    assert.equal(await credits.getByText('Kelmory', { exact: true }).isVisible(), true);
+    assert.equal(await credits.getByRole('textbox', { name: 'Citation' }).inputValue(), kCitation);
+    assert.equal(await credits.getByRole('textbox', { name: 'Terms of use' }).inputValue(), kTerms);
+    assert.equal(await focused(), 'credits-terms');
+    const website = credits.getByRole('link', { name: 'Visit Varonel Website For More Software' });
+    assert.deepEqual(await website.evaluate((a) => [a.href, a.target, a.rel]),
+      ['https://www.varonel.example/', '_blank', 'noopener']);
+
+    // Modeless: the calculator computes, keys and all, with the credits open.
+    assert.equal(await credits.evaluate((d) => d.matches(':modal')), false);
+    await box('(b) Total N').pressSequentially('31');
+    await box('(c) Confidence Error').pressSequentially('3.92');
+    await page.keyboard.press('Alt+C');
+    assert.equal(await box('Standard deviation').inputValue(), 'The standard deviation is: 11.13553');
+    assert.equal(await credits.isVisible(), true);
+    await page.keyboard.press('Alt+R');
+    assert.deepEqual(await Promise.all(['(b) Total N', '(c) Confidence Error', 'Standard deviation'].map((n) => box(n).inputValue())),
+      ['', '', '']);
+
+    // The website opens in a tab of its own at the user's key; nothing is
+    // let through to the network.
+    const context = page.context();
+    await context.route(/^https?:/, (route) => route.abort());
+    const asked = [];
+    context.on('request', (request) => asked.push(request.url()));
+    await credits.getByRole('textbox', { name: 'Terms of use' }).focus();
+    const [tab] = await Promise.all([context.waitForEvent('page'), page.keyboard.press('Alt+V')]);
+    await tab.waitForLoadState('domcontentloaded').catch(() => {});
+    assert.notEqual(tab, page);
+    assert.deepEqual(asked, ['https://www.varonel.example/']);
+    assert.equal(await tab.evaluate(() => window.opener), null);
+    assert.equal(await credits.isVisible(), true);
+
+    // Alt+C in the credits is their Close, and the focus goes back to Credits.
+    await page.bringToFront();
+    await credits.getByRole('button', { name: 'Close' }).focus();
+    await page.keyboard.press('Alt+C');
+    assert.equal(await credits.isVisible(), false);
+    assert.equal(await focused(), 'calc-credits');
+    await page.getByRole('button', { name: 'Credits' }).click();
+    await page.keyboard.press('Escape');
+    assert.equal(await credits.isVisible(), false);
+    await page.getByRole('button', { name: 'Credits' }).click();
+    await credits.getByRole('button', { name: 'Close' }).click();
+    assert.equal(await credits.isVisible(), false);
+
+    // Exit, by key and by click: the table of studies, and the calculator's
+    // keys stay with the calculator.
+    const tableShown = async () => [
+      await page.getByRole('tab', { name: 'Table of studies' }).getAttribute('aria-selected'),
+      await page.getByRole('button', { name: 'Compute' }).isVisible(),
+      await page.getByRole('grid', { name: 'Studies' }).isVisible(),
+    ];
+    await page.keyboard.press('Alt+X');
+    assert.deepEqual(await tableShown(), ['true', false, true]);
+    await page.keyboard.press('Alt+E');
+    assert.equal(await credits.isVisible(), false);
+    await page.getByRole('tab', { name: 'Calculator' }).click();
+    await page.getByRole('button', { name: 'Exit' }).click();
+    assert.deepEqual(await tableShown(), ['true', false, true]);
+    await answer();
+    assert.deepEqual(messages, []);
+  });
+});

@@ -75,3 +75,38 @@ test('review.csv exported: numbers as numbers, marks shaded, the working on its 
     await browser.close();
   }
 });
+
+test('a table of thousands of rows exports whole, quotes, tabs and line ends in its cells kept', async () => {
+  const browser = await openPage();
+  try {
+    const { page } = browser;
+    const rows = 4000;
+    let text = 'study\tn\tse\tnotes\n"Abel ""A"" 2004"\t25\t2\t"first line\nsecond\tline"\n';
+    for (let r = 1; r < rows; ++r) text += `Study ${r}\t${10 + (r % 40)}\t1.5\tse\n`;
+    await studies(page).getByRole('gridcell').first().click();
+    await page.evaluate((t) => {
+      const data = new DataTransfer();
+      data.setData('text/plain', t);
+      document.activeElement.dispatchEvent(new ClipboardEvent('paste', { clipboardData: data, bubbles: true, cancelable: true }));
+    }, text);
+    const book = readWorkbook(await download(page, page.getByRole('button', { name: 'Export .xlsx' })));
+    const sheet = book.Studies;
+    assert.deepEqual(['A1', 'B1', 'C1', 'D1', 'E1'].map((r) => sheet[r].value), ['study', 'n', 'se', 'notes', 'sd']);
+    assert.deepEqual([sheet.A2, sheet.D2, sheet.E2], [
+      { value: 'Abel "A" 2004', number: false, fill: null },
+      { value: 'first line\nsecond\tline', number: false, fill: null },
+      { value: '10', number: true, fill: null },
+    ]);
+    // The last study: 1.5 * sqrt(49).
+    assert.deepEqual([sheet[`A${rows + 1}`], sheet[`E${rows + 1}`]], [
+      { value: `Study ${rows - 1}`, number: false, fill: null },
+      { value: '10.5', number: true, fill: null },
+    ]);
+    assert.equal(sheet[`A${rows + 2}`], undefined);
+    assert.deepEqual(book.Working[`A${rows + 1}`], { value: String(rows), number: true, fill: null });
+    assert.deepEqual(browser.requests, []);
+    assert.deepEqual(browser.problems, []);
+  } finally {
+    await browser.close();
+  }
+});
