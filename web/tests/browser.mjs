@@ -17,7 +17,9 @@ const flags = [
 ];
 
 // A browser of its own: { context, page, folder, requests, close }.
-// `requests` holds every request the page made other than for the page itself.
+// `requests` holds every request the page made other than for the page itself
+// and for blob: addresses, which name what the page holds in its own memory
+// (the workbook writer's workers).
 export async function openPage({ lang = 'en-US', dark = false, url = pageUrl } = {}) {
   const folder = await mkdtemp(join(tmpdir(), 'kelmory-web-'));
   const context = await chromium.launchPersistentContext(join(folder, 'profile'), {
@@ -33,7 +35,7 @@ export async function openPage({ lang = 'en-US', dark = false, url = pageUrl } =
   const page = context.pages()[0] ?? (await context.newPage());
   const requests = [];
   page.on('request', (request) => {
-    if (request.url() !== url) requests.push(request.url());
+    if (request.url() !== url && !request.url().startsWith('blob:')) requests.push(request.url());
   });
   const problems = [];
   page.on('pageerror', (error) => problems.push(String(error)));
