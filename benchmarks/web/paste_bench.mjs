@@ -7,25 +7,10 @@
 // reviewer's does, a second or so after it opens.
 //   node benchmarks/web/paste_bench.mjs         (after scripts/web --build-only)
 import { openPage } from '../../web/tests/browser.mjs';
+import { reviewText } from './studies.mjs';
 
 const rows = Number(process.env.ROWS ?? 100_000);
 const runs = 5;
-
-// Studies of every common kind: se, a half-width, bounds with a mean and a
-// level, and a refused one now and then.
-function review() {
-  let text = 'study\tn\tse\tci\tlower\tupper\tmean\tlevel\tnotes\n';
-  for (let r = 0; r < rows; ++r) {
-    const n = 10 + (r % 90);
-    switch (r % 4) {
-      case 0: text += `Study ${r}\t${n}\t${(1 + (r % 13) / 10).toFixed(1)}\t\t\t\t\t\tse\n`; break;
-      case 1: text += `Study ${r}\t${n}\t\t${(2 + (r % 7) / 4).toFixed(2)}\t\t\t\t\thalf-width\n`; break;
-      case 2: text += `Study ${r}\t${n}\t\t\t${r % 5}\t${(r % 5) + 4}\t${(r % 5) + 2}\t90%\tbounds\n`; break;
-      default: text += `Study ${r}\t${r % 50 === 3 ? 1 : n}\t0.5\t\t\t\t\t\t\n`;
-    }
-  }
-  return text;
-}
 
 const browser = await openPage();
 const { page } = browser;
@@ -37,7 +22,7 @@ try {
     opened.push(await page.evaluate(() => performance.getEntriesByName('kelmory-ready')[0].startTime));
   }
 
-  const text = review();
+  const text = reviewText(rows);
   const floor = [], paste = [];
   for (let run = 0; run < runs; ++run) {
     await page.reload();

@@ -6,24 +6,10 @@
 //   node benchmarks/web/xlsx_export.mjs      (after scripts/web --build-only)
 import { writeFile } from 'node:fs/promises';
 import { openPage } from '../../web/tests/browser.mjs';
+import { reviewText } from './studies.mjs';
 
 const rows = Number(process.env.ROWS ?? 100_000);
 const runs = Number(process.env.RUNS ?? 3);
-
-// Studies of every common kind, a warning and a refusal now and then.
-function review() {
-  let text = 'study\tn\tse\tci\tlower\tupper\tmean\tlevel\tnotes\n';
-  for (let r = 0; r < rows; ++r) {
-    const n = 10 + (r % 90);
-    switch (r % 4) {
-      case 0: text += `Study ${r}\t${n}\t${(1 + (r % 13) / 10).toFixed(1)}\t\t\t\t\t\tse\n`; break;
-      case 1: text += `Study ${r}\t${n}\t\t${(2 + (r % 7) / 4).toFixed(2)}\t\t\t\t\thalf-width\n`; break;
-      case 2: text += `Study ${r}\t${n}\t\t\t${r % 5}\t${(r % 5) + (r % 3) + 3}\t${(r % 5) + 2}\t90%\tbounds\n`; break;
-      default: text += `Study ${r}\t${r % 50 === 3 ? 1 : n}\t0.5\t\t\t\t\t\t\n`;
-    }
-  }
-  return text;
-}
 
 const browser = await openPage();
 const { page } = browser;
@@ -35,7 +21,7 @@ try {
     data.setData('text/plain', text);
     document.activeElement.dispatchEvent(new ClipboardEvent('paste', { clipboardData: data, bubbles: true, cancelable: true }));
     return window.kelmory.table.table.tally();
-  }, review());
+  }, reviewText(rows, { warnings: true }));
   if (tally.rows !== rows) throw new Error(`${tally.rows} rows pasted`);
 
   const floor = [], exported = [];
