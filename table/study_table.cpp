@@ -654,8 +654,23 @@ std::optional<Step> StudyTable::PasteStep(std::vector<PackedCells> block, int to
       in_place = target[j] == static_cast<int>(j);
     // Each pasted row goes as soon as its row is made: a long paste is never
     // held twice over.
+    // Rows of the common kind stay packed as they came: in the header's
+    // places, no earlier result block to clear, no separator to move.
+    bool plain = in_place && pasted.width == first.size() && pasted.earlier_method < 0;
+    for (const batch::ArmColumns& arm : pasted.arms) plain = plain && arm.earlier_method < 0;
+    const auto as_is = [&](const PackedCells& record) {
+      if (!plain || record.size() > header.size()) return false;
+      for (std::size_t j = 0; j < record.size(); ++j) {
+        if (kind[j] != kText && MayMoveSeparator(record[j], user_, dialect_.decimal)) return false;
+      }
+      return true;
+    };
     Record cells, placed;
     for (std::size_t r = 1; r < block.size(); ++r) {
+      if (as_is(block[r])) {
+        rows.push_back({std::move(block[r])});
+        continue;
+      }
       cells = block[r].ToStrings();
       block[r] = PackedCells();
       batch::KeepUserCells(pasted, first.size(), cells);

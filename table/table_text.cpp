@@ -107,12 +107,16 @@ std::string MoveDecimal(std::string_view cell, char from, char to, bool percent)
   return text;
 }
 
-std::string FromUser(std::string_view cell, char user, char stored, bool percent) {
-  using Kind = batch::CellNumber::Kind;
+bool MayMoveSeparator(std::string_view cell, char user, char stored) {
   // Only a separator other than the stored one is ever moved.
   const bool user_moves = user != stored && cell.find(user) != std::string_view::npos;
   const bool point_moves = user == ',' && stored != '.' && cell.find('.') != std::string_view::npos;
-  if (!user_moves && !point_moves) return std::string(cell);
+  return user_moves || point_moves;
+}
+
+std::string FromUser(std::string_view cell, char user, char stored, bool percent) {
+  using Kind = batch::CellNumber::Kind;
+  if (!MayMoveSeparator(cell, user, stored)) return std::string(cell);
   // "2.000" from a user of decimal commas may be two thousand: it is kept
   // as typed, and refused as the batch refuses it.
   if (user == ',' && batch::IsGrouped(cell, user, percent)) return std::string(cell);

@@ -50,5 +50,8 @@ std::string MoveDecimal(std::string_view cell, char from, char to, bool percent)
 // A typed or pasted cell in the user's separator `user` (where that is a
 // comma a point is taken too), written with `stored`.
 std::string FromUser(std::string_view cell, char user, char stored, bool percent);
+// Whether FromUser may change the cell at all: false for most cells, which
+// are then stored as they stand.
+bool MayMoveSeparator(std::string_view cell, char user, char stored);
 
 }  // namespace kelmory::table
