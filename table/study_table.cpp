@@ -655,9 +655,9 @@ std::optional<Step> StudyTable::PasteStep(std::vector<PackedCells> block, int to
     // Each pasted row goes as soon as its row is made: a long paste is never
     // held twice over.
     // Rows of the common kind stay packed as they came: in the header's
-    // places, no earlier result block to clear, no separator to move.
-    bool plain = in_place && pasted.width == first.size() && pasted.earlier_method < 0;
-    for (const batch::ArmColumns& arm : pasted.arms) plain = plain && arm.earlier_method < 0;
+    // places, no earlier result block to clear (one would end the user's
+    // columns before the header's end), no separator to move.
+    const bool plain = in_place && pasted.width == first.size();
     const auto as_is = [&](const PackedCells& record) {
       if (!plain || record.size() > header.size()) return false;
       for (std::size_t j = 0; j < record.size(); ++j) {

@@ -125,16 +125,24 @@ char Separator(const std::string& text) { return text == "," ? ',' : '.'; }
 // A table whose decimal separator is the user's ("." or ",").
 WebTable* NewTable(const std::string& decimal) { return new WebTable(Separator(decimal)); }
 
+// A number typed in a box, with a point or a comma, and the separator that
+// read it.
+kelmory::batch::CellNumber TypedNumber(const std::string& text, bool percent, char& separator) {
+  separator = '.';
+  auto number = kelmory::batch::ParseCellNumber(text, '.', percent);
+  if (number.kind != kelmory::batch::CellNumber::Kind::Number) {
+    separator = ',';
+    number = kelmory::batch::ParseCellNumber(text, ',', percent);
+  }
+  return number;
+}
+
 // The level as the default level box holds it, in the user's separator; a
 // level that is not a percentage strictly between 1 and 100 is refused.
 val SetSettings(WebTable& table, const std::string& method, const std::string& level_text) {
   using kelmory::batch::CellNumber;
   char separator = '.';
-  auto level = kelmory::batch::ParseCellNumber(level_text, '.', true);
-  if (level.kind != CellNumber::Kind::Number) {
-    separator = ',';
-    level = kelmory::batch::ParseCellNumber(level_text, ',', true);
-  }
+  const CellNumber level = TypedNumber(level_text, true, separator);
   if (level.kind != CellNumber::Kind::Number || !(level.value >= 1) || !(level.value < 100))
     return ToJs({false, "The default level is a percentage from 1 to under 100, such as 95"});
   const auto exact = kelmory::batch::Level::Read(level_text, separator);
@@ -161,9 +169,8 @@ val SetCorrelation(WebTable& table, const std::string& kind, const std::string& 
   using kelmory::batch::CellNumber;
   using kelmory::batch::CorrImputation;
   if (kind == "value") {
-    auto value = kelmory::batch::ParseCellNumber(value_text, '.', false);
-    if (value.kind != CellNumber::Kind::Number)
-      value = kelmory::batch::ParseCellNumber(value_text, ',', false);
+    char separator = '.';
+    const CellNumber value = TypedNumber(value_text, false, separator);
     if (value.kind != CellNumber::Kind::Number || !(value.value >= -1) || !(value.value <= 1))
       return ToJs({false, "The correlation is a number from -1 to 1, such as 0.5"});
     table.table().SetCorrelation(CorrImputation::Value, value.value);

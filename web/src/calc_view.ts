@@ -3,6 +3,7 @@
 // working, refusals and the small-sample advisory as message dialogs, the
 // t-table, and Credits with the window's access keys.
 import type { Rules } from './kelmory';
+import { byId } from './dom';
 
 // The credits window's texts as the desktop shows them, line ends and the
 // blank before each of them included.
@@ -37,10 +38,6 @@ const kTermsOfUseText = [
   'Kelmory is written and given away freely by Varonel.',
   '',
 ].join('\n');
-
-function byId<T extends HTMLElement>(id: string): T {
-  return document.getElementById(id) as T;
-}
 
 // A modal message titled "Kelmory" with one button; resolves when closed.
 export function showMessage(text: string): Promise<void> {

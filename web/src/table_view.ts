@@ -17,6 +17,7 @@ import {
 } from 'ag-grid-community';
 import type { Rules, Table } from './kelmory';
 import { exportXlsx } from './xlsx';
+import { byId } from './dom';
 
 ModuleRegistry.registerModules([AllCommunityModule]);
 
@@ -29,10 +30,6 @@ const kLevelKey = 'kelmory.level';
 const kMedianKey = 'kelmory.median';
 const kCorrKey = 'kelmory.corr';
 const kCorrValueKey = 'kelmory.corrValue';
-
-function byId<T extends HTMLElement>(id: string): T {
-  return document.getElementById(id) as T;
-}
 
 // Dark and light as the system has them; the grid's own colours follow.
 export function darkScheme(): MediaQueryList {

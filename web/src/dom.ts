@@ -1,0 +1,4 @@
+// The page's elements by id, as the views find them.
+export function byId<T extends HTMLElement>(id: string): T {
+  return document.getElementById(id) as T;
+}
