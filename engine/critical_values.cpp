@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 #include <unordered_map>
 
 #include "engine/bit_cast.h"
@@ -19,6 +20,15 @@ using Policy = boost::math::policies::policy<
     boost::math::policies::domain_error<boost::math::policies::ignore_error>,
     boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
     boost::math::policies::evaluation_error<boost::math::policies::ignore_error>>;
+// A double estimate is computed in double: promoted, it would run in
+// WebAssembly's software long double.
+using DoublePolicy = boost::math::policies::policy<
+    boost::math::policies::domain_error<boost::math::policies::ignore_error>,
+    boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
+    boost::math::policies::evaluation_error<boost::math::policies::ignore_error>,
+    boost::math::policies::promote_double<false>>;
+template <class Real>
+using PolicyFor = std::conditional_t<std::is_same_v<Real, double>, DoublePolicy, Policy>;
 using Quad = boost::multiprecision::cpp_bin_float_quad;
 using boost::multiprecision::cpp_int;
 
@@ -115,37 +125,90 @@ Real RoundedQuotient(const Fraction& f) {
   return ldexp(value, extra - shift);
 }
 
-template <class Real>
-Real NormalUpper(Real tail) {
-  const boost::math::normal_distribution<Real, Policy> normal;
-  return boost::math::quantile(boost::math::complement(normal, tail));
+// The two distributions, in the type of the zero they are given.
+struct Normal {
+  template <class Real>
+  auto operator()(Real) const {
+    return boost::math::normal_distribution<Real, PolicyFor<Real>>();
+  }
+  // d/dt log density at t.
+  template <class Real>
+  Real LogDensitySlope(Real t) const {
+    return -t;
+  }
+};
+
+struct Student {
+  double df;
+  template <class Real>
+  auto operator()(Real) const {
+    return boost::math::students_t_distribution<Real, PolicyFor<Real>>(Real(df));
+  }
+  template <class Real>
+  Real LogDensitySlope(Real t) const {
+    return -t * (df + 1) / (df + t * t);
+  }
+};
+
+template <class Distribution, class Real>
+Real UpperQuantile(const Distribution& distribution, Real tail) {
+  return boost::math::quantile(boost::math::complement(distribution(Real(0)), tail));
 }
 
+// `wide` rounded to the nearest double, unless it lies within `margin` (its
+// own error) of a point halfway between two doubles: then nothing, and the
+// caller computes it again more closely.
 template <class Real>
-Real StudentUpper(Real tail, double df) {
-  const boost::math::students_t_distribution<Real, Policy> student{Real(df)};
-  return boost::math::quantile(boost::math::complement(student, tail));
-}
-
-// A quantile in long double has 11 bits more than a double: rounded once, it
-// is the correctly rounded double unless it lies within its own error of a
-// point halfway between two doubles. Then nothing, and the caller computes
-// it again in 113 bits.
-// Boost's long double quantiles were measured within 11 units of long
-// double's epsilon (5 at the usual levels): 32 leaves room, and sends about
-// one value in twenty to the 113-bit path.
-constexpr long double kLongDoubleUlps = 32;
-std::optional<double> RoundedIfClear(long double wide) {
+std::optional<double> RoundedIfClear(Real wide, Real margin) {
   const double rounded = static_cast<double>(wide);
   if (!std::isfinite(rounded) || !(rounded > 0)) return rounded;
-  const long double up = std::nextafter(rounded, std::numeric_limits<double>::infinity());
-  const long double down = std::nextafter(rounded, 0.0);
-  const long double mid_up = (static_cast<long double>(rounded) + up) / 2;
-  const long double mid_down = (static_cast<long double>(rounded) + down) / 2;
-  const long double margin = kLongDoubleUlps * std::numeric_limits<long double>::epsilon() * wide;
-  if (std::fabs(wide - mid_up) <= margin || std::fabs(wide - mid_down) <= margin)
-    return std::nullopt;
+  const Real up = std::nextafter(rounded, std::numeric_limits<double>::infinity());
+  const Real down = std::nextafter(rounded, 0.0);
+  // Exact in Real: two doubles' sum needs one bit more than a double.
+  const Real mid_up = (Real(rounded) + up) / 2;
+  const Real mid_down = (Real(rounded) + down) / 2;
+  if (!(mid_down + margin < wide && wide < mid_up - margin)) return std::nullopt;
   return rounded;
+}
+
+// A quantile in long double has 11 bits more than a double. Boost's long
+// double quantiles were measured within 11 units of long double's epsilon (5
+// at the usual levels): 32 leaves room, and sends about one value in twenty
+// to the 113-bit path.
+constexpr long double kLongDoubleUlps = 32;
+
+// Boost's 113-bit quantile inverts its distribution function by iterating,
+// and each step costs as much as one value of the function: where long
+// double cannot be used, the double quantile, an estimate good to a few
+// units in the last place, is corrected instead by one Halley step on the
+// upper tail computed in 113 bits. The step's error is then that tail's,
+// which Boost holds within some hundreds of 113-bit epsilons: a margin of
+// 2^-80 of the quantile (or of tail / density, the scale at which a tail's
+// error moves it) is millions of times that, and it still leaves all but
+// about one value in 10^8 clear of a halfway point.
+template <class Distribution>
+std::optional<double> Refined(const Fraction& exact_tail, const Distribution& distribution) {
+  const double tail = RoundedQuotient<double>(exact_tail);
+  if (!(tail >= std::numeric_limits<double>::min())) return std::nullopt;
+  const double estimate = UpperQuantile(distribution, tail);
+  if (!std::isfinite(estimate) || !(estimate > 0)) return std::nullopt;
+  // The density only scales a step of about 2^-52 of the quantile: a
+  // double's is close enough.
+  const double density = boost::math::pdf(distribution(0.0), estimate);
+  if (!(density >= std::numeric_limits<double>::min()) || !std::isfinite(density))
+    return std::nullopt;
+  const Quad t = estimate;
+  const Quad excess = boost::math::cdf(boost::math::complement(distribution(Quad(0)), t)) -
+                      RoundedQuotient<Quad>(exact_tail);
+  const Quad newton = excess / density;
+  // An estimate this far off is no estimate to correct.
+  if (!(abs(newton) <= ldexp(t, -40))) return std::nullopt;
+  const Quad refined = t + newton / (1 + newton * distribution.LogDensitySlope(t) / 2);
+  const Quad scale = std::max(t, Quad(tail / density));
+  // The density's own error, a few of a double's units, moves the step by
+  // that much of itself.
+  const Quad margin = ldexp(scale, -80) + ldexp(abs(newton), -40);
+  return RoundedIfClear(refined, margin);
 }
 
 std::optional<double> Finite(double value) {
@@ -155,9 +218,9 @@ std::optional<double> Finite(double value) {
 
 // The error bound above was measured for x87's 64-bit long double. Where
 // long double is only a double (MSVC, arm64 macOS) it cannot tell a close
-// call, and where it is a 113-bit quad (WebAssembly) Boost's quantiles in
-// it were seen off by more than the bound: every quantile is then computed
-// in Boost.Multiprecision's 113 bits. The tests force that path with
+// call, and where it is a 113-bit quad (WebAssembly) the C library's long
+// double functions are only a double's: every quantile is then refined in
+// Boost.Multiprecision's 113 bits. The tests force that path with
 // KELMORY_CRITICAL_VALUES_IN_QUAD.
 #if defined(KELMORY_CRITICAL_VALUES_IN_QUAD)
 constexpr bool kQuadOnly = true;
@@ -165,16 +228,22 @@ constexpr bool kQuadOnly = true;
 constexpr bool kQuadOnly = std::numeric_limits<long double>::digits != 64;
 #endif
 
-// `quantile(tail)` computes in the type of the tail it is given: in long
-// double first, in 113 bits when that is too close to call.
-template <class Quantile>
-std::optional<double> CorrectlyRounded(const std::optional<Fraction>& tail, Quantile quantile) {
+// The upper-tail quantile of `distribution` at `tail`, correctly rounded:
+// in long double or refined in 113 bits first, and by Boost's 113-bit
+// quantile when that is too close to call.
+template <class Distribution>
+std::optional<double> CorrectlyRounded(const std::optional<Fraction>& tail,
+                                       const Distribution& distribution) {
   if (!tail) return std::nullopt;
   if constexpr (!kQuadOnly) {
-    if (const auto value = RoundedIfClear(quantile(RoundedQuotient<long double>(*tail))))
+    const long double wide = UpperQuantile(distribution, RoundedQuotient<long double>(*tail));
+    if (const auto value = RoundedIfClear(
+            wide, kLongDoubleUlps * std::numeric_limits<long double>::epsilon() * wide))
       return Finite(*value);
+  } else {
+    if (const auto value = Refined(*tail, distribution)) return Finite(*value);
   }
-  return Finite(static_cast<double>(quantile(RoundedQuotient<Quad>(*tail))));
+  return Finite(static_cast<double>(UpperQuantile(distribution, RoundedQuotient<Quad>(*tail))));
 }
 
 bool ValidDf(double df) { return df >= 1 && std::isfinite(df); }
@@ -292,18 +361,17 @@ ExactDecimal ShortestDecimal(double value) {
 }
 
 std::optional<double> NormalCritical(const ExactDecimal& level_percent) {
-  return CorrectlyRounded(LevelTail(level_percent), [](auto tail) { return NormalUpper(tail); });
+  return CorrectlyRounded(LevelTail(level_percent), Normal{});
 }
 
 std::optional<double> StudentCritical(const ExactDecimal& level_percent, double df) {
   if (!ValidDf(df)) return std::nullopt;
-  return CorrectlyRounded(LevelTail(level_percent),
-                          [df](auto tail) { return StudentUpper(tail, df); });
+  return CorrectlyRounded(LevelTail(level_percent), Student{df});
 }
 
 std::optional<double> StudentTwoSidedP(const ExactDecimal& p, double df) {
   if (!ValidDf(df)) return std::nullopt;
-  return CorrectlyRounded(PTail(p), [df](auto tail) { return StudentUpper(tail, df); });
+  return CorrectlyRounded(PTail(p), Student{df});
 }
 
 std::optional<double> NormalCritical(double level_percent) {
@@ -422,7 +490,7 @@ std::optional<double> UpperNormalQuantile(double tail) {
     const double significand = std::frexp(tail, &exponent);
     const Fraction exact{cpp_int(static_cast<std::uint64_t>(std::ldexp(significand, 53))),
                          cpp_int(1) << (53 - exponent)};
-    return CorrectlyRounded(std::optional<Fraction>(exact), [](auto t) { return NormalUpper(t); })
+    return CorrectlyRounded(std::optional<Fraction>(exact), Normal{})
         .value_or(std::numeric_limits<double>::quiet_NaN());
   });
   if (std::isnan(value)) return std::nullopt;

@@ -1,10 +1,11 @@
 #pragma once
 // Two-sided critical values of a confidence level given in percent: the
 // normal and Student's t quantiles at (1 + level/100)/2, correctly rounded to
-// double (computed in long double, or in 113 bits where that is too close to
-// call). The level is taken as written in decimal: the probability is formed
-// from its digits exactly, so that 99.9 gives the quantile of 99.9 and not of
-// the double nearest it.
+// double (computed in long double, or a double estimate refined in 113 bits
+// where long double is not x87's, and by a 113-bit quantile where either is
+// too close to call). The level is taken as written in decimal: the
+// probability is formed from its digits exactly, so that 99.9 gives the
+// quantile of 99.9 and not of the double nearest it.
 
 #include <array>
 #include <cstdint>

@@ -21,6 +21,7 @@
 #include "rows/row_rules.h"
 #include "table/batch_run.h"
 #include "tests/batch/listed_cells.h"
+#include "tests/engine/critical_reference.h"
 
 namespace kelmory::batch {
 namespace {
@@ -46,24 +47,19 @@ RowResult Convert(const std::string& listed, Method method = Method::T, char dec
   return ConvertRow(cells.cells, RowSettings{method, 95, decimal, working}, cache);
 }
 
-// The reference values of scripts/critical_reference.py, 50 digits from
-// mpmath with each level or p taken exactly as written: each must be that
-// value correctly rounded, which strtod does for the reference text.
-// Every level goes through the functions, the cache (twice: a second look
-// must give the same) and, as a double, through its shortest decimal.
+// Each reference value of critical_reference.h, for every level through
+// the functions, the cache (twice: a second look must give the same) and, as
+// a double, through its shortest decimal.
 TEST(CriticalValues, AreCorrectlyRoundedForTheLevelAsWritten) {
-  const auto expect = [](const std::string& line, std::string_view kind, std::string_view text,
-                         double df, std::string_view reference) {
-    SCOPED_TRACE(line);
-    const std::string reference_text(reference);
-    char* end = nullptr;
-    const double expected = std::strtod(reference_text.c_str(), &end);
-    ASSERT_EQ(*end, '\0');
-    const std::optional<ExactDecimal> decimal = ReadExactDecimal(text, '.');
+  int checked = 0;
+  for (const auto& reference : testing::ReadCriticalReferences(KELMORY_TEST_DIR)) {
+    SCOPED_TRACE(reference.line);
+    const std::optional<ExactDecimal> decimal = ReadExactDecimal(reference.text, '.');
     ASSERT_TRUE(decimal);
-    const double as_double = std::stod(std::string(text));
+    const double as_double = std::stod(reference.text);
+    const double df = reference.df;
     std::vector<std::optional<double>> values;
-    if (kind == "p") {
+    if (reference.kind == "p") {
       values = {StudentTwoSidedP(*decimal, df), StudentTwoSidedP(as_double, df)};
     } else {
       CriticalValueCache cache;
@@ -74,24 +70,10 @@ TEST(CriticalValues, AreCorrectlyRoundedForTheLevelAsWritten) {
     }
     for (const auto& value : values) {
       ASSERT_TRUE(value);
-      EXPECT_EQ(*value, expected) << std::setprecision(17) << *value << " vs " << expected;
+      EXPECT_EQ(*value, reference.value)
+          << std::setprecision(17) << *value << " vs " << reference.value;
     }
-  };
-  int checked = 0;
-  for (const std::string file : {"critical_reference.csv", "critical_reference_more.csv"}) {
-    std::ifstream in(std::string(KELMORY_TEST_DIR) + "/" + file);
-    std::string line;
-    std::getline(in, line);
-    const bool more = file != "critical_reference.csv";
-    while (std::getline(in, line)) {
-      std::vector<std::string> cells;
-      std::istringstream row(line);
-      for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
-      ASSERT_EQ(cells.size(), more ? 4u : 3u) << line;
-      const std::size_t at = more ? 1 : 0;
-      expect(line, more ? cells[0] : "level", cells[at], std::stod(cells[at + 1]), cells[at + 2]);
-      ++checked;
-    }
+    ++checked;
   }
   EXPECT_EQ(checked, 320);
   for (const double level : {0.0, 100.0, -5.0, std::nan("")}) {
