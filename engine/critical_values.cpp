@@ -22,11 +22,8 @@ using Policy = boost::math::policies::policy<
     boost::math::policies::evaluation_error<boost::math::policies::ignore_error>>;
 // A double estimate is computed in double: promoted, it would run in
 // WebAssembly's software long double.
-using DoublePolicy = boost::math::policies::policy<
-    boost::math::policies::domain_error<boost::math::policies::ignore_error>,
-    boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
-    boost::math::policies::evaluation_error<boost::math::policies::ignore_error>,
-    boost::math::policies::promote_double<false>>;
+using DoublePolicy =
+    boost::math::policies::normalise<Policy, boost::math::policies::promote_double<false>>::type;
 template <class Real>
 using PolicyFor = std::conditional_t<std::is_same_v<Real, double>, DoublePolicy, Policy>;
 using Quad = boost::multiprecision::cpp_bin_float_quad;
